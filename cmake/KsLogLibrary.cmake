@@ -1,0 +1,48 @@
+# The library's sources are compiled once into an object library; the shared
+# library is what applications load, the static one lets tests reach internals.
+if(WIN32)
+  set(KSLOG_PLATFORM win32)
+else()
+  set(KSLOG_PLATFORM posix)
+endif()
+
+file(GLOB_RECURSE KSLOG_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/core/*.cpp
+  ${PROJECT_SOURCE_DIR}/src/config/*.cpp
+  ${PROJECT_SOURCE_DIR}/src/sinks/*.cpp
+  ${PROJECT_SOURCE_DIR}/src/duration/*.cpp
+  ${PROJECT_SOURCE_DIR}/src/foundation/*.cpp)
+file(GLOB KSLOG_PLATFORM_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/platform/*.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/${KSLOG_PLATFORM}/*.cpp)
+list(APPEND KSLOG_SOURCES ${KSLOG_PLATFORM_SOURCES})
+
+add_library(kslog_objects OBJECT ${KSLOG_SOURCES})
+set_target_properties(kslog_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_compile_definitions(kslog_objects PUBLIC KSLOG_BUILDING)
+target_include_directories(kslog_objects PUBLIC
+  ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+
+if(WIN32)
+  set(KSLOG_SYSTEM_LIBS ws2_32 iphlpapi shell32)
+else()
+  set(KSLOG_SYSTEM_LIBS pthread)
+endif()
+
+add_library(kslog SHARED $<TARGET_OBJECTS:kslog_objects>)
+target_include_directories(kslog PUBLIC ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(kslog PRIVATE ${KSLOG_SYSTEM_LIBS})
+if(WIN32)
+  # The DLL must import system DLLs only: no libgcc, libstdc++ or winpthread DLLs.
+  set_target_properties(kslog PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  target_link_options(kslog PRIVATE -static-libgcc -static-libstdc++
+    -Wl,-Bstatic -lwinpthread -Wl,-Bdynamic)
+else()
+  target_link_options(kslog PRIVATE -Wl,--no-undefined)
+endif()
+
+add_library(kslog_static STATIC $<TARGET_OBJECTS:kslog_objects>)
+target_include_directories(kslog_static PUBLIC
+  ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(kslog_static PUBLIC KSLOG_BUILDING)
+target_link_libraries(kslog_static PUBLIC ${KSLOG_SYSTEM_LIBS})

@@ -1,0 +1,38 @@
+// Runs a named piece of test code in a fresh process of the same test program,
+// for tests that need a new library state, an exit status or the exact output.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ChildResult {
+    int exitCode = -1000; // the child's exit status as an 8-bit value (255 for -1)
+    std::string output;   // the child's standard output ("\r\n" read as "\n" on Windows)
+};
+
+using ChildEnv = std::vector<std::pair<std::string, std::string>>;
+
+// Runs the child registered under name with this program (or with program, a copy of
+// it elsewhere), with the variables in env set for the child only.
+ChildResult runChild(const std::string& name, const ChildEnv& env = {},
+                     const std::string& program = {});
+
+// Sets (or, for a null value, removes) a variable of this process's environment.
+void setEnvironmentVariable(const std::string& name, const char* value);
+
+// The path of the running test program.
+const std::string& testProgramPath();
+
+// Copies the running test program (and, on Windows, the DLLs beside it) into folder;
+// returns the copy's path.
+std::string copyTestProgram(const std::string& folder);
+
+using ChildBody = int (*)();
+bool registerChild(const char* name, ChildBody body);
+int runRegisteredChild(const char* name);
+
+// KSLOG_CHILD(name) { ...; return status; } defines code that runChild("name") executes.
+#define KSLOG_CHILD(name)                                                                          \
+    static int kslogChild_##name();                                                                \
+    static const bool kslogChildRegistered_##name = registerChild(#name, kslogChild_##name);       \
+    static int kslogChild_##name()
