@@ -29,7 +29,11 @@ else()
   set(KSLOG_SYSTEM_LIBS pthread)
 endif()
 
-add_library(kslog SHARED $<TARGET_OBJECTS:kslog_objects>)
+# The fuzz build instruments everything; it links targets against the static library only.
+if(KSLOG_FUZZ)
+  set(KSLOG_SHARED_EXCLUDE EXCLUDE_FROM_ALL)
+endif()
+add_library(kslog SHARED ${KSLOG_SHARED_EXCLUDE} $<TARGET_OBJECTS:kslog_objects>)
 target_include_directories(kslog PUBLIC ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(kslog PRIVATE ${KSLOG_SYSTEM_LIBS})
 if(WIN32)

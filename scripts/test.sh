@@ -43,7 +43,7 @@ mkdir -p build
 stage native native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   stage sanitized sanitized -DCMAKE_BUILD_TYPE=Debug -DKSLOG_SANITIZE=address,undefined
-TSAN_OPTIONS=halt_on_error=1 \
+TSAN_OPTIONS=halt_on_error=1:allocator_may_return_null=1 \
   stage thread thread -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSLOG_SANITIZE=thread
 stage windows windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
