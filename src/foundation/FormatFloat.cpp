@@ -1,0 +1,281 @@
+// Floating conversions: rounding half up in double arithmetic, then the exact digits of the
+// rounded value laid out in fixed, exponent or general form, or in the hexadecimal form.
+#include "foundation/FormatFloat.h"
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include "foundation/FloatDigits.h"
+#include "foundation/FormatParse.h"
+
+namespace {
+
+constexpr int64_t kDefaultPrecision = 6;
+constexpr int64_t kHexDefaultPrecision = 24;
+constexpr int64_t kPositionLimit = 1 << 20; // far below any double's digits, far inside an int
+
+// A rounded value: value * 2^doublings (doublings is 1 when the rounding left the double range).
+struct Rounded {
+    double value;
+    int doublings;
+};
+
+int64_t clampPosition(int64_t position) {
+    return position < -kPositionLimit ? -kPositionLimit
+           : position > kPositionLimit ? kPositionLimit
+                                       : position;
+}
+
+// Adds half a unit of the digit at base^position, in double arithmetic. When that half is
+// exactly half the value's own spacing the addition is a tie that rounding to even could
+// resolve upwards, raising a value these digits show exactly; it is left as it is.
+Rounded roundHalfUp(double value, int base, int64_t position) {
+    const double half = ksFloatPower(base, static_cast<int>(clampPosition(position))) * 0.5;
+    if (half == 0.0 || value == 0.0)
+        return {value, 0};
+    const double next = std::bit_cast<double>(std::bit_cast<uint64_t>(value) + 1);
+    if (half == (next - value) * 0.5)
+        return {value, 0};
+    const double sum = value + half;
+    if (!std::isinf(sum))
+        return {sum, 0};
+    // Beyond the largest double: the same sum, halved exactly.
+    return {value * 0.5 + half * 0.5, 1};
+}
+
+class FloatWriter {
+  public:
+    FloatWriter(ksFormatState& out, const ksFormatSpec& spec)
+        : out_(out), spec_(spec),
+          table_((spec.flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower) {}
+
+    void write(double value) {
+        if (std::isnan(value) || std::isinf(value)) {
+            writeWord(value);
+            return;
+        }
+        if (std::signbit(value))
+            sign_ = '-';
+        else if (spec_.flags & ksFlagPlus)
+            sign_ = '+';
+        else if (spec_.flags & ksFlagSpace)
+            sign_ = ' ';
+        const double magnitude = std::fabs(value);
+        const int base = (spec_.flags & ksFlagBase) ? spec_.base : 10;
+        if (spec_.conversion == 'a' || spec_.conversion == 'A' || base == 16)
+            writeHexadecimal(magnitude);
+        else
+            writeInBase(magnitude, base);
+    }
+
+  private:
+    void writeWord(double value) {
+        const bool upper = (spec_.flags & ksFlagUpper) != 0;
+        const char* word = std::isnan(value) ? (upper ? "NAN" : "nan")
+                           : value < 0        ? (upper ? "-INF" : "-inf")
+                                              : (upper ? "INF" : "inf");
+        int64_t length = static_cast<int64_t>(std::strlen(word));
+        if (spec_.precision >= 0 && spec_.precision < length)
+            length = spec_.precision;
+        const int64_t padding = spec_.width - length;
+        if (!(spec_.flags & ksFlagMinus))
+            out_.fill(' ', padding);
+        out_.write(word, static_cast<uint64_t>(length));
+        if (spec_.flags & ksFlagMinus)
+            out_.fill(' ', padding);
+    }
+
+    bool alternative() const { return (spec_.flags & ksFlagAlternative) != 0; }
+    // 'j' drops trailing zeros as g does.
+    bool dropsZeros() const {
+        return ((spec_.flags & ksFlagGeneral) || (spec_.flags & ksFlagIntmax)) && !alternative();
+    }
+
+    void writeInBase(double magnitude, int base) {
+        int64_t precision = spec_.precision < 0 ? kDefaultPrecision : spec_.precision;
+        const bool general = (spec_.flags & ksFlagGeneral) != 0;
+        bool exponentForm = (spec_.flags & ksFlagExponent) != 0;
+        if (general && precision == 0)
+            precision = 1;
+        Rounded rounded{magnitude, 0};
+        if (magnitude != 0.0) {
+            int64_t position = -precision;
+            if (exponentForm || general) {
+                int exponent = 0;
+                ksFloatShortestDigits(magnitude, 0, base, table_, digits_, &exponent);
+                position = exponent - (general ? precision - 1 : precision);
+            }
+            rounded = roundHalfUp(magnitude, base, position);
+        }
+        int exponent = 0;
+        count_ = ksFloatShortestDigits(rounded.value, rounded.doublings, base, table_, digits_,
+                                       &exponent);
+        leading_ = exponent;
+        if (general) {
+            exponentForm = leading_ < -4 || leading_ >= precision;
+            precision = exponentForm ? precision - 1 : precision - 1 - leading_;
+        }
+        if (exponentForm)
+            writeExponentForm(precision, base);
+        else
+            writeFixedForm(precision);
+    }
+
+    // The digit characters at the powers from high down to low, zeros where none was made.
+    void writeDigits(int64_t high, int64_t low) {
+        if (high < low)
+            return;
+        const int64_t first = leading_ - high; // digit index of high
+        const int64_t last = leading_ - low;
+        int64_t index = first;
+        if (index < 0) {
+            const int64_t zeros = std::min<int64_t>(-index, last - index + 1);
+            out_.fill('0', zeros);
+            index += zeros;
+        }
+        if (index <= last && index < count_) {
+            const int64_t end = std::min<int64_t>(last + 1, count_);
+            out_.write(digits_ + index, static_cast<uint64_t>(end - index));
+            index = end;
+        }
+        out_.fill('0', last - index + 1);
+    }
+
+    // Fraction digits to write: all of them, or without the trailing zeros.
+    int64_t fractionLength(int64_t precision, int64_t firstFractionPower) const {
+        if (!dropsZeros())
+            return precision;
+        const int64_t lowestPower = firstFractionPower - precision + 1;
+        for (int64_t i = std::min<int64_t>(count_ - 1, leading_ - lowestPower); i >= 0; --i) {
+            const int64_t power = leading_ - i;
+            if (power > firstFractionPower)
+                break;
+            if (digits_[i] != '0')
+                return firstFractionPower + 1 - power;
+        }
+        return 0;
+    }
+
+    void writeFixedForm(int64_t precision) {
+        const int64_t integerLength = leading_ >= 0 ? leading_ + 1 : 1;
+        const int64_t fraction = fractionLength(precision, -1);
+        const bool point = fraction > 0 || alternative();
+        const int64_t body = integerLength + (point ? 1 : 0) + fraction;
+        beginNumber(body, nullptr, 0);
+        if (leading_ >= 0)
+            writeDigits(leading_, 0);
+        else
+            out_.put('0');
+        if (point)
+            out_.put('.');
+        writeDigits(-1, -fraction);
+        endNumber();
+    }
+
+    void writeExponentForm(int64_t precision, int base) {
+        const int64_t fraction = fractionLength(precision, leading_ - 1);
+        const bool point = fraction > 0 || alternative();
+        char exponent[40];
+        const int exponentLength = formatExponent(exponent, leading_, base, base == 10 ? 2 : 1,
+                                                  (spec_.flags & ksFlagUpper) ? 'E' : 'e');
+        const int64_t body = 1 + (point ? 1 : 0) + fraction + exponentLength;
+        beginNumber(body, nullptr, 0);
+        writeDigits(leading_, leading_);
+        if (point)
+            out_.put('.');
+        writeDigits(leading_ - 1, leading_ - fraction);
+        out_.write(exponent, static_cast<uint64_t>(exponentLength));
+        endNumber();
+    }
+
+    // The letter, the sign and at least minimum digits of the power in the given base.
+    static int formatExponent(char* text, int64_t power, int base, int minimum, char letter) {
+        const char* table = letter == 'E' || letter == 'P' ? kFormatDigitsUpper : kFormatDigitsLower;
+        char reversed[40];
+        int length = 0;
+        uint64_t magnitude = power < 0 ? static_cast<uint64_t>(-power) : static_cast<uint64_t>(power);
+        do {
+            reversed[length++] = table[magnitude % static_cast<uint64_t>(base)];
+            magnitude /= static_cast<uint64_t>(base);
+        } while (magnitude);
+        while (length < minimum)
+            reversed[length++] = '0';
+        int size = 0;
+        text[size++] = letter;
+        text[size++] = power < 0 ? '-' : '+';
+        while (length > 0)
+            text[size++] = reversed[--length];
+        return size;
+    }
+
+    void writeHexadecimal(double magnitude) {
+        const bool explicitPrecision = spec_.precision >= 0;
+        const int64_t precision = explicitPrecision ? spec_.precision : kHexDefaultPrecision;
+        Rounded rounded{magnitude, 0};
+        if (magnitude != 0.0)
+            rounded = roundHalfUp(magnitude, 16, ksFloatExponent(magnitude, 0, 16) - precision);
+        int exponent = 0;
+        const int wanted = static_cast<int>(std::min<int64_t>(precision + 1, kFloatDigitsMax));
+        count_ = ksFloatDigits(rounded.value, rounded.doublings, 16, table_, digits_, wanted,
+                               INT32_MIN, &exponent);
+        leading_ = rounded.value == 0.0 ? 0 : exponent;
+        int64_t fraction = precision;
+        if (!explicitPrecision || ((spec_.flags & ksFlagIntmax) && !alternative()))
+            fraction = std::min(fraction, trimmedHexFraction());
+        const bool point = fraction > 0 || alternative();
+        const bool upper = (spec_.flags & ksFlagUpper) != 0;
+        char power[40];
+        const int powerLength = formatExponent(power, leading_ * 4, 10, 1, upper ? 'P' : 'p');
+        const char prefix[2] = {'0', upper ? 'X' : 'x'};
+        const int64_t body = 1 + (point ? 1 : 0) + fraction + powerLength;
+        beginNumber(body, prefix, 2);
+        writeDigits(leading_, leading_);
+        if (point)
+            out_.put('.');
+        writeDigits(leading_ - 1, leading_ - fraction);
+        out_.write(power, static_cast<uint64_t>(powerLength));
+        endNumber();
+    }
+
+    int64_t trimmedHexFraction() const {
+        int64_t length = count_ - 1;
+        while (length > 0 && digits_[length] == '0')
+            --length;
+        return length > 0 ? length : 0;
+    }
+
+    // Padding, sign, prefix and zero fill before a number body of the given length.
+    void beginNumber(int64_t body, const char* prefix, int prefixLength) {
+        const int64_t length = (sign_ ? 1 : 0) + prefixLength + body;
+        padding_ = spec_.width - length;
+        const bool zeroFill = (spec_.flags & ksFlagZero) && !(spec_.flags & ksFlagMinus);
+        if (!zeroFill && !(spec_.flags & ksFlagMinus))
+            out_.fill(' ', padding_);
+        if (sign_)
+            out_.put(sign_);
+        out_.write(prefix, static_cast<uint64_t>(prefixLength));
+        if (zeroFill)
+            out_.fill('0', padding_);
+    }
+
+    void endNumber() {
+        if (spec_.flags & ksFlagMinus)
+            out_.fill(' ', padding_);
+    }
+
+    ksFormatState& out_;
+    const ksFormatSpec& spec_;
+    const char* table_;
+    char sign_ = 0;
+    int64_t padding_ = 0;
+    int64_t leading_ = 0; // power of the base of digits_[0]
+    int count_ = 0;
+    char digits_[kFloatDigitsMax];
+};
+
+} // namespace
+
+void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatSpec& spec) {
+    FloatWriter writer(out, spec);
+    writer.write(value);
+}

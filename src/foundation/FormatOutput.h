@@ -1,0 +1,54 @@
+// The formatter's output: a bounded cursor into the caller's buffer that counts every byte
+// emitted, stored or not.
+//
+// Bytes reach the buffer in order and only while it has room; whatever does not fit is still
+// counted, so the total is the length of the complete text. Writing in runs rather than byte
+// by byte gives the same bytes and counts, only faster.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+struct ksFormatState {
+    char* begin = nullptr;  // first byte of the caller's buffer
+    char* cursor = nullptr; // next byte to store
+    char* end = nullptr;    // one past the last byte that may be stored
+    uint64_t lost = 0;      // bytes emitted past the end
+
+    ksFormatState(char* buffer, uint64_t limit) : begin(buffer), cursor(buffer), end(buffer + limit) {}
+
+    uint64_t committed() const { return static_cast<uint64_t>(cursor - begin); }
+    uint64_t processed() const { return committed() + lost; }
+
+    void put(char byte) {
+        if (cursor < end)
+            *cursor++ = byte;
+        else
+            ++lost;
+    }
+
+    void write(const char* bytes, uint64_t count) {
+        uint64_t room = static_cast<uint64_t>(end - cursor);
+        if (count <= room) {
+            if (count)
+                std::memcpy(cursor, bytes, count);
+            cursor += count;
+            return;
+        }
+        if (room)
+            std::memcpy(cursor, bytes, room);
+        cursor += room;
+        lost += count - room;
+    }
+
+    void fill(char byte, int64_t count) {
+        if (count <= 0)
+            return;
+        uint64_t wanted = static_cast<uint64_t>(count);
+        uint64_t room = static_cast<uint64_t>(end - cursor);
+        uint64_t stored = wanted < room ? wanted : room;
+        if (stored)
+            std::memset(cursor, byte, stored);
+        cursor += stored;
+        lost += wanted - stored;
+    }
+};

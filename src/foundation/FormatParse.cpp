@@ -1,0 +1,359 @@
+// The formatter's parse pass: directive grammar, argument numbering and argument fetching.
+#include "foundation/FormatParse.h"
+#include <climits>
+#include <cstring>
+
+int ksFormatError(int code, uint64_t position) {
+    const uint64_t largest = (static_cast<uint64_t>(INT_MAX) - static_cast<uint64_t>(code)) / 256;
+    if (position > largest)
+        position = largest;
+    return -(code + static_cast<int>(position) * 256);
+}
+
+namespace {
+
+constexpr int kErrorInvalid = 2;
+constexpr int kErrorLimit = 3;
+constexpr int kErrorTwice = 4;
+constexpr int kErrorUnused = 5;
+constexpr uint64_t kNumberCeiling = uint64_t{1} << 32; // beyond any count an int can report
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a run of decimal digits, saturating so that huge numbers stay huge.
+uint64_t readNumber(const char* format, uint64_t& index) {
+    uint64_t value = 0;
+    while (isDigit(format[index])) {
+        value = value * 10 + static_cast<uint64_t>(format[index] - '0');
+        if (value > kNumberCeiling)
+            value = kNumberCeiling;
+        ++index;
+    }
+    return value;
+}
+
+// Reads "m$" at index when it is there; 0 (and index unchanged) when it is not.
+uint64_t readArgumentNumber(const char* format, uint64_t& index) {
+    uint64_t probe = index;
+    uint64_t number = readNumber(format, probe);
+    if (probe == index || format[probe] != '$' || number == 0)
+        return 0;
+    index = probe + 1;
+    return number;
+}
+
+bool isFloatingConversion(char c) {
+    return c == 'e' || c == 'E' || c == 'f' || c == 'F' || c == 'g' || c == 'G' || c == 'a' ||
+           c == 'A';
+}
+
+// Reads one directive, from its '%' to its conversion character, into slots.
+class DirectiveParser {
+  public:
+    DirectiveParser(const char* format, ksFormatDirectives& directives, uint64_t& nextArgument)
+        : format_(format), directives_(directives), nextArgument_(nextArgument) {}
+
+    // Returns 0 and the index past the directive, or a negative error.
+    int parse(uint64_t start, uint64_t& end) {
+        param_ = ksFormatParam{};
+        param_.precision = -1;
+        param_.base = 10;
+        param_.start = static_cast<uint32_t>(start);
+        index_ = start + 1;
+        uint64_t afterNumber = index_;
+        explicitNumber_ = readArgumentNumber(format_, afterNumber);
+        if (explicitNumber_ > kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, afterNumber);
+        index_ = afterNumber;
+        for (;;) {
+            char c = format_[index_++];
+            int result = parseItem(c);
+            if (result < 0)
+                return result;
+            if (result == kConversionSeen)
+                break;
+        }
+        return finishDirective(start, end);
+    }
+
+  private:
+    static constexpr int kConversionSeen = 1;
+
+    int parseItem(char c) {
+        switch (c) {
+        case ' ': param_.flags |= ksFlagSpace; return 0;
+        case '+': param_.flags |= ksFlagPlus; return 0;
+        case '#': param_.flags |= ksFlagAlternative; return 0;
+        case '-':
+            param_.flags = (param_.flags | ksFlagMinus) & ~ksFlagZero;
+            return 0;
+        case '0':
+            if (!(param_.flags & ksFlagMinus))
+                param_.flags |= ksFlagZero;
+            return parseLiteralWidth();
+        case '*': return parseStar(ksFlagWidthArgument);
+        case '.': return parseDot();
+        case 'h': return addLength(ksFlagShort);
+        case 'l': return addLength(ksFlagLong);
+        case 'L': param_.flags |= ksFlagLongDouble; return 0;
+        case 'j': param_.flags |= ksFlagIntmax; return 0;
+        case 'z': param_.flags |= ksFlagSize; return 0;
+        case 't': param_.flags |= ksFlagPtrdiff; return 0;
+        default: break;
+        }
+        if (c >= '1' && c <= '9') {
+            --index_;
+            return parseLiteralWidth();
+        }
+        if (setConversion(c))
+            return kConversionSeen;
+        // A format ending inside a directive is reported at its end.
+        return ksFormatError(kErrorInvalid, c == '\0' ? index_ - 1 : index_);
+    }
+
+    int parseLiteralWidth() {
+        param_.width = static_cast<int64_t>(readNumber(format_, index_));
+        param_.flags = (param_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
+        return 0;
+    }
+
+    int addLength(uint32_t flag) {
+        uint32_t& count = flag == ksFlagShort ? shorts_ : longs_;
+        if (count == 2)
+            return ksFormatError(kErrorInvalid, index_);
+        if (flag == ksFlagLong && (param_.flags & (ksFlagIntmax | ksFlagSize | ksFlagPtrdiff)))
+            return ksFormatError(kErrorInvalid, index_);
+        ++count;
+        if (count == 2)
+            flag = flag == ksFlagShort ? ksFlagShortShort : ksFlagQuad;
+        param_.flags |= flag;
+        return 0;
+    }
+
+    int parseDot() {
+        ++dots_;
+        if (dots_ == 3)
+            return ksFormatError(kErrorInvalid, index_);
+        if (dots_ == 1)
+            return parsePrecision();
+        return parseBase();
+    }
+
+    int parsePrecision() {
+        if (format_[index_] == '.')
+            return 0; // two dots together: no precision, a base follows
+        if (format_[index_] == '*') {
+            ++index_;
+            return parseStar(ksFlagPrecisionArgument);
+        }
+        param_.precision = static_cast<int64_t>(readNumber(format_, index_));
+        param_.flags = (param_.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+        return 0;
+    }
+
+    int parseBase() {
+        uint64_t afterDot = index_;
+        if (format_[index_] == '*') {
+            ++index_;
+            return parseStar(ksFlagBaseArgument);
+        }
+        uint64_t base = readNumber(format_, index_);
+        // A base outside 2 to 36 has no digits to write with.
+        if (base < 2 || base > 36)
+            return ksFormatError(kErrorInvalid, afterDot);
+        param_.base = static_cast<int32_t>(base);
+        param_.flags = (param_.flags | ksFlagBase) & ~ksFlagBaseArgument;
+        return 0;
+    }
+
+    // A '*' (already consumed) that takes a width, precision or base from an argument.
+    int parseStar(uint32_t which) {
+        uint64_t afterStar = index_;
+        uint64_t number = readArgumentNumber(format_, index_);
+        // Numbered directives name every argument; unnumbered ones name none.
+        if ((explicitNumber_ != 0) != (number != 0))
+            return ksFormatError(kErrorInvalid, number ? index_ : afterStar);
+        if (number > kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, index_);
+        int slot = addSlot();
+        if (slot < 0)
+            return ksFormatError(kErrorLimit, afterStar);
+        if (number == 0) {
+            number = nextArgument_++;
+            if (number > kFormatMaxSlots)
+                return ksFormatError(kErrorLimit, afterStar);
+        }
+        ksFormatParam& parameter = directives_.slots[slot];
+        parameter = ksFormatParam{};
+        parameter.type = ksFormatParameter;
+        parameter.argument = static_cast<uint8_t>(number);
+        parameter.start = static_cast<uint32_t>(afterStar - 1);
+        parameter.end = static_cast<uint32_t>(index_);
+        uint32_t given = which == ksFlagWidthArgument       ? ksFlagWidth
+                         : which == ksFlagPrecisionArgument ? ksFlagPrecision
+                                                            : ksFlagBase;
+        param_.flags |= which | given;
+        if (which == ksFlagWidthArgument)
+            param_.width = slot;
+        else if (which == ksFlagPrecisionArgument)
+            param_.precision = slot;
+        else
+            param_.base = slot;
+        return 0;
+    }
+
+    int addSlot() {
+        if (directives_.count == kFormatMaxSlots)
+            return -1;
+        return directives_.count++;
+    }
+
+    bool setConversion(char c) {
+        switch (c) {
+        case 'd':
+        case 'i': param_.type = ksFormatInteger; break;
+        case 'u':
+        case 'o':
+        case 'x': param_.type = ksFormatInteger; param_.flags |= ksFlagUnsigned; break;
+        case 'X':
+            param_.type = ksFormatInteger;
+            param_.flags |= ksFlagUnsigned | ksFlagUpper;
+            break;
+        case 'c': param_.type = ksFormatCharacter; break;
+        case 's':
+            param_.type = ksFormatString;
+            if ((param_.flags & ksFlagLong) && !(param_.flags & (ksFlagShort | ksFlagShortShort)))
+                param_.flags |= ksFlagWide;
+            break;
+        case 'p': param_.type = ksFormatPointer; break;
+        case 'n': param_.type = ksFormatCount; break;
+        default:
+            if (!isFloatingConversion(c))
+                return false;
+            param_.type = ksFormatFloating;
+            if (c >= 'A' && c <= 'Z')
+                param_.flags |= ksFlagUpper;
+            if (c == 'e' || c == 'E')
+                param_.flags |= ksFlagExponent;
+            if (c == 'g' || c == 'G')
+                param_.flags |= ksFlagGeneral;
+            break;
+        }
+        param_.conversion = c;
+        return true;
+    }
+
+    int finishDirective(uint64_t start, uint64_t& end) {
+        uint64_t number = explicitNumber_;
+        int slot = addSlot();
+        if (slot < 0)
+            return ksFormatError(kErrorLimit, start + 1);
+        if (number == 0) {
+            number = nextArgument_++;
+            if (number > kFormatMaxSlots)
+                return ksFormatError(kErrorLimit, start + 1);
+        }
+        param_.argument = static_cast<uint8_t>(number);
+        param_.end = static_cast<uint32_t>(index_);
+        directives_.slots[slot] = param_;
+        end = index_;
+        return 0;
+    }
+
+    const char* format_;
+    ksFormatDirectives& directives_;
+    uint64_t& nextArgument_;
+    ksFormatParam param_{};
+    uint64_t index_ = 0;
+    uint64_t explicitNumber_ = 0;
+    uint32_t shorts_ = 0;
+    uint32_t longs_ = 0;
+    int dots_ = 0;
+};
+
+// Every argument from 1 to the highest must be named exactly once; fills slotOf.
+int checkNumbering(const ksFormatDirectives& directives, uint8_t* slotOf, int& highest) {
+    highest = 0;
+    std::memset(slotOf, 0xFF, kFormatMaxSlots + 1);
+    for (int i = 0; i < directives.count; ++i) {
+        int argument = directives.slots[i].argument;
+        if (slotOf[argument] != 0xFF)
+            return ksFormatError(kErrorTwice, static_cast<uint64_t>(argument - 1));
+        slotOf[argument] = static_cast<uint8_t>(i);
+        if (argument > highest)
+            highest = argument;
+    }
+    for (int argument = 1; argument <= highest; ++argument)
+        if (slotOf[argument] == 0xFF)
+            return ksFormatError(kErrorUnused, static_cast<uint64_t>(argument - 1));
+    return 0;
+}
+
+void fetchValue(ksFormatParam& slot, va_list* arguments) {
+    switch (slot.type) {
+    case ksFormatInteger:
+    case ksFormatCharacter:
+        if (slot.flags & (ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff))
+            slot.value.integer = va_arg(*arguments, long long);
+        else if (slot.flags & kFormat64BitLengths)
+            slot.value.integer = va_arg(*arguments, long);
+        else
+            slot.value.integer = va_arg(*arguments, int);
+        break;
+    case ksFormatParameter: slot.value.integer = va_arg(*arguments, int); break;
+    case ksFormatFloating: slot.value.real = va_arg(*arguments, double); break;
+    default: slot.value.pointer = va_arg(*arguments, const void*); break;
+    }
+}
+
+bool usesBase(const ksFormatParam& slot) {
+    return slot.type == ksFormatFloating ||
+           (slot.type == ksFormatInteger && (slot.conversion == 'i' || slot.conversion == 'u'));
+}
+
+// A base from an argument is known only now; one outside 2 to 36 cannot be honoured.
+int checkArgumentBases(const ksFormatDirectives& directives) {
+    for (int i = 0; i < directives.count; ++i) {
+        const ksFormatParam& slot = directives.slots[i];
+        if (!(slot.flags & ksFlagBaseArgument) || !usesBase(slot))
+            continue;
+        int64_t base = directives.slots[slot.base].value.integer;
+        if (base < 2 || base > 36)
+            return ksFormatError(kErrorLimit, directives.slots[slot.base].start + 1u);
+    }
+    return 0;
+}
+
+} // namespace
+
+int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments) {
+    directives.count = 0;
+    uint64_t nextArgument = 1;
+    uint64_t index = 0;
+    for (;;) {
+        const char* percent = std::strchr(format + index, '%');
+        if (!percent)
+            break;
+        index = static_cast<uint64_t>(percent - format);
+        if (index > INT_MAX)
+            return ksFormatError(kErrorLimit, index);
+        if (format[index + 1] == '%') {
+            index += 2;
+            continue;
+        }
+        DirectiveParser parser(format, directives, nextArgument);
+        int result = parser.parse(index, index);
+        if (result < 0)
+            return result;
+    }
+    directives.formatLength = index + std::strlen(format + index);
+
+    uint8_t slotOf[kFormatMaxSlots + 1];
+    int highest = 0;
+    int result = checkNumbering(directives, slotOf, highest);
+    if (result < 0)
+        return result;
+    for (int argument = 1; argument <= highest; ++argument)
+        fetchValue(directives.slots[slotOf[argument]], arguments);
+    return checkArgumentBases(directives);
+}

@@ -1,0 +1,82 @@
+// The formatter's parse pass: the whole format is read into argument slots, the argument
+// numbers are checked and every argument is fetched, all before a byte is emitted.
+#pragma once
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+constexpr int kFormatMaxSlots = 64; // also the highest argument number
+
+enum ksFormatType : uint8_t {
+    ksFormatInteger,
+    ksFormatFloating,
+    ksFormatCharacter,
+    ksFormatString,
+    ksFormatPointer,
+    ksFormatCount,
+    ksFormatParameter, // supplies a width, precision or base to the directive after it
+};
+
+enum ksFormatFlag : uint32_t {
+    ksFlagSpace = 1u << 0,
+    ksFlagPlus = 1u << 1,
+    ksFlagMinus = 1u << 2, // left-adjust
+    ksFlagAlternative = 1u << 3,
+    ksFlagZero = 1u << 4,
+    ksFlagShort = 1u << 5,
+    ksFlagShortShort = 1u << 6,
+    ksFlagLong = 1u << 7,
+    ksFlagQuad = 1u << 8,
+    ksFlagLongDouble = 1u << 9,
+    ksFlagSize = 1u << 10,
+    ksFlagPtrdiff = 1u << 11,
+    ksFlagIntmax = 1u << 12,
+    ksFlagUnsigned = 1u << 13,
+    ksFlagUpper = 1u << 14,
+    ksFlagWidth = 1u << 15,
+    ksFlagWidthArgument = 1u << 16,
+    ksFlagPrecision = 1u << 17,
+    ksFlagPrecisionArgument = 1u << 18,
+    ksFlagBase = 1u << 19,
+    ksFlagBaseArgument = 1u << 20,
+    ksFlagExponent = 1u << 21,
+    ksFlagGeneral = 1u << 22,
+    ksFlagWide = 1u << 23, // wide string argument
+};
+
+// Lengths that read and print a full 64-bit value. 'l' joins them where long is 64-bit.
+constexpr uint32_t kFormat64BitLengths =
+    ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff | (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
+
+union ksFormatValue {
+    int64_t integer;
+    double real;
+    const void* pointer;
+};
+
+// One argument slot. Width, precision and base hold the literal values or, when taken from an
+// argument, the index of the parameter slot holding it.
+struct ksFormatParam {
+    uint32_t flags;
+    ksFormatType type;
+    char conversion;
+    uint8_t argument; // 1 to 64
+    int64_t width;     // absent: 0
+    int64_t precision; // absent: -1
+    int32_t base;      // absent: 10
+    uint32_t start;    // index of the '%' (of the '*' for a parameter slot)
+    uint32_t end;      // index just past the conversion character
+    ksFormatValue value;
+};
+
+struct ksFormatDirectives {
+    ksFormatParam slots[kFormatMaxSlots];
+    int count;
+    uint64_t formatLength;
+};
+
+// The negative result of a failed call: -(code + 256 * position), kept within an int.
+int ksFormatError(int code, uint64_t position);
+
+// Parses the format and fetches the arguments; 0 or a negative error result.
+int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments);
