@@ -1,8 +1,8 @@
-// Floating conversions: rounding half up in double arithmetic, then the exact digits of the
-// rounded value laid out in fixed, exponent or general form, or in the hexadecimal form.
+// Floating conversions: the exact digits of the value, rounded half up, laid out in fixed,
+// exponent or general form, or in the hexadecimal form.
 #include "foundation/FormatFloat.h"
 #include <algorithm>
-#include <bit>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include "foundation/FloatDigits.h"
@@ -12,35 +12,13 @@ namespace {
 
 constexpr int64_t kDefaultPrecision = 6;
 constexpr int64_t kHexDefaultPrecision = 24;
-constexpr int64_t kPositionLimit = 1 << 20; // far below any double's digits, far inside an int
 
-// A rounded value: value * 2^doublings (doublings is 1 when the rounding left the double range).
-struct Rounded {
-    double value;
-    int doublings;
-};
-
-int64_t clampPosition(int64_t position) {
-    return position < -kPositionLimit ? -kPositionLimit
-           : position > kPositionLimit ? kPositionLimit
-                                       : position;
+int clampDigits(int64_t digits) {
+    return static_cast<int>(digits < kFloatDigitsMax ? digits : kFloatDigitsMax);
 }
 
-// Adds half a unit of the digit at base^position, in double arithmetic. When that half is
-// exactly half the value's own spacing the addition is a tie that rounding to even could
-// resolve upwards, raising a value these digits show exactly; it is left as it is.
-Rounded roundHalfUp(double value, int base, int64_t position) {
-    const double half = ksFloatPower(base, static_cast<int>(clampPosition(position))) * 0.5;
-    if (half == 0.0 || value == 0.0)
-        return {value, 0};
-    const double next = std::bit_cast<double>(std::bit_cast<uint64_t>(value) + 1);
-    if (half == (next - value) * 0.5)
-        return {value, 0};
-    const double sum = value + half;
-    if (!std::isinf(sum))
-        return {sum, 0};
-    // Beyond the largest double: the same sum, halved exactly.
-    return {value * 0.5 + half * 0.5, 1};
+int lowestPosition(int64_t precision) {
+    return static_cast<int>(precision < kFloatPositionLimit ? -precision : -kFloatPositionLimit);
 }
 
 class FloatWriter {
@@ -97,21 +75,12 @@ class FloatWriter {
         bool exponentForm = (spec_.flags & ksFlagExponent) != 0;
         if (general && precision == 0)
             precision = 1;
-        Rounded rounded{magnitude, 0};
-        if (magnitude != 0.0) {
-            int64_t position = -precision;
-            if (exponentForm || general) {
-                int exponent = 0;
-                ksFloatShortestDigits(magnitude, 0, base, table_, digits_, &exponent);
-                position = exponent - (general ? precision - 1 : precision);
-            }
-            rounded = roundHalfUp(magnitude, base, position);
-        }
-        int exponent = 0;
-        count_ = ksFloatShortestDigits(rounded.value, rounded.doublings, base, table_, digits_,
-                                       &exponent);
-        leading_ = exponent;
+        if (exponentForm || general)
+            round(magnitude, base, clampDigits(general ? precision : precision + 1), INT_MIN);
+        else
+            round(magnitude, base, kFloatDigitsMax, lowestPosition(precision));
         if (general) {
+            // The form follows the exponent after rounding.
             exponentForm = leading_ < -4 || leading_ >= precision;
             precision = exponentForm ? precision - 1 : precision - 1 - leading_;
         }
@@ -119,6 +88,15 @@ class FloatWriter {
             writeExponentForm(precision, base);
         else
             writeFixedForm(precision);
+    }
+
+    // Rounds the magnitude and keeps its digits as characters of the directive's table.
+    void round(double magnitude, int base, int maxDigits, int lowest) {
+        ksFloatRound(magnitude, base, maxDigits, lowest, number_);
+        for (int i = 0; i < number_.count; ++i)
+            digits_[i] = table_[number_.digits[i]];
+        count_ = number_.count;
+        leading_ = number_.exponent;
     }
 
     // The digit characters at the powers from high down to low, zeros where none was made.
@@ -211,14 +189,7 @@ class FloatWriter {
     void writeHexadecimal(double magnitude) {
         const bool explicitPrecision = spec_.precision >= 0;
         const int64_t precision = explicitPrecision ? spec_.precision : kHexDefaultPrecision;
-        Rounded rounded{magnitude, 0};
-        if (magnitude != 0.0)
-            rounded = roundHalfUp(magnitude, 16, ksFloatExponent(magnitude, 0, 16) - precision);
-        int exponent = 0;
-        const int wanted = static_cast<int>(std::min<int64_t>(precision + 1, kFloatDigitsMax));
-        count_ = ksFloatDigits(rounded.value, rounded.doublings, 16, table_, digits_, wanted,
-                               INT32_MIN, &exponent);
-        leading_ = rounded.value == 0.0 ? 0 : exponent;
+        round(magnitude, 16, clampDigits(precision + 1), INT_MIN);
         int64_t fraction = precision;
         if (!explicitPrecision || ((spec_.flags & ksFlagIntmax) && !alternative()))
             fraction = std::min(fraction, trimmedHexFraction());
@@ -270,6 +241,7 @@ class FloatWriter {
     int64_t padding_ = 0;
     int64_t leading_ = 0; // power of the base of digits_[0]
     int count_ = 0;
+    ksFloatDigitString number_;
     char digits_[kFloatDigitsMax];
 };
 
