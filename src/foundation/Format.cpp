@@ -359,6 +359,13 @@ void copyLiteral(ksFormatState& out, const char* from, const char* to) {
     }
 }
 
+// A text longer than a result can report fails like a limit of the format, and like a parse
+// error it leaves the buffer empty.
+int failTooLong(ksFormatState& out, uint64_t position) {
+    out.cursor = out.begin;
+    return ksFormatError(kErrorLimit, position);
+}
+
 int runCore(ksFormatState& out, const char* format, va_list* arguments) {
     ksFormatDirectives directives;
     int result = ksFormatParse(format, directives, arguments);
@@ -373,14 +380,13 @@ int runCore(ksFormatState& out, const char* format, va_list* arguments) {
         result = convert(out, param, directives);
         if (result < 0)
             return result;
-        // The length must fit the result; a text longer than that cannot be reported.
         if (out.processed() > INT_MAX)
-            return ksFormatError(kErrorLimit, param.start + 1u);
+            return failTooLong(out, param.start + 1u);
         position = param.end;
     }
     copyLiteral(out, format + position, format + directives.formatLength);
     if (out.processed() > INT_MAX)
-        return ksFormatError(kErrorLimit, directives.formatLength);
+        return failTooLong(out, directives.formatLength);
     return static_cast<int>(out.processed());
 }
 
