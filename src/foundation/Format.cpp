@@ -162,10 +162,15 @@ void formatNil(ksFormatState& out, const ksFormatSpec& spec) {
     out.write(kNil, static_cast<uint64_t>(length));
 }
 
-bool isAscii8(const char* bytes) {
-    uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return (word & 0x8080808080808080ull) == 0;
+// Whether count bytes (a multiple of 8) are all below 0x80.
+bool isAsciiRun(const char* bytes, uint64_t count) {
+    uint64_t combined = 0;
+    for (uint64_t i = 0; i < count; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        combined |= word;
+    }
+    return (combined & 0x8080808080808080ull) == 0;
 }
 
 // The bytes of narrow text to write under the precision, or -1 when the text is not
@@ -183,7 +188,11 @@ int64_t measureNarrow(const char* text, int64_t precision) {
     }
     uint64_t index = 0;
     while (index < available) {
-        if (available - index >= 8 && isAscii8(text + index)) {
+        if (available - index >= 32 && isAsciiRun(text + index, 32)) {
+            index += 32;
+            continue;
+        }
+        if (available - index >= 8 && isAsciiRun(text + index, 8)) {
             index += 8;
             continue;
         }
@@ -390,31 +399,34 @@ int runCore(ksFormatState& out, const char* format, va_list* arguments) {
     return static_cast<int>(out.processed());
 }
 
-} // namespace
-
-int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    int result = ksFormatBufferV(buffer, size, format, arguments);
-    va_end(arguments);
-    return result;
-}
-
-int ksFormatBufferV(char* buffer, size_t size, const char* format, va_list arguments) {
+// Both entry points: the limit, the core, the terminator.
+int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
     uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
     if (limit > INT_MAX)
         limit = INT_MAX;
     if (!buffer)
         limit = 0;
     ksFormatState out(buffer, limit);
-    int result = 0;
-    if (format) {
-        va_list copy;
-        va_copy(copy, arguments);
-        result = runCore(out, format, &copy);
-        va_end(copy);
-    }
+    const int result = format ? runCore(out, format, arguments) : 0;
     if (size > 0 && buffer)
         *out.cursor = '\0';
+    return result;
+}
+
+} // namespace
+
+int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int result = formatInto(buffer, size, format, &arguments);
+    va_end(arguments);
+    return result;
+}
+
+int ksFormatBufferV(char* buffer, size_t size, const char* format, va_list arguments) {
+    va_list copy;
+    va_copy(copy, arguments);
+    const int result = formatInto(buffer, size, format, &copy);
+    va_end(copy);
     return result;
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 
 struct ksFormatState {
+    static constexpr uint64_t kShortRun = 16;
+
     char* begin = nullptr;  // first byte of the caller's buffer
     char* cursor = nullptr; // next byte to store
     char* end = nullptr;    // one past the last byte that may be stored
@@ -28,6 +30,13 @@ struct ksFormatState {
 
     void write(const char* bytes, uint64_t count) {
         uint64_t room = static_cast<uint64_t>(end - cursor);
+        if (count <= kShortRun && count <= room) {
+            // Most pieces are a few bytes: a loop beats a call.
+            for (uint64_t i = 0; i < count; ++i)
+                cursor[i] = bytes[i];
+            cursor += count;
+            return;
+        }
         if (count <= room) {
             if (count)
                 std::memcpy(cursor, bytes, count);

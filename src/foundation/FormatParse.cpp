@@ -55,10 +55,15 @@ class DirectiveParser {
 
     // Returns 0 and the index past the directive, or a negative error.
     int parse(uint64_t start, uint64_t& end) {
-        param_ = ksFormatParam{};
-        param_.precision = -1;
-        param_.base = 10;
-        param_.start = static_cast<uint32_t>(start);
+        // The directive's slot comes first, its parameter slots after it; it is filled in place.
+        const int slot = addSlot();
+        if (slot < 0)
+            return ksFormatError(kErrorLimit, start + 1);
+        param_ = &directives_.slots[slot];
+        *param_ = ksFormatParam{};
+        param_->precision = -1;
+        param_->base = 10;
+        param_->start = static_cast<uint32_t>(start);
         index_ = start + 1;
         uint64_t afterNumber = index_;
         explicitNumber_ = readArgumentNumber(format_, afterNumber);
@@ -81,24 +86,24 @@ class DirectiveParser {
 
     int parseItem(char c) {
         switch (c) {
-        case ' ': param_.flags |= ksFlagSpace; return 0;
-        case '+': param_.flags |= ksFlagPlus; return 0;
-        case '#': param_.flags |= ksFlagAlternative; return 0;
+        case ' ': param_->flags |= ksFlagSpace; return 0;
+        case '+': param_->flags |= ksFlagPlus; return 0;
+        case '#': param_->flags |= ksFlagAlternative; return 0;
         case '-':
-            param_.flags = (param_.flags | ksFlagMinus) & ~ksFlagZero;
+            param_->flags = (param_->flags | ksFlagMinus) & ~ksFlagZero;
             return 0;
         case '0':
-            if (!(param_.flags & ksFlagMinus))
-                param_.flags |= ksFlagZero;
+            if (!(param_->flags & ksFlagMinus))
+                param_->flags |= ksFlagZero;
             return parseLiteralWidth();
         case '*': return parseStar(ksFlagWidthArgument);
         case '.': return parseDot();
         case 'h': return addLength(ksFlagShort);
         case 'l': return addLength(ksFlagLong);
-        case 'L': param_.flags |= ksFlagLongDouble; return 0;
-        case 'j': param_.flags |= ksFlagIntmax; return 0;
-        case 'z': param_.flags |= ksFlagSize; return 0;
-        case 't': param_.flags |= ksFlagPtrdiff; return 0;
+        case 'L': param_->flags |= ksFlagLongDouble; return 0;
+        case 'j': param_->flags |= ksFlagIntmax; return 0;
+        case 'z': param_->flags |= ksFlagSize; return 0;
+        case 't': param_->flags |= ksFlagPtrdiff; return 0;
         default: break;
         }
         if (c >= '1' && c <= '9') {
@@ -112,8 +117,8 @@ class DirectiveParser {
     }
 
     int parseLiteralWidth() {
-        param_.width = static_cast<int64_t>(readNumber(format_, index_));
-        param_.flags = (param_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
+        param_->width = static_cast<int64_t>(readNumber(format_, index_));
+        param_->flags = (param_->flags | ksFlagWidth) & ~ksFlagWidthArgument;
         return 0;
     }
 
@@ -121,12 +126,12 @@ class DirectiveParser {
         uint32_t& count = flag == ksFlagShort ? shorts_ : longs_;
         if (count == 2)
             return ksFormatError(kErrorInvalid, index_);
-        if (flag == ksFlagLong && (param_.flags & (ksFlagIntmax | ksFlagSize | ksFlagPtrdiff)))
+        if (flag == ksFlagLong && (param_->flags & (ksFlagIntmax | ksFlagSize | ksFlagPtrdiff)))
             return ksFormatError(kErrorInvalid, index_);
         ++count;
         if (count == 2)
             flag = flag == ksFlagShort ? ksFlagShortShort : ksFlagQuad;
-        param_.flags |= flag;
+        param_->flags |= flag;
         return 0;
     }
 
@@ -146,8 +151,8 @@ class DirectiveParser {
             ++index_;
             return parseStar(ksFlagPrecisionArgument);
         }
-        param_.precision = static_cast<int64_t>(readNumber(format_, index_));
-        param_.flags = (param_.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+        param_->precision = static_cast<int64_t>(readNumber(format_, index_));
+        param_->flags = (param_->flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
         return 0;
     }
 
@@ -161,8 +166,8 @@ class DirectiveParser {
         // A base outside 2 to 36 has no digits to write with.
         if (base < 2 || base > 36)
             return ksFormatError(kErrorInvalid, afterDot);
-        param_.base = static_cast<int32_t>(base);
-        param_.flags = (param_.flags | ksFlagBase) & ~ksFlagBaseArgument;
+        param_->base = static_cast<int32_t>(base);
+        param_->flags = (param_->flags | ksFlagBase) & ~ksFlagBaseArgument;
         return 0;
     }
 
@@ -192,13 +197,13 @@ class DirectiveParser {
         uint32_t given = which == ksFlagWidthArgument       ? ksFlagWidth
                          : which == ksFlagPrecisionArgument ? ksFlagPrecision
                                                             : ksFlagBase;
-        param_.flags |= which | given;
+        param_->flags |= which | given;
         if (which == ksFlagWidthArgument)
-            param_.width = slot;
+            param_->width = slot;
         else if (which == ksFlagPrecisionArgument)
-            param_.precision = slot;
+            param_->precision = slot;
         else
-            param_.base = slot;
+            param_->base = slot;
         return 0;
     }
 
@@ -211,51 +216,47 @@ class DirectiveParser {
     bool setConversion(char c) {
         switch (c) {
         case 'd':
-        case 'i': param_.type = ksFormatInteger; break;
+        case 'i': param_->type = ksFormatInteger; break;
         case 'u':
         case 'o':
-        case 'x': param_.type = ksFormatInteger; param_.flags |= ksFlagUnsigned; break;
+        case 'x': param_->type = ksFormatInteger; param_->flags |= ksFlagUnsigned; break;
         case 'X':
-            param_.type = ksFormatInteger;
-            param_.flags |= ksFlagUnsigned | ksFlagUpper;
+            param_->type = ksFormatInteger;
+            param_->flags |= ksFlagUnsigned | ksFlagUpper;
             break;
-        case 'c': param_.type = ksFormatCharacter; break;
+        case 'c': param_->type = ksFormatCharacter; break;
         case 's':
-            param_.type = ksFormatString;
-            if ((param_.flags & ksFlagLong) && !(param_.flags & (ksFlagShort | ksFlagShortShort)))
-                param_.flags |= ksFlagWide;
+            param_->type = ksFormatString;
+            if ((param_->flags & ksFlagLong) && !(param_->flags & (ksFlagShort | ksFlagShortShort)))
+                param_->flags |= ksFlagWide;
             break;
-        case 'p': param_.type = ksFormatPointer; break;
-        case 'n': param_.type = ksFormatCount; break;
+        case 'p': param_->type = ksFormatPointer; break;
+        case 'n': param_->type = ksFormatCount; break;
         default:
             if (!isFloatingConversion(c))
                 return false;
-            param_.type = ksFormatFloating;
+            param_->type = ksFormatFloating;
             if (c >= 'A' && c <= 'Z')
-                param_.flags |= ksFlagUpper;
+                param_->flags |= ksFlagUpper;
             if (c == 'e' || c == 'E')
-                param_.flags |= ksFlagExponent;
+                param_->flags |= ksFlagExponent;
             if (c == 'g' || c == 'G')
-                param_.flags |= ksFlagGeneral;
+                param_->flags |= ksFlagGeneral;
             break;
         }
-        param_.conversion = c;
+        param_->conversion = c;
         return true;
     }
 
     int finishDirective(uint64_t start, uint64_t& end) {
         uint64_t number = explicitNumber_;
-        int slot = addSlot();
-        if (slot < 0)
-            return ksFormatError(kErrorLimit, start + 1);
         if (number == 0) {
             number = nextArgument_++;
             if (number > kFormatMaxSlots)
                 return ksFormatError(kErrorLimit, start + 1);
         }
-        param_.argument = static_cast<uint8_t>(number);
-        param_.end = static_cast<uint32_t>(index_);
-        directives_.slots[slot] = param_;
+        param_->argument = static_cast<uint8_t>(number);
+        param_->end = static_cast<uint32_t>(index_);
         end = index_;
         return 0;
     }
@@ -263,7 +264,7 @@ class DirectiveParser {
     const char* format_;
     ksFormatDirectives& directives_;
     uint64_t& nextArgument_;
-    ksFormatParam param_{};
+    ksFormatParam* param_ = nullptr;
     uint64_t index_ = 0;
     uint64_t explicitNumber_ = 0;
     uint32_t shorts_ = 0;

@@ -14,7 +14,7 @@ enum ksFormatType : uint8_t {
     ksFormatString,
     ksFormatPointer,
     ksFormatCount,
-    ksFormatParameter, // supplies a width, precision or base to the directive after it
+    ksFormatParameter, // supplies a width, precision or base to the directive before it
 };
 
 enum ksFormatFlag : uint32_t {
@@ -55,16 +55,17 @@ union ksFormatValue {
 };
 
 // One argument slot. Width, precision and base hold the literal values or, when taken from an
-// argument, the index of the parameter slot holding it.
+// argument, the index of the parameter slot holding it. (Width and precision are kept apart so
+// that reading both is never one wide load of two separate stores, which stalls.)
 struct ksFormatParam {
     uint32_t flags;
     ksFormatType type;
     char conversion;
-    uint8_t argument; // 1 to 64
+    uint8_t argument;  // 1 to 64
     int64_t width;     // absent: 0
-    int64_t precision; // absent: -1
-    int32_t base;      // absent: 10
     uint32_t start;    // index of the '%' (of the '*' for a parameter slot)
+    int32_t base;      // absent: 10
+    int64_t precision; // absent: -1
     uint32_t end;      // index just past the conversion character
     ksFormatValue value;
 };
