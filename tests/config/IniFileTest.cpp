@@ -222,8 +222,10 @@ TEST(IniFileSave, AFullDeviceKeepsTheOldFile) {
 TEST(IniFileSave, KilledAtRandomMomentsLeavesACompleteFile) {
 #ifdef _WIN32
     const int kills = 6; // each start of a process under the emulator is slow
+    const int startMicroseconds = 300000;
 #else
     const int kills = 150;
+    const int startMicroseconds = 2000;
 #endif
     TempDir dir;
     std::string p = dir.file("w.ini");
@@ -241,7 +243,7 @@ TEST(IniFileSave, KilledAtRandomMomentsLeavesACompleteFile) {
     for (int i = 0; i < kills; ++i) {
         BackgroundChild child;
         ASSERT_TRUE(child.start("saveForEver"));
-        sleepMicroseconds(2000 + static_cast<int>(random() % 20000));
+        sleepMicroseconds(startMicroseconds + static_cast<int>(random() % 20000));
         child.kill();
         interrupted += exists(p + ".tmp") || exists(p + ".ok");
         ksIniFile::recover(p.c_str());
@@ -253,8 +255,8 @@ TEST(IniFileSave, KilledAtRandomMomentsLeavesACompleteFile) {
         seenNew += bytes == versions[1];
     }
     setEnvironmentVariable("KSLOG_TEST_SAVE_PATH", nullptr);
+    EXPECT_GT(seenNew, 0); // the child did save between the kills
 #ifndef _WIN32
-    EXPECT_GT(seenNew, 0);     // the child did save between the kills
     EXPECT_GT(interrupted, 0); // and some kills hit a save part way
 #endif
 }
