@@ -164,6 +164,9 @@ bool ksCreateDirectories(const char* path) {
     size_t index;
     if (!directoryForm(path, &directory) || !walkStart(directory, &index))
         return false;
+    // Every lookup makes sure its directories exist: one question answers the usual case.
+    if (ksPlatform::pathKind(directory) == PathKind::directory)
+        return true;
     const char* text = directory.c_str();
     size_t length = directory.length();
     while (index < length && !isSeparator(text[index]))

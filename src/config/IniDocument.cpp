@@ -1,7 +1,6 @@
 // ksIniDocument's table: entries in first-added order, found by hash then name, growing
 // by 128 slots; and the forming of internal names from sections and keys.
 #include "config/IniDocument.h"
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include "foundation/Fatal.h"
@@ -23,7 +22,8 @@ void release(char* text) {
         std::free(text);
 }
 
-char lowerCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// The C library's mapping in its default locale: ASCII letters only.
+char lowerCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 // Lower-cases the section into at most 127 bytes; null or empty means "default".
 size_t formSection(const char* section, char (&buffer)[ksIniDocument::kNameLimit + 1]) {
@@ -41,6 +41,8 @@ size_t formSection(const char* section, char (&buffer)[ksIniDocument::kNameLimit
 ksIniDocument::ksIniDocument(uint32_t initialSlots)
     : slotCount_(initialSlots < kSlotStep ? kSlotStep : initialSlots), usedCount_(0) {
     slots_ = static_cast<ksIniEntry*>(ksMalloc(sizeof(ksIniEntry) * slotCount_));
+    index_ = nullptr;
+    rebuildIndex();
 }
 
 ksIniDocument::~ksIniDocument() {
@@ -49,6 +51,23 @@ ksIniDocument::~ksIniDocument() {
         release(slots_[i].value);
     }
     std::free(slots_);
+    std::free(index_);
+}
+
+void ksIniDocument::rebuildIndex() {
+    uint32_t buckets = 1;
+    while (buckets < slotCount_ * 2u)
+        buckets *= 2;
+    std::free(index_);
+    index_ = static_cast<uint32_t*>(ksMalloc(sizeof(uint32_t) * buckets));
+    std::memset(index_, 0, sizeof(uint32_t) * buckets);
+    indexMask_ = buckets - 1;
+    for (uint32_t i = 0; i < usedCount_; ++i) {
+        uint32_t bucket = slots_[i].hash & indexMask_;
+        while (index_[bucket])
+            bucket = (bucket + 1) & indexMask_;
+        index_[bucket] = i + 1;
+    }
 }
 
 // Jenkins' one-at-a-time hash over the name's bytes taken as signed values.
@@ -65,12 +84,13 @@ uint32_t ksIniDocument::hashOf(const char* name, size_t length) {
     return hash;
 }
 
+// Names are unique, so the entry the index finds is the first with this name.
 int64_t ksIniDocument::find(const char* name, size_t length, uint32_t hash) const {
-    for (uint32_t i = 0; i < usedCount_; ++i) {
-        const ksIniEntry& entry = slots_[i];
+    for (uint32_t bucket = hash & indexMask_; index_[bucket]; bucket = (bucket + 1) & indexMask_) {
+        const ksIniEntry& entry = slots_[index_[bucket] - 1];
         if (entry.hash == hash && entry.nameLength == length &&
             std::memcmp(entry.name, name, length) == 0)
-            return i;
+            return index_[bucket] - 1;
     }
     return -1;
 }
@@ -96,13 +116,18 @@ void ksIniDocument::set(const char* name, const char* value) {
         return;
     }
     if (usedCount_ == slotCount_) {
-        if (slotCount_ > UINT32_MAX - kSlotStep)
+        if (slotCount_ >= (1u << 30))
             ksFatalError("memory:realloc", SIZE_MAX);
         slotCount_ += kSlotStep;
         slots_ = static_cast<ksIniEntry*>(ksRealloc(slots_, sizeof(ksIniEntry) * slotCount_));
+        rebuildIndex();
     }
-    slots_[usedCount_++] = ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash,
-                                      copyOf(value)};
+    slots_[usedCount_] = ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash,
+                                    copyOf(value)};
+    uint32_t bucket = hash & indexMask_;
+    while (index_[bucket])
+        bucket = (bucket + 1) & indexMask_;
+    index_[bucket] = ++usedCount_;
 }
 
 const char* ksIniDocument::entryName(uint32_t index) const {
@@ -138,14 +163,19 @@ ksString ksIniDocument::sectionEntryName(const char* section) {
     return ksString(buffer, static_cast<int64_t>(length));
 }
 
-// "section/key", cut to 255 bytes, with the key lower-cased as well.
 ksString ksIniDocument::keyEntryName(const char* section, const char* key) {
+    return keyEntryName(section, key ? key : "", key ? std::strlen(key) : 0);
+}
+
+// "section/key", cut to 255 bytes, with the key lower-cased as well.
+ksString ksIniDocument::keyEntryName(const char* section, const char* key, size_t keyLength) {
     char buffer[kInternalNameLimit + 1];
     char sectionBuffer[kNameLimit + 1];
     size_t length = formSection(section, sectionBuffer);
     std::memcpy(buffer, sectionBuffer, length);
     buffer[length++] = '/';
-    size_t keyLength = strnlen(key ? key : "", kInternalNameLimit - length);
+    if (keyLength > kInternalNameLimit - length)
+        keyLength = kInternalNameLimit - length;
     for (size_t i = 0; i < keyLength; ++i)
         buffer[length + i] = lowerCase(key[i]);
     length += keyLength;

@@ -66,12 +66,18 @@ public:
     static uint32_t hashOf(const char* name, size_t length);
     static ksString sectionEntryName(const char* section);
     static ksString keyEntryName(const char* section, const char* key);
+    static ksString keyEntryName(const char* section, const char* key, size_t keyLength);
 
 private:
     int64_t find(const char* name, size_t length, uint32_t hash) const;
+    void rebuildIndex();
     void parseLine(const char* piece, size_t length, ksString* section);
 
     ksIniEntry* slots_;
     uint32_t slotCount_;
     uint32_t usedCount_;
+    // Open addressing over the hashes, entry number + 1 per bucket (0: empty), so that
+    // finding a name does not walk every slot; twice as many buckets as slots.
+    uint32_t* index_;
+    uint32_t indexMask_;
 };

@@ -38,9 +38,10 @@ struct Text {
 };
 
 // A quoted value: a backslash is dropped and the character after it kept as it is.
-std::string unquote(Text value) {
+// Returns the length stored in out, which holds at least value.length bytes.
+size_t unquote(Text value, char* out) {
     char quote = value.begin[0];
-    std::string result;
+    size_t length = 0;
     for (size_t i = 1; i < value.length; ++i) {
         char c = value.begin[i];
         if (c == quote)
@@ -50,20 +51,18 @@ std::string unquote(Text value) {
                 break;
             c = value.begin[i];
         }
-        result += c;
+        out[length++] = c;
     }
-    return result;
+    return length;
 }
 
-std::string plainValue(Text value) {
-    const char* comment = nullptr;
-    for (size_t i = 0; i < value.length && !comment; ++i) {
+// An unquoted value ends at an inline comment.
+Text plainValue(Text value) {
+    for (size_t i = 0; i < value.length; ++i) {
         if (value.begin[i] == ';' || value.begin[i] == '#')
-            comment = value.begin + i;
+            return Text{value.begin, i}.trimmed();
     }
-    if (comment)
-        value.length = static_cast<size_t>(comment - value.begin);
-    return value.trimmed().copy();
+    return value;
 }
 
 // Where the piece that starts at from ends: after the first "\r" or "\n", after 1023
@@ -119,9 +118,10 @@ void ksIniDocument::parseLine(const char* piece, size_t length, ksString* sectio
         setValue(*section, nullptr, nullptr);
         return;
     }
+    // The current section is declared already: by its header, or "default" by parse.
     const char* equals = line.find('=');
     if (!equals) {
-        setValue(*section, line.copy().c_str(), "");
+        set(keyEntryName(*section, line.begin, line.length), nullptr);
         return;
     }
     if (equals == line.begin)
@@ -129,9 +129,17 @@ void ksIniDocument::parseLine(const char* piece, size_t length, ksString* sectio
     Text key = Text{line.begin, static_cast<size_t>(equals - line.begin)}.trimmed().cut(kNameLimit);
     Text value = Text{equals + 1, static_cast<size_t>(line.begin + line.length - equals - 1)}
                      .trimmed();
-    bool quoted = value.length && (value.begin[0] == '"' || value.begin[0] == '\'');
-    std::string text = quoted ? unquote(value) : plainValue(value);
-    setValue(*section, key.copy().c_str(), text.c_str());
+    char text[kPieceLimit + 1];
+    size_t textLength;
+    if (value.length && (value.begin[0] == '"' || value.begin[0] == '\'')) {
+        textLength = unquote(value, text);
+    } else {
+        value = plainValue(value);
+        std::memcpy(text, value.begin, value.length);
+        textLength = value.length;
+    }
+    text[textLength] = '\0';
+    set(keyEntryName(*section, key.begin, key.length), text);
 }
 
 bool ksIniDocument::load(const char* path) {
