@@ -6,13 +6,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
-// A UTF-16 code unit, in the type the platform's wide functions take.
-#if defined(_WIN32)
-using ksWideUnit = wchar_t;
-#else
-using ksWideUnit = char16_t;
-#endif
+// A UTF-16 code unit, in the type the platform's wide functions take: wchar_t where it
+// is 16 bits wide (Windows), char16_t elsewhere.
+using ksWideUnit = std::conditional_t<sizeof(wchar_t) == 2, wchar_t, char16_t>;
+static_assert(sizeof(ksWideUnit) == 2);
 
 // Sequence length (1 to 7); 0 when maxBytes is 0; -1 malformed (a 0 byte where a
 // continuation byte belongs included); -2 cut short by maxBytes. Reads no byte past the
