@@ -248,8 +248,10 @@ int ksString::replace(const char* find, const char* with, bool all) {
         return 0;
     if (!with)
         with = "";
+    // Both are copied: either may point into this string, whose buffer each step replaces.
     ksString needle(find);
-    uint64_t findLength = needle.length(), withLength = std::strlen(with);
+    ksString replacement(with);
+    uint64_t findLength = needle.length(), withLength = replacement.length();
     int count = 0;
     int64_t position = 0;
     while (static_cast<uint64_t>(position) < length()) {
@@ -257,7 +259,7 @@ int ksString::replace(const char* find, const char* with, bool all) {
         if (match < 0)
             break;
         ksString rebuilt(chars_, match);
-        rebuilt.append(with, withLength);
+        rebuilt.append(replacement.c_str(), withLength);
         rebuilt.append(chars_ + match + findLength, length() - match - findLength);
         assign(rebuilt);
         ++count;

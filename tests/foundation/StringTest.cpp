@@ -243,6 +243,11 @@ TEST(StringReplace, InsertedTextIsNotSearchedAgain) {
     EXPECT_EQ(u.replace("z", nullptr, true), 1);
     EXPECT_EQ(text(u), "xy");
     EXPECT_EQ(u.replace("xyz", "q", true), 0);
+
+    // The replacement is this string's own text, and the first step moves its buffer.
+    ksString self("X123456789abcdefghX");
+    EXPECT_EQ(self.replace("X", self.c_str(), true), 2);
+    EXPECT_EQ(text(self), "X123456789abcdefghX123456789abcdefghX123456789abcdefghX");
 }
 
 TEST(StringBuffer, GetAndReleaseBuffer) {
