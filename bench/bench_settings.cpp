@@ -15,8 +15,12 @@ std::string directory() {
     return ksExecutableDirectory(&path) ? std::string(path.c_str()) : std::string("./");
 }
 
-std::string readFilePath() { return directory() + settingsFileName().c_str(); }
-std::string writeFilePath() { return directory() + "_" + settingsFileName().c_str(); }
+std::string readFilePath() {
+    return directory() + settingsFileName().c_str();
+}
+std::string writeFilePath() {
+    return directory() + "_" + settingsFileName().c_str();
+}
 
 // 50 keys in five sections, as a settings file that people maintain might hold them.
 std::string fiftyKeys(const char* valuePrefix) {

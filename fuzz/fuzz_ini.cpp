@@ -8,7 +8,9 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+bool isBlank(char c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
 
 bool hasBlankEdge(std::string_view text) {
     return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));

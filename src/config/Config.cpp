@@ -45,11 +45,14 @@ ksConfig::ksConfig(const char* readDirectory, const char* writeDirectory, const 
 
 ksConfig::~ksConfig() = default;
 
-void* ksConfig::operator new(size_t size) { return ksMalloc(size); }
-void ksConfig::operator delete(void* block) { std::free(block); }
+void* ksConfig::operator new(size_t size) {
+    return ksMalloc(size);
+}
+void ksConfig::operator delete(void* block) {
+    std::free(block);
+}
 
-ksString ksConfig::getString(const char* section, const char* key,
-                             const char* defaultValue) const {
+ksString ksConfig::getString(const char* section, const char* key, const char* defaultValue) const {
     return ksString(file_.getString(section, key, defaultValue));
 }
 
@@ -65,7 +68,9 @@ bool ksConfig::setInt(const char* section, const char* key, int32_t value) {
     return file_.setInt(section, key, value);
 }
 
-bool ksConfig::save() { return file_.save(); }
+bool ksConfig::save() {
+    return file_.save();
+}
 
 ksConfigPathFile::ksConfigPathFile(const char* fileName) : ksConfig(kHere, nullptr, fileName) {}
 
@@ -82,6 +87,9 @@ bool ksConfigPathFile::readPaths(ksString* readDirectory, ksString* writeDirecto
     return writeDirectory->isEmpty() || ksCreateDirectories(*writeDirectory);
 }
 
+// A network directory ("\\server\share") comes out as "//server/share/...", which the
+// path rules then take for a relative path below the executable's directory: network
+// directories are not supported as "ReadPath" or "WritePath".
 ksString composeFilePath(const char* directory, const char* fileName, const char* prefix) {
     ksString result = withSlashes(directory && *directory ? directory : kHere);
     ksString name = withSlashes(fileName);

@@ -9,7 +9,7 @@
 #include "foundation/String.h"
 
 class ksConfig {
-public:
+  public:
     // An empty or null write directory means no write layer.
     ksConfig(const char* readDirectory, const char* writeDirectory, const char* fileName);
     virtual ~ksConfig();
@@ -29,13 +29,13 @@ public:
     static void* operator new(size_t size);
     static void operator delete(void* block);
 
-private:
+  private:
     ksIniFile file_;
 };
 
 // The locator file: read from the executable's directory only, never written.
 class ksConfigPathFile : public ksConfig {
-public:
+  public:
     explicit ksConfigPathFile(const char* fileName);
     ~ksConfigPathFile() override;
 

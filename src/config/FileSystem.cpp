@@ -9,8 +9,7 @@ using ksPlatform::PathKind;
 
 namespace {
 
-ksFileWriteCalls writeCalls = {ksPlatform::writeFile, ksPlatform::flushFile,
-                               ksPlatform::closeFile};
+ksFileWriteCalls writeCalls = {ksPlatform::writeFile, ksPlatform::flushFile, ksPlatform::closeFile};
 
 // The form every file operation hands to the platform: no trimming, the platform's
 // separators, no long-path prefix.
@@ -54,6 +53,10 @@ bool requestFor(uint32_t mode, OpenRequest* request) {
 }
 
 // Where the walk of a directory-form path begins; false for a path it cannot walk.
+// Network paths are not walked properly: with the long-path prefix such a path begins
+// "\\?\UNC\", the walk starts at its server component, which is no directory, and the
+// creation fails (unless the whole directory exists already). The system's own paths
+// are drive-letter paths, and on POSIX paths rooted at "/".
 bool walkStart(const ksString& path, size_t* start) {
     const char* text = path.c_str();
     if (ksPlatformPathRules() == ksPathRules::posix) {
@@ -68,7 +71,9 @@ bool walkStart(const ksString& path, size_t* start) {
     return text[0] == '\\' && text[1] == '\\';
 }
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 bool ensureFolder(const ksString& folder) {
     if (ksPlatform::pathKind(folder) == PathKind::directory)

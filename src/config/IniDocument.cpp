@@ -23,7 +23,9 @@ void release(char* text) {
 }
 
 // The C library's mapping in its default locale: ASCII letters only.
-char lowerCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+char lowerCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
 // Lower-cases the section into at most 127 bytes; null or empty means "default".
 size_t formSection(const char* section, char (&buffer)[ksIniDocument::kNameLimit + 1]) {
@@ -122,8 +124,8 @@ void ksIniDocument::set(const char* name, const char* value) {
         slots_ = static_cast<ksIniEntry*>(ksRealloc(slots_, sizeof(ksIniEntry) * slotCount_));
         rebuildIndex();
     }
-    slots_[usedCount_] = ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash,
-                                    copyOf(value)};
+    slots_[usedCount_] =
+        ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash, copyOf(value)};
     uint32_t bucket = hash & indexMask_;
     while (index_[bucket])
         bucket = (bucket + 1) & indexMask_;

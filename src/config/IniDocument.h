@@ -18,11 +18,11 @@ struct ksIniEntry {
 };
 
 class ksIniDocument {
-public:
+  public:
     static constexpr uint32_t kSlotStep = 128;
-    static constexpr size_t kNameLimit = 127;       // bytes of a section name or a key
+    static constexpr size_t kNameLimit = 127;         // bytes of a section name or a key
     static constexpr size_t kInternalNameLimit = 255; // bytes of "section/key"
-    static constexpr size_t kPieceLimit = 1023;     // bytes the parser takes as one line
+    static constexpr size_t kPieceLimit = 1023;       // bytes the parser takes as one line
 
     explicit ksIniDocument(uint32_t initialSlots = kSlotStep);
     ~ksIniDocument();
@@ -46,8 +46,7 @@ public:
                     bool* found) const;
     // Found tells presence only: a present text that is not wholly a signed decimal
     // 32-bit number gives the default with found set.
-    int32_t getInt(const char* section, const char* key, int32_t defaultValue,
-                   bool* found) const;
+    int32_t getInt(const char* section, const char* key, int32_t defaultValue, bool* found) const;
     // A key also declares its section first; a null key declares the section only.
     void setValue(const char* section, const char* key, const char* value);
     void setInt(const char* section, const char* key, int32_t value);
@@ -68,7 +67,7 @@ public:
     static ksString keyEntryName(const char* section, const char* key);
     static ksString keyEntryName(const char* section, const char* key, size_t keyLength);
 
-private:
+  private:
     int64_t find(const char* name, size_t length, uint32_t hash) const;
     void rebuildIndex();
     void parseLine(const char* piece, size_t length, ksString* section);

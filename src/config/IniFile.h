@@ -10,7 +10,7 @@
 #include "foundation/String.h"
 
 class ksIniFile {
-public:
+  public:
     // Either path may be null. A write path, even one that cannot be normalised, gives a
     // write layer; without a usable path its changes stay in memory and save fails.
     ksIniFile(const char* readPath, const char* writePath);
@@ -35,7 +35,7 @@ public:
     // Completes or discards an interrupted save of the write file path.
     static void recover(const char* path);
 
-private:
+  private:
     ksString readPath_;
     ksString writePath_;
     bool hasWriteLayer_;

@@ -14,7 +14,9 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+bool isBlank(char c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
 
 // A view of part of the current line.
 struct Text {
@@ -100,16 +102,16 @@ void ksIniDocument::parse(const char* text, size_t length) {
 
 void ksIniDocument::parseLine(const char* piece, size_t length, ksString* section) {
     Text line{piece, strnlen(piece, length)};
-    while (line.length && (line.begin[line.length - 1] == '\r' || line.begin[line.length - 1] == '\n'))
+    while (line.length &&
+           (line.begin[line.length - 1] == '\r' || line.begin[line.length - 1] == '\n'))
         --line.length;
     line = line.trimmed();
     if (line.length == 0 || line.begin[0] == ';' || line.begin[0] == '#')
         return;
     const char* close = line.find(']');
     if (line.begin[0] == '[' && close) {
-        Text name = Text{line.begin + 1, static_cast<size_t>(close - line.begin - 1)}
-                        .trimmed()
-                        .cut(kNameLimit);
+        Text name = Text{line.begin + 1, static_cast<size_t>(close - line.begin - 1)}.trimmed().cut(
+            kNameLimit);
         if (name.length == 0) {
             *section = "default";
             return;
@@ -127,8 +129,8 @@ void ksIniDocument::parseLine(const char* piece, size_t length, ksString* sectio
     if (equals == line.begin)
         return;
     Text key = Text{line.begin, static_cast<size_t>(equals - line.begin)}.trimmed().cut(kNameLimit);
-    Text value = Text{equals + 1, static_cast<size_t>(line.begin + line.length - equals - 1)}
-                     .trimmed();
+    Text value =
+        Text{equals + 1, static_cast<size_t>(line.begin + line.length - equals - 1)}.trimmed();
     char text[kPieceLimit + 1];
     size_t textLength;
     if (value.length && (value.begin[0] == '"' || value.begin[0] == '\'')) {

@@ -11,7 +11,9 @@
 
 namespace {
 
-bool needsQuotes(const char* value) { return std::strpbrk(value, " \"'#;\\") != nullptr; }
+bool needsQuotes(const char* value) {
+    return std::strpbrk(value, " \"'#;\\") != nullptr;
+}
 
 void appendValue(std::string* out, const char* value) {
     if (!needsQuotes(value)) {
@@ -41,12 +43,16 @@ bool writeAll(ksFile file, const char* bytes, size_t length) {
 
 } // namespace
 
+// "default" has no header: its keys come out right only while "default" is the first
+// section, as it always is in a document read from a file. The system never sets
+// "default" keys in a write document; in one whose first section is another, they would
+// be read back as keys of the section written before them.
 ksString ksIniDocument::render() const {
     // Key entries grouped by their section, the part of the name before the first "/".
     std::unordered_map<std::string_view, std::vector<uint32_t>> keysOf;
     for (uint32_t i = 0; i < usedCount_; ++i) {
-        const char* slash = static_cast<const char*>(std::memchr(slots_[i].name, '/',
-                                                                 slots_[i].nameLength));
+        const char* slash =
+            static_cast<const char*>(std::memchr(slots_[i].name, '/', slots_[i].nameLength));
         if (slash)
             keysOf[std::string_view(slots_[i].name, slash - slots_[i].name)].push_back(i);
     }

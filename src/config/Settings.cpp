@@ -8,7 +8,9 @@ namespace {
 // -1 is the integer lookups' "missing" marker: a stored -1 behaves like no key.
 constexpr int32_t kMissingNumber = -1;
 
-uint32_t loggerFlags(bool readFiles) { return readFiles ? 0 : ksLoggerNoConfig; }
+uint32_t loggerFlags(bool readFiles) {
+    return readFiles ? 0 : ksLoggerNoConfig;
+}
 
 } // namespace
 
@@ -27,8 +29,8 @@ ksString ksReadSetting(const char* section, const char* key, const ksString& def
     return value;
 }
 
-int32_t ksReadIntSetting(const char* section, const char* key, int32_t defaultValue,
-                         bool populate, bool readFiles) {
+int32_t ksReadIntSetting(const char* section, const char* key, int32_t defaultValue, bool populate,
+                         bool readFiles) {
     ksConfig* config = openConfig(loggerFlags(readFiles));
     if (!config)
         return defaultValue;

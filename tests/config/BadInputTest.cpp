@@ -18,7 +18,7 @@ std::string garbage(size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     for (char& c : bytes)
         c = static_cast<char>(random() % 7 == 0 ? "\n\r\0[]=\"'\\;#"[random() % 11]
-                                                 : static_cast<int>(random() % 256));
+                                                : static_cast<int>(random() % 256));
     return bytes;
 }
 
@@ -99,8 +99,8 @@ TEST(BadInput, LocatorFilesThatNameUnusableDirectories) {
             EXPECT_TRUE(output == "6\n[stderr]\n" || output == "2\n[stderr]\n") << output;
         else
             EXPECT_EQ(output, "6\n[stderr]\n") << locator;
-        EXPECT_TRUE(onlyWriteFiles(s, {"blocker", "ConfigPath.ini",
-                                       fs::path(s.readFile()).filename().string()}))
+        EXPECT_TRUE(onlyWriteFiles(
+            s, {"blocker", "ConfigPath.ini", fs::path(s.readFile()).filename().string()}))
             << locator;
     }
 }

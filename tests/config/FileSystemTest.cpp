@@ -42,8 +42,9 @@ TEST(FileOperations, RefusedModesLeaveTheFileAlone) {
     ksFile file = ksNoFile;
     EXPECT_EQ(ksFileOpen(path.c_str(), ksOpenRead | ksOpenTruncate, &file), -1);
     EXPECT_EQ(ksFileOpen(path.c_str(), ksOpenCreate | ksOpenAppend, &file), -1);
-    EXPECT_EQ(ksFileOpen(path.c_str(), ksOpenWrite | ksOpenCreate | ksOpenExclusive |
-                                           ksOpenTruncate, &file), -1);
+    EXPECT_EQ(ksFileOpen(path.c_str(),
+                         ksOpenWrite | ksOpenCreate | ksOpenExclusive | ksOpenTruncate, &file),
+              -1);
     EXPECT_EQ(ksFileOpen(path.c_str(), ksOpenWrite | ksOpenExclusive, &file), -1);
     EXPECT_EQ(ksFileOpen(path.c_str(), 0, &file), -1);
     EXPECT_EQ(ksFileOpen(path.c_str(), ksOpenRead, nullptr), -1);
@@ -57,8 +58,7 @@ TEST(FileOperations, ErrorCodesForMissingFilesAndFolders) {
     TempDir dir;
     ksFile file = ksNoFile;
     EXPECT_EQ(ksFileOpen(dir.file("absent").c_str(), ksOpenRead, &file), -3);
-    EXPECT_EQ(ksFileOpen(dir.file("no/such/file").c_str(), ksOpenWrite | ksOpenCreate, &file),
-              -3);
+    EXPECT_EQ(ksFileOpen(dir.file("no/such/file").c_str(), ksOpenWrite | ksOpenCreate, &file), -3);
     EXPECT_EQ(ksFileOpen(dir.path().c_str(), ksOpenRead, &file), -1); // a directory
     EXPECT_EQ(ksFileDelete(dir.file("absent").c_str()), 0);
     EXPECT_EQ(ksFileDelete(dir.file("no/such/file").c_str()), 0);

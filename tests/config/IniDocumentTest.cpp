@@ -195,8 +195,8 @@ TEST(IniWriter, WritesTheSectionsWithCrLfAndQuotesWhatNeedsIt) {
 
 TEST(IniWriter, WriteThenReadKeepsEveryStorableValue) {
     ksIniDocument document;
-    const char* values[] = {"plain", " lead and trail ", "\"'\\", "x;y#z", "", "\xC3\xA9t\xC3\xA9",
-                            "=equals=", "[bracket]"};
+    const char* values[] = {"plain", " lead and trail ",  "\"'\\",    "x;y#z",
+                            "",      "\xC3\xA9t\xC3\xA9", "=equals=", "[bracket]"};
     for (size_t i = 0; i < sizeof values / sizeof values[0]; ++i)
         document.setValue("s", ("k" + std::to_string(i)).c_str(), values[i]);
     document.setValue("s", "tab", "\tinner\ttab\t");
@@ -217,8 +217,7 @@ TEST(IniWriter, WritesLongLinesWhole) {
     TempDir dir;
     std::string path = dir.file("long.ini");
     ASSERT_TRUE(document.write(path.c_str()));
-    EXPECT_EQ(readFileBytes(path),
-              "[s]\r\nlong=\"" + longValue + " x\"\r\nnext=1\r\n");
+    EXPECT_EQ(readFileBytes(path), "[s]\r\nlong=\"" + longValue + " x\"\r\nnext=1\r\n");
 }
 
 TEST(IniWriter, FailsWhenTheFileCannotBeCreated) {
@@ -227,4 +226,12 @@ TEST(IniWriter, FailsWhenTheFileCannotBeCreated) {
     TempDir dir;
     EXPECT_FALSE(document.write(dir.file("missing/dir/x.ini").c_str()));
     EXPECT_FALSE(fileExists(dir.file("missing")));
+}
+
+TEST(IniWriter, DefaultKeysSetAfterAnotherSectionFollowItsKeys) {
+    // Known and unused by the system: "default" carries no header.
+    ksIniDocument document;
+    document.setValue("file", "level", "3");
+    document.setValue(nullptr, "readpath", "x");
+    EXPECT_EQ(rendered(document), "[file]\r\nlevel=3\r\nreadpath=x\r\n");
 }

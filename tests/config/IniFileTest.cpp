@@ -15,11 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool exists(const std::string& path) { return fs::exists(path); }
+bool exists(const std::string& path) {
+    return fs::exists(path);
+}
 
 // Replaces the platform's write, flush or close for the life of the object.
 class FailingWrites {
-public:
+  public:
     explicit FailingWrites(const ksFileWriteCalls& calls) { ksSetFileWriteCalls(calls); }
     ~FailingWrites() { ksSetFileWriteCalls({nullptr, nullptr, nullptr}); }
 };
@@ -34,8 +36,12 @@ int64_t writeHalfThenFail(ksFile file, const void* buffer, uint32_t count) {
     wroteHalf = true;
     return ksPlatform::writeFile(file, buffer, count / 2);
 }
-int64_t writeNothing(ksFile, const void*, uint32_t) { return 0; }
-int32_t flushFails(ksFile) { return ksPlatform::kFileWriteProtected; }
+int64_t writeNothing(ksFile, const void*, uint32_t) {
+    return 0;
+}
+int32_t flushFails(ksFile) {
+    return ksPlatform::kFileWriteProtected;
+}
 int32_t closeFails(ksFile file) {
     ksPlatform::closeFile(file);
     return ksPlatform::kFileFailed;

@@ -33,6 +33,7 @@ TEST(NormalizePath, ResolvesRelativePathsAgainstTheBase) {
     // A single leading separator is relative on Windows: the separator doubles.
     EXPECT_EQ(normalized(kWin, "/x", false, 0), "C:/Apps//x");
     EXPECT_EQ(normalized(kWin, "\\x", false, 0), "C:/Apps//x");
+    EXPECT_EQ(normalized(kWin, "//server/share", false, 0), "C:/Apps///server/share");
     EXPECT_EQ(normalized(kPosix, "\\x", false, 0, "/opt/app/"), "/opt/app//x");
     EXPECT_EQ(normalized(kPosix, "cfg/a\\b", false, 0, "/opt/app/"), "/opt/app/cfg/a/b");
 }
@@ -42,8 +43,7 @@ TEST(NormalizePath, KeepsAbsolutePaths) {
     EXPECT_EQ(normalized(kWin, "C:name", false, 0), "C:name");
     EXPECT_EQ(normalized(kWin, "", false, 0), "");
     EXPECT_EQ(normalized(kWin, "\\\\server\\share/x", false, 0), "\\\\server/share/x");
-    EXPECT_EQ(normalized(kWin, "\\\\server\\share/x", false, kPlatform),
-              "\\\\server\\share\\x");
+    EXPECT_EQ(normalized(kWin, "\\\\server\\share/x", false, kPlatform), "\\\\server\\share\\x");
     EXPECT_EQ(normalized(kPosix, "/etc/x\\y/", false, 0, "/opt/"), "/etc/x/y/");
     EXPECT_EQ(normalized(kPosix, "C:/x", false, 0, "/opt/"), "/opt/C:/x");
 }

@@ -20,7 +20,7 @@ inline std::vector<std::string> split(const std::string& text, char separator) {
 
 // One directory with a copy of the test program; lookups run in a child of the copy.
 class Scenario {
-public:
+  public:
     Scenario() : program_(copyTestProgram(dir_.path())) {
         name_ = std::filesystem::path(program_).filename().string();
         before_ = files();
@@ -56,7 +56,7 @@ public:
         return added;
     }
 
-private:
+  private:
     std::set<std::string> files() const {
         std::set<std::string> names;
         std::error_code ec;
@@ -70,4 +70,3 @@ private:
     std::string name_;
     std::set<std::string> before_;
 };
-

@@ -16,7 +16,6 @@
 
 namespace fs = std::filesystem;
 
-
 KSLOG_CHILD(settingsLookups) {
     const char* lookups = std::getenv("KSLOG_TEST_LOOKUPS");
     for (const std::string& lookup : split(lookups ? lookups : "", ';')) {
@@ -102,7 +101,8 @@ TEST(Settings, IntegersThatAreNoNumberOrMinusOneCountAsMissing) {
 
 TEST(Settings, TheLocatorFileMovesBothFiles) {
     Scenario s;
-    writeFileBytes(s.file("ConfigPath.ini"), "ReadPath=conf/read\n[default]\nWritePath=.\\conf\\w\\\n");
+    writeFileBytes(s.file("ConfigPath.ini"),
+                   "ReadPath=conf/read\n[default]\nWritePath=.\\conf\\w\\\n");
     fs::create_directories(s.file("conf/read"));
     writeFileBytes(s.file("conf/read/ksLog." + s.app() + ".ini"), "[a]\nk=fromRead\n");
     EXPECT_EQ(s.run("s|a|k|d|1|1;i|a|n|3|1|1"), "[fromRead]\n3\n");
@@ -135,8 +135,8 @@ TEST(Settings, AWriteDirectoryThatCannotBeCreatedFailsQuietly) {
     writeFileBytes(s.file("ConfigPath.ini"), "WritePath=blocker/w\n");
     writeFileBytes(s.readFile(), "[s]\nk=v\n");
     EXPECT_EQ(s.run("s|s|k|d|1|1;i|s|n|8|1|1"), "[v]\n8\n");
-    EXPECT_EQ(s.newFiles(), (std::set<std::string>{"ConfigPath.ini", "blocker",
-                                                   "ksLog." + s.app() + ".ini"}));
+    EXPECT_EQ(s.newFiles(),
+              (std::set<std::string>{"ConfigPath.ini", "blocker", "ksLog." + s.app() + ".ini"}));
     // A read directory that fails falls back to the executable's directory.
     writeFileBytes(s.file("ConfigPath.ini"), "ReadPath=blocker/r\nWritePath=\n");
     EXPECT_EQ(s.run("s|s|k|d|1|1"), "[v]\n");
@@ -159,4 +159,11 @@ TEST(Settings, ComposeFilePathJoinsDirectoryPrefixAndLastComponent) {
     EXPECT_STREQ(composeFilePath("C:/Apps/", "dir\\x.ini", "").c_str(), "C:/Apps/x.ini");
     EXPECT_STREQ(composeFilePath("", "x.ini", nullptr).c_str(), "./x.ini");
     EXPECT_STREQ(composeFilePath(nullptr, "a/b/", "_").c_str(), "./_");
+}
+
+TEST(Settings, ANetworkDirectoryIsTakenForARelativeOne) {
+    // Unsupported, documented: the backslashes become slashes, and a path beginning with
+    // a single "/" is relative on Windows; on POSIX "//server/share" is an absolute path.
+    ksString composed = composeFilePath("\\\\server\\share", "x.ini", "_");
+    EXPECT_STREQ(composed.c_str(), "//server/share/_x.ini");
 }

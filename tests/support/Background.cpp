@@ -12,7 +12,9 @@
 extern char** environ;
 #endif
 
-BackgroundChild::~BackgroundChild() { kill(); }
+BackgroundChild::~BackgroundChild() {
+    kill();
+}
 
 bool BackgroundChild::start(const std::string& name, const std::string& program) {
     kill();
@@ -22,8 +24,8 @@ bool BackgroundChild::start(const std::string& name, const std::string& program)
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
+    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return false;
     CloseHandle(info.hThread);
     process_ = reinterpret_cast<long long>(info.hProcess);

@@ -4,7 +4,7 @@
 #include <string>
 
 class BackgroundChild {
-public:
+  public:
     BackgroundChild() = default;
     ~BackgroundChild();
     BackgroundChild(const BackgroundChild&) = delete;
@@ -16,7 +16,7 @@ public:
     void kill();
     bool running() const { return running_; }
 
-private:
+  private:
     bool running_ = false;
     long long process_ = 0; // a process id or a process handle
 };

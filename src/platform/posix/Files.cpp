@@ -80,7 +80,9 @@ int32_t moveWithoutReplacing(const char* from, const char* to) {
 
 } // namespace
 
-bool usesWindowsPaths() { return false; }
+bool usesWindowsPaths() {
+    return false;
+}
 
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
     int descriptor;
@@ -129,9 +131,13 @@ int32_t closeFile(FileHandle file) {
     return close(static_cast<int>(file)) == 0 ? 0 : lastCode();
 }
 
-int32_t deleteFile(const char* path) { return unlink(path) == 0 ? 0 : lastCode(); }
+int32_t deleteFile(const char* path) {
+    return unlink(path) == 0 ? 0 : lastCode();
+}
 
-int32_t moveFile(const char* from, const char* to) { return moveWithoutReplacing(from, to); }
+int32_t moveFile(const char* from, const char* to) {
+    return moveWithoutReplacing(from, to);
+}
 
 int32_t flushFolderOf(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -159,6 +165,8 @@ PathKind pathKind(const char* path) {
     return S_ISDIR(status.st_mode) ? PathKind::directory : PathKind::file;
 }
 
-int32_t createFolder(const char* path) { return mkdir(path, 0777) == 0 ? 0 : lastCode(); }
+int32_t createFolder(const char* path) {
+    return mkdir(path, 0777) == 0 ? 0 : lastCode();
+}
 
 } // namespace ksPlatform

@@ -131,6 +131,8 @@ char* folderPath(Folder folder) {
     return known ? heapCopy(path) : nullptr;
 }
 
-uint32_t currentProcessId() { return static_cast<uint32_t>(getpid()); }
+uint32_t currentProcessId() {
+    return static_cast<uint32_t>(getpid());
+}
 
 } // namespace ksPlatform

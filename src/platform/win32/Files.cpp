@@ -37,7 +37,7 @@ int32_t lastCode() {
 
 // A path in UTF-16 for one call; empty when the UTF-8 text cannot be converted.
 class WidePath {
-public:
+  public:
     explicit WidePath(const char* path) : wide_(path ? ksWideFromUtf8(path) : nullptr) {}
     ~WidePath() {
         if (wide_)
@@ -48,11 +48,13 @@ public:
     const wchar_t* get() const { return wide_; }
     explicit operator bool() const { return wide_ != nullptr; }
 
-private:
+  private:
     ksWideBuffer wide_;
 };
 
-HANDLE handleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE handleOf(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
 
 DWORD creationOf(OpenDisposition disposition) {
     switch (disposition) {
@@ -72,7 +74,9 @@ DWORD creationOf(OpenDisposition disposition) {
 
 } // namespace
 
-bool usesWindowsPaths() { return true; }
+bool usesWindowsPaths() {
+    return true;
+}
 
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
     WidePath wide(path);
@@ -118,17 +122,21 @@ int32_t seekFile(FileHandle file, int64_t offset, int origin) {
     DWORD method = origin == 1 ? FILE_CURRENT : origin == 2 ? FILE_END : FILE_BEGIN;
     LONG high = static_cast<LONG>(offset >> 32);
     SetLastError(NO_ERROR);
-    DWORD low = SetFilePointer(handleOf(file), static_cast<LONG>(offset & 0xFFFFFFFF), &high,
-                               method);
+    DWORD low =
+        SetFilePointer(handleOf(file), static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
     // INVALID_SET_FILE_POINTER is also a valid low half: only the last error tells.
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
         return lastCode();
     return 0;
 }
 
-int32_t flushFile(FileHandle file) { return FlushFileBuffers(handleOf(file)) ? 0 : lastCode(); }
+int32_t flushFile(FileHandle file) {
+    return FlushFileBuffers(handleOf(file)) ? 0 : lastCode();
+}
 
-int32_t closeFile(FileHandle file) { return CloseHandle(handleOf(file)) ? 0 : lastCode(); }
+int32_t closeFile(FileHandle file) {
+    return CloseHandle(handleOf(file)) ? 0 : lastCode();
+}
 
 int32_t deleteFile(const char* path) {
     WidePath wide(path);
@@ -146,7 +154,9 @@ int32_t moveFile(const char* from, const char* to) {
 }
 
 // NTFS journals its names; the flushed content is what needs to be on the disk.
-int32_t flushFolderOf(const char*) { return 0; }
+int32_t flushFolderOf(const char*) {
+    return 0;
+}
 
 PathKind pathKind(const char* path) {
     WidePath wide(path);

@@ -54,6 +54,8 @@ char* folderPath(Folder folder) {
     return ksUtf8FromWide(buffer);
 }
 
-uint32_t currentProcessId() { return GetCurrentProcessId(); }
+uint32_t currentProcessId() {
+    return GetCurrentProcessId();
+}
 
 } // namespace ksPlatform
