@@ -10,8 +10,8 @@
 ksString ksReadSetting(const char* section, const char* key, const ksString& defaultValue,
                        bool populate, bool readFiles);
 // A stored -1, or a text that is not wholly a signed decimal number, counts as missing.
-int32_t ksReadIntSetting(const char* section, const char* key, int32_t defaultValue, bool populate,
-                         bool readFiles);
+int32_t ksReadIntSetting(const char* section, const char* key, int32_t defaultValue,
+                         bool populate, bool readFiles);
 
 // The executable's file name (cut to 63 bytes), or the process id as "%08x".
 const char* applicationName();
