@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "platform/platform.h"
 
 namespace {
@@ -70,10 +71,54 @@ std::string relativePart(const std::string& path) {
     return path;
 }
 
+// Where the components below a Windows root begin: after "C:/" or "\\\\server\\share";
+// 0 for any other path.
+size_t windowsRootLength(const std::string& path) {
+    if (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]))
+        return 3;
+    if (!startsWith(path, "\\\\"))
+        return 0;
+    size_t server = path.find_first_of("/\\", 2);
+    if (server == std::string::npos)
+        return 0;
+    size_t share = path.find_first_of("/\\", server + 1);
+    return share == std::string::npos ? 0 : share + 1;
+}
+
+// The long-path prefix turns off Windows' own resolution of "." and ".." components and
+// of doubled separators, so that "C:/Apps/../cfg" would name no folder: resolve them here.
+std::string withoutDotComponents(const std::string& path) {
+    size_t root = windowsRootLength(path);
+    if (root == 0)
+        return path;
+    std::vector<std::string> parts;
+    size_t from = root;
+    while (from <= path.size()) {
+        size_t end = path.find_first_of("/\\", from);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(from, end - from);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        from = end + 1;
+    }
+    std::string result = path.substr(0, root);
+    for (size_t i = 0; i < parts.size(); ++i)
+        result += (i ? "\\" : "") + parts[i];
+    if (!parts.empty() && isSeparator(path.back()))
+        result += '\\';
+    return result;
+}
+
 // Adds the long-path prefix where asked for; returns where separator conversion starts.
 size_t addLongPrefix(ksPathRules rules, uint32_t flags, std::string* path) {
     bool hasLongPrefix = startsWith(*path, kLongPrefix);
     if (rules == ksPathRules::windows && (flags & ksPathLongPrefix) && !hasLongPrefix) {
+        *path = withoutDotComponents(*path);
         if (startsWith(*path, "\\\\")) {
             *path = kLongUncPrefix + path->substr(2);
             return std::strlen(kLongUncPrefix);

@@ -102,3 +102,10 @@ TEST(CreateDirectories, CreatesAncestorsAndStopsAtFiles) {
     std::string driveRoot = rootText.substr(0, rootText.find('/') + 1);
     EXPECT_TRUE(ksCreateDirectories(driveRoot.c_str())) << driveRoot;
 }
+
+TEST(CreateDirectories, WalksPathsWithParentComponents) {
+    TempDir dir;
+    std::string path = dir.file("a/../b/./c");
+    EXPECT_TRUE(ksCreateDirectories(path.c_str()));
+    EXPECT_TRUE(fs::is_directory(dir.file("b/c")));
+}

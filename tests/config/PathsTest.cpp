@@ -58,6 +58,12 @@ TEST(NormalizePath, PlatformFormTrimmingAndTheLongPathPrefix) {
               "\\\\?\\UNC\\srv\\share");
     EXPECT_EQ(normalized(kWin, "\\\\?\\C:/x", false, kPlatform | kLong), "\\\\?\\C:\\x");
     EXPECT_EQ(normalized(kWin, "\\\\?\\C:\\x", false, 0), "//?/C:/x");
+    // With the prefix Windows resolves no "." or "..": they are resolved beforehand.
+    EXPECT_EQ(normalized(kWin, "../cfg/./x//y/", true, kPlatform | kLong), "\\\\?\\C:\\cfg\\x\\y");
+    EXPECT_EQ(normalized(kWin, "C:/../..", true, kPlatform | kLong), "\\\\?\\C:");
+    EXPECT_EQ(normalized(kWin, "\\\\s\\sh\\..\\x", false, kPlatform | kLong),
+              "\\\\?\\UNC\\s\\sh\\x");
+    EXPECT_EQ(normalized(kWin, "../cfg", false, kPlatform), "C:\\Apps\\..\\cfg");
     EXPECT_EQ(normalized(kPosix, "/", true, kPlatform | kLong, "/opt/"), "/");
     EXPECT_EQ(normalized(kPosix, "/a/b//", true, kPlatform | kLong, "/opt/"), "/a/b");
 }
