@@ -4,6 +4,7 @@
 #include <string>
 #include "config/Paths.h"
 #include "support/Child.h"
+#include "support/Target.h"
 
 namespace {
 
@@ -89,8 +90,9 @@ TEST(FolderTokens, ExpandFullAndShortenedNamesAndRejectBadTokens) {
     EXPECT_STREQ(out.c_str(), folder.c_str());
 }
 
-#ifndef _WIN32
 TEST(FolderTokens, FollowTheXdgDirectoriesOnPosix) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "the shell folders of Windows are not XDG directories";
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     std::string keep = saved ? saved : "";
     setEnvironmentVariable("XDG_CONFIG_HOME", "/cfg/<MyAppData>");
@@ -101,7 +103,6 @@ TEST(FolderTokens, FollowTheXdgDirectoriesOnPosix) {
     ASSERT_TRUE(ksExpandFolderTokens("<AllUsersVideos>", &out));
     EXPECT_STREQ(out.c_str(), "/var/lib/ksLog/Videos");
 }
-#endif
 
 TEST(ExecutablePath, NamesTheRunningProgram) {
     ksString path;

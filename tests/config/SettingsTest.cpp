@@ -12,6 +12,7 @@
 #include "config/Settings.h"
 #include "Scenario.h"
 #include "support/Child.h"
+#include "support/Target.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -152,6 +153,14 @@ TEST(Settings, ALongExecutableNameIsCutTo63Bytes) {
     ChildResult r = runChild("settingsNames", {}, renamed);
     std::string cut = longName.substr(0, 63);
     EXPECT_EQ(r.output, cut + "\nksLog." + cut + ".ini\n");
+    if (kWindowsTarget)
+        return; // the child's command line would carry the name in the ANSI code page
+    // The cut never splits a character: a broken sequence would make every path unusable.
+    std::string accented = std::string(62, 'n') + "\xC3\xA9" + extension;
+    fs::rename(renamed, dir.file(accented));
+    r = runChild("settingsNames", {}, dir.file(accented));
+    std::string whole = std::string(62, 'n');
+    EXPECT_EQ(r.output, whole + "\nksLog." + whole + ".ini\n");
 }
 
 TEST(Settings, ComposeFilePathJoinsDirectoryPrefixAndLastComponent) {
