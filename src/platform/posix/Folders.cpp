@@ -103,9 +103,16 @@ char* folderPath(Folder folder) {
     std::string home;
     bool known = false;
     switch (folder) {
-    case Folder::myAppData:
-        known = homeFolder(&home) && configFolder(home, &path);
+    case Folder::myAppData: {
+        const char* variable = std::getenv("XDG_CONFIG_HOME");
+        if (variable && *variable == '/') {
+            path = variable;
+            known = true;
+        } else {
+            known = homeFolder(&home) && configFolder(home, &path);
+        }
         break;
+    }
     case Folder::myMusic:
         known = userFolder("MUSIC", "Music", &path);
         break;
