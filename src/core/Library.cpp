@@ -3,8 +3,7 @@
 // ksLog_Term, ksLog_NeverLog and the exit-time teardown.
 #include "core/Library.h"
 #include <atomic>
-#include <new>
-#include <thread>
+#include <cstdlib>
 #include "core/Logger.h"
 #include "core/Mutex.h"
 #include "foundation/Fatal.h"
@@ -35,9 +34,7 @@ std::atomic_ref<uint16_t> levelRef() { return std::atomic_ref<uint16_t>(_ksLog_L
 // default sinks are made, so no other thread can see a half-built library.
 void initialise() {
     libraryMutex.lock();
-    dispatcher = new (std::nothrow) ksLogDispatcher;
-    if (!dispatcher)
-        ksFatalError("memory:malloc", sizeof(ksLogDispatcher));
+    dispatcher = new ksLogDispatcher;
     initStarted.store(1, std::memory_order_release);
     levelRef().store(0xFFFF, std::memory_order_relaxed);
     ksLogger_File_Init();
@@ -51,7 +48,7 @@ void initialiseOnce() {
         if (initCounter.fetch_add(1, std::memory_order_acq_rel) + 1 == 1)
             initialise();
         else
-            std::this_thread::yield(); // another thread is about to publish initStarted
+            ksPlatform::yieldThread(); // another thread is about to publish initStarted
     }
 }
 
@@ -59,6 +56,9 @@ void initialiseOnce() {
 bool recordIsOpen() { return dispatcher && dispatcher->current; }
 
 } // namespace
+
+void* ksLogDispatcher::operator new(size_t size) { return ksMalloc(size); }
+void ksLogDispatcher::operator delete(void* block) { std::free(block); }
 
 int32_t enterLibrary() {
     for (;;) {

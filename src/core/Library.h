@@ -2,6 +2,7 @@
 // the library lock with its busy flag, the one record, the dispatcher, the logger
 // registry and the process-wide level.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "ksLog.h"
 
@@ -15,6 +16,9 @@ struct ksLogDispatcher {
     // ksLog_End from inside an application callback must not change the text being
     // delivered or release the lock twice.
     bool ending = false;
+
+    static void* operator new(size_t size);
+    static void operator delete(void* block);
 };
 
 // The one record of the process.

@@ -5,6 +5,7 @@
 #include "config/Settings.h"
 #include "core/Library.h"
 #include "core/Modules.h"
+#include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "platform/platform.h"
 
@@ -40,6 +41,9 @@ ksLogger::ksLogger(const char* name, bool registerIt) : name_(name) {
 }
 
 ksLogger::~ksLogger() { removeLogger(this); }
+
+void* ksLogger::operator new(size_t size) { return ksMalloc(size); }
+void ksLogger::operator delete(void* block) { std::free(block); }
 
 // Populate mode is set before the other options are read, so that in populate mode
 // their defaults are written back.

@@ -7,6 +7,7 @@
 // options and allocates the shared format buffer, which the record carries.
 #pragma once
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include "foundation/String.h"
 #include "ksLog.h"
@@ -20,6 +21,9 @@ public:
     ksLogger(const char* name, bool registerIt);
     virtual ~ksLogger();
     ksLogger(const ksLogger&) = delete;
+    // Loggers come from the checked allocator: no exception can leave a constructor call.
+    static void* operator new(size_t size);
+    static void operator delete(void* block);
     ksLogger& operator=(const ksLogger&) = delete;
 
     // The virtual operations, in their fixed slot order.

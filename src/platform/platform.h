@@ -34,6 +34,9 @@ void destroyRecursiveLock(RecursiveLock* lock);
 void lockRecursive(RecursiveLock* lock);
 void unlockRecursive(RecursiveLock* lock);
 
+// Lets another ready thread run; used while waiting for a thread that is about to finish.
+void yieldThread();
+
 // The calling thread's id as the system numbers threads; never 0. Cheap enough to call
 // for every record.
 uint32_t currentThreadId();

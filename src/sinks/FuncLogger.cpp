@@ -2,7 +2,6 @@
 #include "sinks/FuncLogger.h"
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include "core/Library.h"
 #include "foundation/Fatal.h"
 
@@ -130,8 +129,7 @@ void ksLog_SetLogFunc(uint16_t level, ksLogFunc function, void* user) {
         return; // a null function is never registered, and has no registration to remove
     ksLibraryLock lock;
     if (!theFuncLogger && level != 0 && !isNeverLog()) {
-        if (!new (std::nothrow) ksFuncLogger)
-            ksFatalError("memory:malloc", sizeof(ksFuncLogger));
+        new ksFuncLogger; // owned by the registry from here on
     }
     if (theFuncLogger)
         theFuncLogger->registerFunction(level, function, user);

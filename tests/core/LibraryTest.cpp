@@ -182,7 +182,8 @@ TEST_F(Library, CallsOutOfOrderDoNothing) {
     ksLog_Append_F("no record");
     ksLog_Append_FN("no record");
     ksLog_Append_B("abc", 3);
-    ksLog_Append_U(u"abc", 3);
+    const ksLogUnit abc[] = {0x61, 0x62, 0x63};
+    ksLog_Append_U(abc, 3);
     ksLog_End(nullptr);
     ksLog_End(&ksTheRecord);
     EXPECT_TRUE(logger->pieces.empty());

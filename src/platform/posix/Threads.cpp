@@ -1,7 +1,8 @@
 // The recursive lock and thread ids on POSIX: pthread mutexes and gettid().
 #include "platform/platform.h"
 #include <pthread.h>
-#include <new>
+#include <sched.h>
+#include <cstdlib>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -12,7 +13,8 @@ struct ksPlatform::RecursiveLock {
 namespace ksPlatform {
 
 RecursiveLock* createRecursiveLock() {
-    RecursiveLock* lock = new (std::nothrow) RecursiveLock;
+    // malloc, not new: the library keeps clear of the C++ runtime's exception support.
+    auto* lock = static_cast<RecursiveLock*>(std::malloc(sizeof(RecursiveLock)));
     if (!lock)
         return nullptr;
     pthread_mutexattr_t attributes;
@@ -21,7 +23,7 @@ RecursiveLock* createRecursiveLock() {
     int failed = pthread_mutex_init(&lock->mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
     if (failed) {
-        delete lock;
+        std::free(lock);
         return nullptr;
     }
     return lock;
@@ -31,11 +33,13 @@ void destroyRecursiveLock(RecursiveLock* lock) {
     if (!lock)
         return;
     pthread_mutex_destroy(&lock->mutex);
-    delete lock;
+    std::free(lock);
 }
 
 void lockRecursive(RecursiveLock* lock) { pthread_mutex_lock(&lock->mutex); }
 void unlockRecursive(RecursiveLock* lock) { pthread_mutex_unlock(&lock->mutex); }
+
+void yieldThread() { sched_yield(); }
 
 namespace {
 

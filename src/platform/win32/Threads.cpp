@@ -1,7 +1,7 @@
 // The recursive lock and thread ids on Windows: critical sections.
 #include "platform/platform.h"
 #include <windows.h>
-#include <new>
+#include <cstdlib>
 
 struct ksPlatform::RecursiveLock {
     CRITICAL_SECTION section;
@@ -10,7 +10,8 @@ struct ksPlatform::RecursiveLock {
 namespace ksPlatform {
 
 RecursiveLock* createRecursiveLock() {
-    RecursiveLock* lock = new (std::nothrow) RecursiveLock;
+    // malloc, not new: the library keeps clear of the C++ runtime's exception support.
+    auto* lock = static_cast<RecursiveLock*>(std::malloc(sizeof(RecursiveLock)));
     if (!lock)
         return nullptr;
     InitializeCriticalSection(&lock->section);
@@ -21,11 +22,13 @@ void destroyRecursiveLock(RecursiveLock* lock) {
     if (!lock)
         return;
     DeleteCriticalSection(&lock->section);
-    delete lock;
+    std::free(lock);
 }
 
 void lockRecursive(RecursiveLock* lock) { EnterCriticalSection(&lock->section); }
 void unlockRecursive(RecursiveLock* lock) { LeaveCriticalSection(&lock->section); }
+
+void yieldThread() { SwitchToThread(); }
 
 uint32_t currentThreadId() { return GetCurrentThreadId(); }
 
