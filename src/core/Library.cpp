@@ -140,8 +140,6 @@ bool isNeverLog() {
     return neverLog.load(std::memory_order_relaxed);
 }
 
-uint16_t globalLevel() { return levelRef().load(std::memory_order_relaxed); }
-
 void updateGlobalLevel(uint16_t t) {
     uint16_t level = globalLevel();
     if (t > level) {

@@ -2,6 +2,7 @@
 // the library lock with its busy flag, the one record, the dispatcher, the logger
 // registry and the process-wide level.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include "ksLog.h"
@@ -68,5 +69,7 @@ void finishDeferredNeverLog();
 // Called after a logger's threshold changed to t: keeps _ksLog_Level the greatest
 // threshold of the registered loggers.
 void updateGlobalLevel(uint16_t t);
-// _ksLog_Level read without the lock.
-uint16_t globalLevel();
+// _ksLog_Level read without the lock: inline, it is the whole cost of a refused record.
+inline uint16_t globalLevel() {
+    return std::atomic_ref<uint16_t>(_ksLog_Level).load(std::memory_order_relaxed);
+}
