@@ -51,16 +51,18 @@ void ksLogger::loadOptions() {
     ksOptions.populate = getIntSetting("populate", "options", 0) != 0;
     if (ksOptions.populate)
         ksOptions.populateDefaults = 1;
-    int32_t size = getIntSetting("max_len_logger", "options", minimumBufferSize);
-    if (size > maximumBufferSize)
-        size = maximumBufferSize;
-    if (size < minimumBufferSize)
-        size = minimumBufferSize;
+    int32_t size = sharedBufferSize(getIntSetting("max_len_logger", "options", minimumBufferSize));
     // Plain malloc: without a buffer the library still runs, formatted text is dropped.
     ksTheRecord.buffer = static_cast<char*>(std::malloc(static_cast<size_t>(size)));
     ksTheRecord.bufferSize = ksTheRecord.buffer ? size : 0;
     ksOptions.showDate = getSetting("date", "options", "off").compare("off") == 0 ? 0 : 1;
     ksOptions.loaded = 1;
+}
+
+int32_t sharedBufferSize(int32_t configured) {
+    if (configured > maximumBufferSize)
+        return maximumBufferSize;
+    return configured < minimumBufferSize ? minimumBufferSize : configured;
 }
 
 void releaseSharedBuffer() {

@@ -79,6 +79,9 @@ struct ksLoggerOptions {
 };
 extern ksLoggerOptions ksOptions;
 
+// The shared buffer's size for a "max_len_logger" value: clamped to 1024 ... 104857600.
+int32_t sharedBufferSize(int32_t configured);
+
 // ksLog_Term's part: frees the shared buffer so that the next logger reads the options
 // and allocates again. Does nothing when the buffer was never allocated.
 void releaseSharedBuffer();

@@ -43,6 +43,15 @@ TEST(ParseLevel, NumbersAndRubbish) {
     EXPECT_EQ(parseLevel(&logger, "99999999999"), 0); // overflows 32 bits: not a number
 }
 
+TEST(Options, SharedBufferSizeIsClamped) {
+    EXPECT_EQ(sharedBufferSize(10), 1024);
+    EXPECT_EQ(sharedBufferSize(-1), 1024);
+    EXPECT_EQ(sharedBufferSize(1024), 1024);
+    EXPECT_EQ(sharedBufferSize(4096), 4096);
+    EXPECT_EQ(sharedBufferSize(104857600), 104857600);
+    EXPECT_EQ(sharedBufferSize(2000000000), 104857600);
+}
+
 TEST(Modules, TableHasTheFixedIdentifiersAndDefaults) {
     const std::set<int> offByDefault = {4, 20, 22, 53, 54, 55, 56};
     int named = 0;

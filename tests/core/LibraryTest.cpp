@@ -6,6 +6,7 @@
 #include <thread>
 #include "CaptureLogger.h"
 #include "core/Library.h"
+#include "platform/platform.h"
 #include "support/Child.h"
 
 #define CHILD_CHECK(condition)                                                                     \
@@ -81,6 +82,39 @@ KSLOG_CHILD(neverLogStopsEverything) {
     return 0;
 }
 
+// Threads race for the first initialisation: one builds the library, the others are
+// refused or wait, and nobody sees a lock or dispatcher that does not exist yet.
+KSLOG_CHILD(firstInitialisationRace) {
+    std::atomic<int> delivered{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            while (!go)
+                ksPlatform::yieldThread();
+            if (t % 2)
+                ksLog_SetLogFunc(0xFFFF,
+                                 [](void* count, ksLogRecord*, const char*, uint64_t) {
+                                     ++*static_cast<std::atomic<int>*>(count);
+                                 },
+                                 &delivered);
+            for (int i = 0; i < 50; ++i) {
+                ksLog_Init();
+                KSLOG_INFO(300, "%d", i);
+            }
+        });
+    go = true;
+    for (auto& thread : threads)
+        thread.join();
+    CHILD_CHECK(currentDispatcher() != nullptr);
+    CHILD_CHECK(firstLogger() != nullptr && firstLogger()->next() == nullptr);
+    int before = delivered;
+    KSLOG_INFO(300, "last");
+    CHILD_CHECK(delivered == before + 1);
+    return 0;
+}
+
+TEST(LibraryLifecycle, FirstInitialisationRace) { expectChildPasses("firstInitialisationRace"); }
 TEST(LibraryLifecycle, InitialisesLazily) { expectChildPasses("levelBeforeAnyCall"); }
 TEST(LibraryLifecycle, TermThenBeginInitialisesAgain) { expectChildPasses("termInitialisesAgain"); }
 TEST(LibraryLifecycle, NeverLogIsForever) { expectChildPasses("neverLogStopsEverything"); }

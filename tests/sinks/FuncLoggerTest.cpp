@@ -165,6 +165,18 @@ TEST_F(FuncLogger, ModulesBelow256AreOffWithoutPopulateMode) {
     EXPECT_EQ(deliveries()[0].text, "module 256");
 }
 
+TEST_F(FuncLogger, ModulesFollowTheTableOncePopulateModeWasSeen) {
+    ksOptions.populateDefaults = 1;
+    ksLog_SetLogFunc(0xFFFF, remember, nameA);
+    writeRecord(3, "named, on", 5);
+    writeRecord(3, "named, off", 4);
+    writeRecord(3, "unnamed", 150);
+    ksOptions.populateDefaults = 0;
+    ASSERT_EQ(deliveries().size(), 2u);
+    EXPECT_EQ(deliveries()[0].text, "named, on");
+    EXPECT_EQ(deliveries()[1].text, "unnamed");
+}
+
 KSLOG_CHILD(funcNeverLog) {
     ksLog_NeverLog();
     ksLog_SetLogFunc(0xFFFF, remember, nameA);
