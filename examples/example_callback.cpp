@@ -14,10 +14,14 @@ constexpr uint16_t moduleStock = 1001;
 
 const char* levelName(uint16_t level) {
     switch (level) {
-    case KSLOG_LEVEL_ERROR: return "error";
-    case KSLOG_LEVEL_WARNING: return "warning";
-    case KSLOG_LEVEL_INFO: return "info";
-    default: return "debug";
+    case KSLOG_LEVEL_ERROR:
+        return "error";
+    case KSLOG_LEVEL_WARNING:
+        return "warning";
+    case KSLOG_LEVEL_INFO:
+        return "info";
+    default:
+        return "debug";
     }
 }
 
@@ -42,8 +46,8 @@ int main() {
     KSLOG_ERROR(moduleStock, "warehouse %d does not answer\n", 2);
     KSLOG_DEBUG(moduleOrders, "a record without a newline");
 
-    const unsigned char packet[] = {0x02, 'O', 'R', 'D', 0x00, 0x12, 0x67, 0x7F, 0x80,
-                                    'h',  'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 0x03};
+    const unsigned char packet[] = {0x02, 'O', 'R', 'D', 0x00, 0x12, 0x67, 0x7F, 0x80, 'h',
+                                    'e',  'l', 'l', 'o', ' ',  'w',  'o',  'r',  0x03};
     KSLOG_HEX(KSLOG_LEVEL_DEBUG, moduleOrders, packet, sizeof packet);
 
     const ksLogUnit customer[] = {'J', 0x00FC, 'r', 'g', 'e', 'n', ' ', 0x4E2D, 0x6587};

@@ -37,8 +37,8 @@ uint16_t parseLevel(ksLogger* logger, const char* defaultText) {
     static const struct {
         const char* name;
         uint16_t threshold;
-    } names[] = {{"off", 0},    {"error", 2},     {"warn", 3}, {"warning", 3},
-                 {"info", 4},   {"debug", 0xFFFF}, {"all", 0xFFFF}};
+    } names[] = {{"off", 0},  {"error", 2},      {"warn", 3},    {"warning", 3},
+                 {"info", 4}, {"debug", 0xFFFF}, {"all", 0xFFFF}};
     for (const auto& entry : names)
         if (std::strcmp(value.c_str(), entry.name) == 0)
             return entry.threshold;

@@ -28,7 +28,9 @@ ksLogDispatcher* dispatcher = nullptr;
 ksLogger* loggerHead = nullptr;
 bool busy = false;
 
-std::atomic_ref<uint16_t> levelRef() { return std::atomic_ref<uint16_t>(_ksLog_Level); }
+std::atomic_ref<uint16_t> levelRef() {
+    return std::atomic_ref<uint16_t>(_ksLog_Level);
+}
 
 // The elected thread. It holds the lock from before the dispatcher exists until the
 // default sinks are made, so no other thread can see a half-built library.
@@ -53,12 +55,18 @@ void initialiseOnce() {
 }
 
 // A record is open and the calling thread holds it (the lock is held by the caller).
-bool recordIsOpen() { return dispatcher && dispatcher->current; }
+bool recordIsOpen() {
+    return dispatcher && dispatcher->current;
+}
 
 } // namespace
 
-void* ksLogDispatcher::operator new(size_t size) { return ksMalloc(size); }
-void ksLogDispatcher::operator delete(void* block) { std::free(block); }
+void* ksLogDispatcher::operator new(size_t size) {
+    return ksMalloc(size);
+}
+void ksLogDispatcher::operator delete(void* block) {
+    std::free(block);
+}
 
 int32_t enterLibrary() {
     for (;;) {
@@ -96,8 +104,12 @@ void unlockLibrary(bool previousBusy) {
     libraryMutex.unlock();
 }
 
-ksLogDispatcher* currentDispatcher() { return dispatcher; }
-ksLogger* firstLogger() { return loggerHead; }
+ksLogDispatcher* currentDispatcher() {
+    return dispatcher;
+}
+ksLogger* firstLogger() {
+    return loggerHead;
+}
 
 ksLogDispatcher* dispatcherOfOpenRecord() {
     if (!libraryMutex.isHeldByThisThread())
@@ -189,4 +201,6 @@ void ksLog_NeverLog() {
     destroyAllLoggers();
 }
 
-void ksPlatform::onLibraryUnload() { ksLog_Term(); }
+void ksPlatform::onLibraryUnload() {
+    ksLog_Term();
+}

@@ -39,13 +39,13 @@ bool lockLibrary();
 void unlockLibrary(bool previousBusy);
 
 class ksLibraryLock {
-public:
+  public:
     ksLibraryLock() : previousBusy_(lockLibrary()) {}
     ~ksLibraryLock() { unlockLibrary(previousBusy_); }
     ksLibraryLock(const ksLibraryLock&) = delete;
     ksLibraryLock& operator=(const ksLibraryLock&) = delete;
 
-private:
+  private:
     bool previousBusy_;
 };
 

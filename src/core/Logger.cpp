@@ -21,14 +21,20 @@ constexpr uint64_t wideTextLimit = 400; // characters produced before wide text 
 const char* levelLetter(uint16_t level) {
     switch (level) {
     case 0:
-    case 1: return "E ";
-    case 2: return "W ";
-    case 3: return "I ";
-    default: return "D ";
+    case 1:
+        return "E ";
+    case 2:
+        return "W ";
+    case 3:
+        return "I ";
+    default:
+        return "D ";
     }
 }
 
-char hexDigit(unsigned value) { return "0123456789ABCDEF"[value & 15]; }
+char hexDigit(unsigned value) {
+    return "0123456789ABCDEF"[value & 15];
+}
 
 } // namespace
 
@@ -40,10 +46,16 @@ ksLogger::ksLogger(const char* name, bool registerIt) : name_(name) {
         addLogger(this);
 }
 
-ksLogger::~ksLogger() { removeLogger(this); }
+ksLogger::~ksLogger() {
+    removeLogger(this);
+}
 
-void* ksLogger::operator new(size_t size) { return ksMalloc(size); }
-void ksLogger::operator delete(void* block) { std::free(block); }
+void* ksLogger::operator new(size_t size) {
+    return ksMalloc(size);
+}
+void ksLogger::operator delete(void* block) {
+    std::free(block);
+}
 
 // Populate mode is set before the other options are read, so that in populate mode
 // their defaults are written back.
@@ -116,7 +128,9 @@ bool ksLogger::isModuleEnabled(uint16_t module) {
     return on;
 }
 
-bool ksLogger::begin(ksLogRecord*) { return false; }
+bool ksLogger::begin(ksLogRecord*) {
+    return false;
+}
 
 void ksLogger::appendFormat(ksLogRecord* record, const char* format, ...) {
     va_list arguments;
@@ -130,8 +144,8 @@ void ksLogger::appendFormatV(ksLogRecord* record, const char* format, va_list ar
         return;
     if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
         return;
-    int n = ksFormatBufferV(record->buffer, static_cast<size_t>(record->bufferSize), format,
-                            arguments);
+    int n =
+        ksFormatBufferV(record->buffer, static_cast<size_t>(record->bufferSize), format, arguments);
     if (n <= 0) {
         record->textLength = 0;
     } else if (n < record->bufferSize) {
@@ -209,13 +223,13 @@ void ksLogger::write(ksLogRecord*, const char*, uint64_t) {}
 void ksLogger::writeTime(ksLogRecord* record) {
     if (record->timeLength == 0) {
         ksPlatform::LocalTime t = ksPlatform::localTime();
-        int n = ksOptions.showDate
-                    ? ksFormatBuffer(record->timeText, sizeof record->timeText,
-                                     "%02d/%02d/%04d %02d:%02d:%02d:%03d", t.month, t.day, t.year,
-                                     t.hour, t.minute, t.second, t.millisecond)
-                    : ksFormatBuffer(record->timeText, sizeof record->timeText,
-                                     "%02d:%02d:%02d:%03d", t.hour, t.minute, t.second,
-                                     t.millisecond);
+        int n =
+            ksOptions.showDate
+                ? ksFormatBuffer(record->timeText, sizeof record->timeText,
+                                 "%02d/%02d/%04d %02d:%02d:%02d:%03d", t.month, t.day, t.year,
+                                 t.hour, t.minute, t.second, t.millisecond)
+                : ksFormatBuffer(record->timeText, sizeof record->timeText, "%02d:%02d:%02d:%03d",
+                                 t.hour, t.minute, t.second, t.millisecond);
         record->timeLength = n > 0 ? static_cast<uint64_t>(n) : 0;
         if (record->timeLength >= sizeof record->timeText)
             record->timeLength = sizeof record->timeText - 1;

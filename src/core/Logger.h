@@ -13,7 +13,7 @@
 #include "ksLog.h"
 
 class ksLogger {
-public:
+  public:
     // Flag bits.
     static constexpr uint32_t noConfig = 1; // every settings lookup yields its default
 
@@ -58,7 +58,7 @@ public:
     ksLogger*& nextLink() { return next_; }
     void setNext(ksLogger* next) { next_ = next; }
 
-private:
+  private:
     void loadOptions();
 
     const char* name_;
@@ -71,10 +71,10 @@ private:
 
 // The process-wide options.
 struct ksLoggerOptions {
-    uint16_t loaded;         // read by the first logger; cleared when the buffer is freed
-    bool populate;           // write missing keys back with their defaults
+    uint16_t loaded;          // read by the first logger; cleared when the buffer is freed
+    bool populate;            // write missing keys back with their defaults
     int32_t populateDefaults; // populate mode was seen once: module switches default on
-    uint16_t showDate;       // timestamps carry the date
+    uint16_t showDate;        // timestamps carry the date
     char threadIdText[10];
 };
 extern ksLoggerOptions ksOptions;

@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 
 class ksMutex {
-public:
+  public:
     constexpr ksMutex() = default;
     ksMutex(const ksMutex&) = delete;
     ksMutex& operator=(const ksMutex&) = delete;
@@ -21,7 +21,7 @@ public:
     // The holder's thread id, 0 when nobody holds it.
     uint32_t owner() const { return owner_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     ksPlatform::RecursiveLock* systemLock();
 
     std::atomic<ksPlatform::RecursiveLock*> lock_{nullptr};

@@ -13,15 +13,17 @@ struct KindWords {
     const char* end;
 };
 
-const KindWords kindWords[] = {{"Starting", "Started"},     {"Stopping", "Stopped"},
-                               {"Loading", "Loaded"},       {"Unloading", "Unloaded"},
-                               {"Running", "Done"},         {"Performing", "Performed"}};
-constexpr int performKind = 5; // an operation that only reports when it is done
+const KindWords kindWords[] = {{"Starting", "Started"}, {"Stopping", "Stopped"},
+                               {"Loading", "Loaded"},   {"Unloading", "Unloaded"},
+                               {"Running", "Done"},     {"Performing", "Performed"}};
+constexpr int performKind = 5;  // an operation that only reports when it is done
 constexpr int fallbackKind = 4; // what a kind outside the table is logged as
 
 const char* const sourceFile = "..\\..\\LogDuration";
 
-uint64_t nowMilliseconds() { return ksPlatform::wallClockMicroseconds() / 1000u; }
+uint64_t nowMilliseconds() {
+    return ksPlatform::wallClockMicroseconds() / 1000u;
+}
 
 } // namespace
 

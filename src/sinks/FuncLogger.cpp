@@ -32,7 +32,9 @@ ksFuncLogger::~ksFuncLogger() {
     std::free(text_);
 }
 
-ksFuncLogger* ksFuncLogger::instance() { return theFuncLogger; }
+ksFuncLogger* ksFuncLogger::instance() {
+    return theFuncLogger;
+}
 
 bool ksFuncLogger::begin(ksLogRecord* record) {
     for (ksFuncEntry* entry = entries_; entry; entry = entry->next) {

@@ -17,7 +17,7 @@ struct ksFuncEntry {
 };
 
 class ksFuncLogger : public ksLogger {
-public:
+  public:
     ksFuncLogger();
     ~ksFuncLogger() override;
 
@@ -37,7 +37,7 @@ public:
     uint64_t capacity() const { return capacity_; }
     const ksFuncEntry* entries() const { return entries_; }
 
-private:
+  private:
     void retire(ksFuncEntry* entry);
     void freeRetired();
 

@@ -6,7 +6,7 @@
 #include "core/Logger.h"
 
 class CaptureLogger : public ksLogger {
-public:
+  public:
     // Registered at once; destroyed by the registry (ksLog_Term in the fixture).
     explicit CaptureLogger(uint16_t threshold, bool beginResult = true, bool prefix = false)
         : ksLogger("Capture", true), beginResult_(beginResult), prefix_(prefix) {
@@ -35,7 +35,7 @@ public:
     std::string text;
     std::vector<std::string> log; // "begin" and "end" in the order they came
 
-private:
+  private:
     bool beginResult_;
     bool prefix_;
 };
@@ -47,7 +47,7 @@ inline std::vector<std::string>& visitOrder() {
 }
 
 class NamedLogger : public CaptureLogger {
-public:
+  public:
     NamedLogger(const char* tag, uint16_t threshold) : CaptureLogger(threshold), tag_(tag) {}
     bool begin(ksLogRecord* record) override {
         visitOrder().push_back(std::string(tag_) + ":begin");
@@ -62,6 +62,6 @@ public:
         CaptureLogger::end(record);
     }
 
-private:
+  private:
     const char* tag_;
 };

@@ -32,8 +32,8 @@ TEST(ParseLevel, NumbersAndRubbish) {
     UnregisteredLogger logger;
     EXPECT_EQ(parseLevel(&logger, "5"), 5);
     EXPECT_EQ(parseLevel(&logger, " +7"), 7);
-    EXPECT_EQ(parseLevel(&logger, "3"), 3);     // named "Warn" first
-    EXPECT_EQ(parseLevel(&logger, "1"), 0);     // named "Off"
+    EXPECT_EQ(parseLevel(&logger, "3"), 3); // named "Warn" first
+    EXPECT_EQ(parseLevel(&logger, "1"), 0); // named "Off"
     EXPECT_EQ(parseLevel(&logger, "65535"), 0xFFFF);
     EXPECT_EQ(parseLevel(&logger, "70000"), 0xFFFF); // above 0xFFFF: "All"
     EXPECT_EQ(parseLevel(&logger, "2x"), 0);

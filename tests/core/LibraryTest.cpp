@@ -20,7 +20,7 @@
 namespace {
 
 class Library : public testing::Test {
-protected:
+  protected:
     void TearDown() override { ksLog_Term(); }
 };
 
@@ -38,7 +38,7 @@ KSLOG_CHILD(levelBeforeAnyCall) {
     CHILD_CHECK(ksLog_Begin(0xFFFF, 300) == nullptr);
     CHILD_CHECK(ksLog_WillLog(0xFFFF, 300) == 0);
     CHILD_CHECK(currentDispatcher() == nullptr); // refused without initialising
-    ksLog_Term();                                 // nothing to tear down: builds nothing
+    ksLog_Term();                                // nothing to tear down: builds nothing
     CHILD_CHECK(currentDispatcher() == nullptr);
     CHILD_CHECK(ksLog_Init() == 1);
     CHILD_CHECK(currentDispatcher() != nullptr);
@@ -54,7 +54,7 @@ KSLOG_CHILD(termInitialisesAgain) {
     ksLog_Term();
     CHILD_CHECK(firstLogger() == nullptr);
     CHILD_CHECK(ksTheRecord.buffer == nullptr);
-    CHILD_CHECK(_ksLog_Level == 4); // keeps its last value
+    CHILD_CHECK(_ksLog_Level == 4);              // keeps its last value
     CHILD_CHECK(ksLog_Begin(3, 300) == nullptr); // initialises again: no logger now
     CHILD_CHECK(_ksLog_Level == 0xFFFF);
     logger = new CaptureLogger(4);
@@ -73,10 +73,12 @@ KSLOG_CHILD(neverLogStopsEverything) {
     CHILD_CHECK(firstLogger() == nullptr);
     for (uint16_t level : {0, 1, 3, 4, 0xFFFE})
         CHILD_CHECK(ksLog_Begin(level, 300) == nullptr);
-    ksLog_SetLogFunc(0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
+    ksLog_SetLogFunc(
+        0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
     CHILD_CHECK(firstLogger() == nullptr);
     ksLog_Term();
-    ksLog_SetLogFunc(0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
+    ksLog_SetLogFunc(
+        0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
     CHILD_CHECK(firstLogger() == nullptr);
     CHILD_CHECK(ksLog_Begin(3, 300) == nullptr);
     return 0;
@@ -93,11 +95,12 @@ KSLOG_CHILD(firstInitialisationRace) {
             while (!go)
                 ksPlatform::yieldThread();
             if (t % 2)
-                ksLog_SetLogFunc(0xFFFF,
-                                 [](void* count, ksLogRecord*, const char*, uint64_t) {
-                                     ++*static_cast<std::atomic<int>*>(count);
-                                 },
-                                 &delivered);
+                ksLog_SetLogFunc(
+                    0xFFFF,
+                    [](void* count, ksLogRecord*, const char*, uint64_t) {
+                        ++*static_cast<std::atomic<int>*>(count);
+                    },
+                    &delivered);
             for (int i = 0; i < 50; ++i) {
                 ksLog_Init();
                 KSLOG_INFO(300, "%d", i);
@@ -114,10 +117,18 @@ KSLOG_CHILD(firstInitialisationRace) {
     return 0;
 }
 
-TEST(LibraryLifecycle, FirstInitialisationRace) { expectChildPasses("firstInitialisationRace"); }
-TEST(LibraryLifecycle, InitialisesLazily) { expectChildPasses("levelBeforeAnyCall"); }
-TEST(LibraryLifecycle, TermThenBeginInitialisesAgain) { expectChildPasses("termInitialisesAgain"); }
-TEST(LibraryLifecycle, NeverLogIsForever) { expectChildPasses("neverLogStopsEverything"); }
+TEST(LibraryLifecycle, FirstInitialisationRace) {
+    expectChildPasses("firstInitialisationRace");
+}
+TEST(LibraryLifecycle, InitialisesLazily) {
+    expectChildPasses("levelBeforeAnyCall");
+}
+TEST(LibraryLifecycle, TermThenBeginInitialisesAgain) {
+    expectChildPasses("termInitialisesAgain");
+}
+TEST(LibraryLifecycle, NeverLogIsForever) {
+    expectChildPasses("neverLogStopsEverything");
+}
 
 TEST_F(Library, EveryPhaseVisitsTheNewestLoggerFirst) {
     visitOrder().clear();
@@ -160,7 +171,7 @@ TEST_F(Library, WillLogIsOneWiderThanBegin) {
     a->onlyModules = {9};
     auto* b = new CaptureLogger(4);
     b->onlyModules = {1};
-    EXPECT_EQ(ksLog_WillLog(3, 9), 1);      // 3 <= A's threshold
+    EXPECT_EQ(ksLog_WillLog(3, 9), 1);     // 3 <= A's threshold
     EXPECT_EQ(ksLog_Begin(3, 9), nullptr); // 3 is not below it, and B refuses module 9
     EXPECT_EQ(ksLog_WillLog(0, 9), 0);
     ksLogRecord* record = ksLog_Begin(0, 9);
@@ -241,7 +252,7 @@ TEST_F(Library, RegistryOperationsInsideARecordKeepItOpen) {
     auto* logger = new CaptureLogger(0xFFFF);
     ksLogRecord* record = ksLog_Begin(3, 300);
     ASSERT_NE(record, nullptr);
-    auto* late = new CaptureLogger(0xFFFF); // registers under the lock the record holds
+    auto* late = new CaptureLogger(0xFFFF);  // registers under the lock the record holds
     EXPECT_EQ(ksLog_Begin(3, 300), nullptr); // still busy: a nested record is refused
     ksLog_Append_F("text");
     ksLog_Term(); // refused while the record is open: its loggers are in use

@@ -12,7 +12,7 @@
 namespace {
 
 class LineLayout : public testing::Test {
-protected:
+  protected:
     void TearDown() override {
         ksLog_Term();
         ksOptions.showDate = 0;
@@ -153,7 +153,8 @@ TEST_F(LineLayout, HexDumpLinesPadAndEscape) {
     ksLog_Append_B(bytes, 16);
     ksLog_Append_B(bytes, 17);
     close();
-    const std::string full = "   0A 0B 0C 0D 0E 0F 7F 80 1F 41 14 15 16 17 18 19 - ......\x7f..A......\n";
+    const std::string full =
+        "   0A 0B 0C 0D 0E 0F 7F 80 1F 41 14 15 16 17 18 19 - ......\x7f..A......\n";
     ASSERT_EQ(logger->pieces.size(), 5u);
     EXPECT_EQ(logger->pieces[0], dumpHeader(bytes, 16));
     EXPECT_EQ(logger->pieces[1], full);

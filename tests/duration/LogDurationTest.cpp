@@ -27,7 +27,7 @@ void collect(void*, ksLogRecord* record, const char* text, uint64_t length) {
 }
 
 class LogDuration : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         lines().clear();
         ksLog_SetLogFunc(KSLOG_THRESHOLD_INFO, collect, nullptr);
@@ -61,8 +61,10 @@ TEST_F(LogDuration, StartAndEndRecords) {
 }
 
 TEST_F(LogDuration, KindWords) {
-    const char* expected[][2] = {{"Starting: x\n", "Started : x"},   {"Stopping: x\n", "Stopped : x"},
-                                 {"Loading: x\n", "Loaded : x"},     {"Unloading: x\n", "Unloaded : x"},
+    const char* expected[][2] = {{"Starting: x\n", "Started : x"},
+                                 {"Stopping: x\n", "Stopped : x"},
+                                 {"Loading: x\n", "Loaded : x"},
+                                 {"Unloading: x\n", "Unloaded : x"},
                                  {"Running: x\n", "Done : x"}};
     for (int kind = 0; kind < 5; ++kind) {
         lines().clear();
@@ -112,7 +114,8 @@ TEST_F(LogDuration, TextIsCutTo255Bytes) {
 TEST_F(LogDuration, AssignmentGivesEachObjectItsOwnText) {
     {
         ksLogDuration first(3, module, KSLOG_LOADING, ksLogDuration::ksLogDuration_F("first"));
-        ksLogDuration second(3, module + 1, KSLOG_STOPPING, ksLogDuration::ksLogDuration_F("second"));
+        ksLogDuration second(3, module + 1, KSLOG_STOPPING,
+                             ksLogDuration::ksLogDuration_F("second"));
         second = first;
         first = first;
         lines().clear();

@@ -8,7 +8,9 @@ namespace {
 std::atomic<long> newCalls{0};
 }
 
-long newCallCount() { return newCalls.load(); }
+long newCallCount() {
+    return newCalls.load();
+}
 
 void* operator new(size_t size) {
     ++newCalls;
@@ -20,6 +22,12 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
     ++newCalls;
     return std::malloc(size ? size : 1);
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}

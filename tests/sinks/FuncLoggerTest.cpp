@@ -53,7 +53,7 @@ std::vector<std::string> receivers() {
 }
 
 class FuncLogger : public testing::Test {
-protected:
+  protected:
     void SetUp() override { deliveries().clear(); }
     void TearDown() override {
         ksLog_Term();
@@ -183,7 +183,9 @@ KSLOG_CHILD(funcNeverLog) {
     return ksFuncLogger::instance() == nullptr && firstLogger() == nullptr ? 0 : 1;
 }
 
-TEST_F(FuncLogger, NothingAfterNeverLog) { EXPECT_EQ(runChild("funcNeverLog").exitCode, 0); }
+TEST_F(FuncLogger, NothingAfterNeverLog) {
+    EXPECT_EQ(runChild("funcNeverLog").exitCode, 0);
+}
 
 // Functions that change the registrations, or call the library, while end walks them.
 namespace {
@@ -241,7 +243,8 @@ TEST_F(FuncLogger, FunctionsCallingTheLibraryCannotBreakTheRecord) {
 long newCallCount();
 
 TEST_F(FuncLogger, RecordsAllocateNothingOnceTheTextBufferHasGrown) {
-    ksLog_SetLogFunc(0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
+    ksLog_SetLogFunc(
+        0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
     std::string longest(700, 'y');
     writeRecord(3, longest.c_str());
     ksFuncLogger* sink = ksFuncLogger::instance();
@@ -271,7 +274,9 @@ void steady(void*, ksLogRecord*, const char* text, uint64_t length) {
     if (length >= 4 && std::memcmp(text, "rec ", 4) == 0)
         ++steadyCount;
 }
-void churnOne(void*, ksLogRecord*, const char*, uint64_t) { ++churnCount; }
+void churnOne(void*, ksLogRecord*, const char*, uint64_t) {
+    ++churnCount;
+}
 void churnTwo(void*, ksLogRecord*, const char*, uint64_t) {
     ++churnCount;
     ksLog_SetLogFunc(0, churnTwo, nullptr); // removes itself from inside end

@@ -36,17 +36,25 @@ void destroyRecursiveLock(RecursiveLock* lock) {
     std::free(lock);
 }
 
-void lockRecursive(RecursiveLock* lock) { pthread_mutex_lock(&lock->mutex); }
-void unlockRecursive(RecursiveLock* lock) { pthread_mutex_unlock(&lock->mutex); }
+void lockRecursive(RecursiveLock* lock) {
+    pthread_mutex_lock(&lock->mutex);
+}
+void unlockRecursive(RecursiveLock* lock) {
+    pthread_mutex_unlock(&lock->mutex);
+}
 
-void yieldThread() { sched_yield(); }
+void yieldThread() {
+    sched_yield();
+}
 
 namespace {
 
 // gettid() is a system call; every record asks for the id, so each thread keeps its own.
 thread_local uint32_t cachedThreadId = 0;
 
-void forgetThreadIdInChild() { cachedThreadId = 0; }
+void forgetThreadIdInChild() {
+    cachedThreadId = 0;
+}
 
 const bool forkHandlerInstalled = [] {
     pthread_atfork(nullptr, nullptr, forgetThreadIdInChild);

@@ -25,11 +25,19 @@ void destroyRecursiveLock(RecursiveLock* lock) {
     std::free(lock);
 }
 
-void lockRecursive(RecursiveLock* lock) { EnterCriticalSection(&lock->section); }
-void unlockRecursive(RecursiveLock* lock) { LeaveCriticalSection(&lock->section); }
+void lockRecursive(RecursiveLock* lock) {
+    EnterCriticalSection(&lock->section);
+}
+void unlockRecursive(RecursiveLock* lock) {
+    LeaveCriticalSection(&lock->section);
+}
 
-void yieldThread() { SwitchToThread(); }
+void yieldThread() {
+    SwitchToThread();
+}
 
-uint32_t currentThreadId() { return GetCurrentThreadId(); }
+uint32_t currentThreadId() {
+    return GetCurrentThreadId();
+}
 
 } // namespace ksPlatform
