@@ -48,6 +48,17 @@ int32_t closeFails(ksFile file) {
     return ksPlatform::kFileFailed;
 }
 
+int flushes = 0;
+int32_t countFlush(ksFile file) {
+    ++flushes;
+    return ksPlatform::flushFile(file);
+}
+int32_t closeAfterFlush(ksFile file) {
+    if (flushes == 0)
+        ADD_FAILURE() << "closed before its content reached the disk";
+    return ksPlatform::closeFile(file);
+}
+
 const char kOldContent[] = "[s]\r\nk=old\r\n";
 
 // One saved version of the crash test's file: every key holds the version's text.
@@ -262,4 +273,18 @@ TEST(IniFileSave, KilledAtRandomMomentsLeavesACompleteFile) {
     if (!kWindowsTarget) {
         EXPECT_GT(interrupted, 0); // and some kills hit a save part way
     }
+}
+
+TEST(IniFileSave, TheNewContentReachesTheDiskBeforeItReplacesTheFile) {
+    TempDir dir;
+    std::string p = dir.file("w.ini");
+    ksIniFile file(nullptr, p.c_str());
+    file.setString("s", "k", "v");
+    flushes = 0;
+    {
+        FailingWrites counting({nullptr, countFlush, closeAfterFlush});
+        EXPECT_TRUE(file.save());
+    }
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(readFileBytes(p), "[s]\r\nk=v\r\n");
 }
