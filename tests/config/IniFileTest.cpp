@@ -21,10 +21,10 @@ bool exists(const std::string& path) {
 }
 
 // Replaces the platform's write, flush or close for the life of the object.
-class FailingWrites {
+class ReplacedWriteCalls {
   public:
-    explicit FailingWrites(const ksFileWriteCalls& calls) { ksSetFileWriteCalls(calls); }
-    ~FailingWrites() { ksSetFileWriteCalls({nullptr, nullptr, nullptr}); }
+    explicit ReplacedWriteCalls(const ksFileWriteCalls& calls) { ksSetFileWriteCalls(calls); }
+    ~ReplacedWriteCalls() { ksSetFileWriteCalls({nullptr, nullptr, nullptr}); }
 };
 
 // Writes half of what it is given, then reports a full disk.
@@ -210,7 +210,7 @@ TEST(IniFileSave, AWriteThatFailsPartWayKeepsTheOldFile) {
         ksIniFile file(nullptr, p.c_str());
         file.setString("s", "k", std::string(3000, 'n').c_str());
         {
-            FailingWrites failing(c.calls);
+            ReplacedWriteCalls failing(c.calls);
             EXPECT_FALSE(file.save()) << c.name;
         }
         EXPECT_EQ(readFileBytes(p), kOldContent) << c.name;
@@ -282,7 +282,7 @@ TEST(IniFileSave, TheNewContentReachesTheDiskBeforeItReplacesTheFile) {
     file.setString("s", "k", "v");
     flushes = 0;
     {
-        FailingWrites counting({nullptr, countFlush, closeAfterFlush});
+        ReplacedWriteCalls counting({nullptr, countFlush, closeAfterFlush});
         EXPECT_TRUE(file.save());
     }
     EXPECT_EQ(flushes, 1);
