@@ -39,8 +39,10 @@ target_link_libraries(kslog PRIVATE ${KSLOG_SYSTEM_LIBS})
 if(WIN32)
   # The DLL must import system DLLs only: no libgcc, libstdc++ or winpthread DLLs.
   set_target_properties(kslog PROPERTIES PREFIX "" IMPORT_PREFIX "")
-  target_link_options(kslog PRIVATE -static-libgcc -static-libstdc++
-    -Wl,-Bstatic -lwinpthread -Wl,-Bdynamic)
+  # -static: the C++ runtime's exception support pulls winpthread in after the
+  # libraries named here, so only a whole-link -static keeps it out of the imports
+  # (the system libraries stay DLL imports: their .a files are import libraries).
+  target_link_options(kslog PRIVATE -static -static-libgcc -static-libstdc++)
 else()
   target_link_options(kslog PRIVATE -Wl,--no-undefined)
 endif()

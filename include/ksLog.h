@@ -33,6 +33,33 @@ typedef char16_t ksLogUnit;
 typedef uint_least16_t ksLogUnit;
 #endif
 
+/* Record levels: the letter a line carries is E, W, I and D. */
+enum {
+    KSLOG_LEVEL_ERROR = 1,
+    KSLOG_LEVEL_WARNING = 2,
+    KSLOG_LEVEL_INFO = 3,
+    KSLOG_LEVEL_DEBUG = 4
+};
+
+/* Thresholds for ksLog_SetLogFunc: a record is delivered when its level is below. */
+enum {
+    KSLOG_THRESHOLD_OFF = 0,
+    KSLOG_THRESHOLD_ERROR = 2,
+    KSLOG_THRESHOLD_WARNING = 3,
+    KSLOG_THRESHOLD_INFO = 4,
+    KSLOG_THRESHOLD_ALL = 0xFFFF
+};
+
+/* The kinds of ksLogDuration: the words of its start and end records. */
+enum {
+    KSLOG_STARTING = 0,  /* "Starting" / "Started" */
+    KSLOG_STOPPING = 1,  /* "Stopping" / "Stopped" */
+    KSLOG_LOADING = 2,   /* "Loading" / "Loaded" */
+    KSLOG_UNLOADING = 3, /* "Unloading" / "Unloaded" */
+    KSLOG_RUNNING = 4,   /* "Running" / "Done" */
+    KSLOG_PERFORMING = 5 /* end record only: "Performed" */
+};
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -75,6 +102,79 @@ KSLOG_API void ksLog_SetLogFunc(uint16_t level, ksLogFunc function, void* user);
 
 #ifdef __cplusplus
 } /* extern "C" */
+#endif
+
+/* _ksLog_Level read as a relaxed atomic where the compiler offers one: the same plain
+ * load, but race detectors know that the library may change it meanwhile. */
+#if defined(__GNUC__)
+#define KSLOG_CURRENT_LEVEL() __atomic_load_n(&_ksLog_Level, __ATOMIC_RELAXED)
+#else
+#define KSLOG_CURRENT_LEVEL() (_ksLog_Level)
+#endif
+
+/* True when a record of this level may be wanted: one comparison, no call. */
+#define KSLOG_WANTS(level) ((uint16_t)(level) < KSLOG_CURRENT_LEVEL())
+
+/* Opens a record with the caller's source position, runs the append statement, closes. */
+#define KSLOG_RECORD_(level, module, append)                                                       \
+    do {                                                                                           \
+        if (KSLOG_WANTS(level)) {                                                                  \
+            ksLogRecord* ksLogOpen_ = ksLog_Begin((uint16_t)(level), (uint16_t)(module));          \
+            if (ksLogOpen_) {                                                                      \
+                ksLogOpen_->file = __FILE__;                                                       \
+                ksLogOpen_->line = __LINE__;                                                       \
+                append;                                                                            \
+                ksLog_End(ksLogOpen_);                                                             \
+            }                                                                                      \
+        }                                                                                          \
+    } while (0)
+
+/* One formatted record: KSLOG_INFO(module, "user %s logged in", name). The text is
+ * written as given: end it with "\n" to end the line. */
+#define KSLOG_WRITE(level, module, ...) KSLOG_RECORD_(level, module, ksLog_Append_F(__VA_ARGS__))
+#define KSLOG_ERROR(module, ...) KSLOG_WRITE(KSLOG_LEVEL_ERROR, module, __VA_ARGS__)
+#define KSLOG_WARNING(module, ...) KSLOG_WRITE(KSLOG_LEVEL_WARNING, module, __VA_ARGS__)
+#define KSLOG_INFO(module, ...) KSLOG_WRITE(KSLOG_LEVEL_INFO, module, __VA_ARGS__)
+#define KSLOG_DEBUG(module, ...) KSLOG_WRITE(KSLOG_LEVEL_DEBUG, module, __VA_ARGS__)
+
+/* A hex dump of length bytes, with a header line naming the pointer and length. */
+#define KSLOG_HEX(level, module, data, length)                                                     \
+    KSLOG_RECORD_(level, module, ksLog_Append_B((data), (uint64_t)(length)))
+/* UTF-16 text; characters outside printable ASCII appear as \uXXXX escapes. */
+#define KSLOG_WIDE(level, module, text, count)                                                     \
+    KSLOG_RECORD_(level, module, ksLog_Append_U((text), (uint64_t)(count)))
+
+#ifdef __cplusplus
+/* Logs the start of an operation when constructed and its end, with the time it took,
+ * when destroyed. text must come from ksLogDuration_F (or be null); the object owns it. */
+class KSLOG_API ksLogDuration {
+  public:
+    ksLogDuration(uint16_t level, uint16_t module, int kind, const char* text);
+    ~ksLogDuration();
+    ksLogDuration(const ksLogDuration&) = delete; /* two objects would own one text */
+    /* Copies the other object's operation; the text is copied, not shared. */
+    ksLogDuration& operator=(const ksLogDuration& other);
+
+    /* A new text formatted printf-style, at most 255 bytes, for the constructor. */
+    static const char* ksLogDuration_F(const char* format, ...);
+
+  private:
+    uint16_t level_;
+    uint16_t module_;
+    int32_t kind_;
+    char* text_;
+    bool started_;
+    uint64_t startTime_;
+};
+
+#define KSLOG_CONCAT_(a, b) a##b
+#define KSLOG_NAME_(a, b) KSLOG_CONCAT_(a, b)
+/* Times the rest of the enclosing scope:
+ * KSLOG_DURATION(KSLOG_LEVEL_INFO, module, KSLOG_LOADING, "catalogue %s", name); */
+#define KSLOG_DURATION(level, module, kind, ...)                                                   \
+    ksLogDuration KSLOG_NAME_(ksLogDuration_, __LINE__)(                                           \
+        (uint16_t)(level), (uint16_t)(module), (kind),                                             \
+        KSLOG_WANTS(level) ? ksLogDuration::ksLogDuration_F(__VA_ARGS__) : (const char*)0)
 #endif
 
 #endif /* KSLOG_H */

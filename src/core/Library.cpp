@@ -1,10 +1,206 @@
-#include "ksLog.h"
+// The process-wide state: lazy initialisation elected by an atomic counter, the library
+// lock and busy flag, the logger registry, the process-wide level, ksLog_Init,
+// ksLog_Term, ksLog_NeverLog and the exit-time teardown.
+#include "core/Library.h"
+#include <atomic>
+#include <cstdlib>
+#include "core/Logger.h"
+#include "core/Mutex.h"
+#include "foundation/Fatal.h"
 #include "platform/platform.h"
 
-// Placeholders until the logging core lands: the library loads and refuses nothing.
+// Callers read it without any call; inside the library it is accessed as a relaxed
+// atomic, so a threshold change racing a reader is a defined event.
 uint16_t _ksLog_Level = 0xFFFF;
+ksLogRecord ksTheRecord;
 
-int32_t ksLog_Init() { return 0; }
-void ksLog_Term() {}
+namespace {
 
-void ksPlatform::onLibraryUnload() { ksLog_Term(); }
+constinit ksMutex libraryMutex;
+// Read without the lock: a thread that sees initStarted set also sees the dispatcher
+// the initialising thread created before publishing it.
+std::atomic<int32_t> initStarted{0};
+std::atomic<int32_t> initCounter{0};
+std::atomic<int32_t> ready{0};
+std::atomic<bool> neverLog{false};
+// Guarded by the lock.
+ksLogDispatcher* dispatcher = nullptr;
+ksLogger* loggerHead = nullptr;
+bool busy = false;
+
+std::atomic_ref<uint16_t> levelRef() {
+    return std::atomic_ref<uint16_t>(_ksLog_Level);
+}
+
+// The elected thread. It holds the lock from before the dispatcher exists until the
+// default sinks are made, so no other thread can see a half-built library.
+void initialise() {
+    libraryMutex.lock();
+    dispatcher = new ksLogDispatcher;
+    initStarted.store(1, std::memory_order_release);
+    levelRef().store(0xFFFF, std::memory_order_relaxed);
+    ksLogger_File_Init();
+    ksLogger_ksLogd_Init();
+    ready.store(1, std::memory_order_release);
+    libraryMutex.unlock();
+}
+
+void initialiseOnce() {
+    while (initStarted.load(std::memory_order_acquire) == 0) {
+        if (initCounter.fetch_add(1, std::memory_order_acq_rel) + 1 == 1)
+            initialise();
+        else
+            ksPlatform::yieldThread(); // another thread is about to publish initStarted
+    }
+}
+
+// A record is open and the calling thread holds it (the lock is held by the caller).
+bool recordIsOpen() {
+    return dispatcher && dispatcher->current;
+}
+
+} // namespace
+
+void* ksLogDispatcher::operator new(size_t size) {
+    return ksMalloc(size);
+}
+void ksLogDispatcher::operator delete(void* block) {
+    std::free(block);
+}
+
+int32_t enterLibrary() {
+    for (;;) {
+        initialiseOnce();
+        if (ready.load(std::memory_order_acquire) == 0)
+            return 0;
+        libraryMutex.lock();
+        if (busy) {
+            libraryMutex.unlock();
+            return 0;
+        }
+        if (dispatcher) {
+            busy = true;
+            return 1;
+        }
+        // ksLog_Term ran while this thread waited for the lock: initialise again.
+        libraryMutex.unlock();
+    }
+}
+
+void leaveLibrary() {
+    busy = false;
+    libraryMutex.unlock();
+}
+
+bool lockLibrary() {
+    if (enterLibrary())
+        return false;
+    libraryMutex.lock();
+    return busy;
+}
+
+void unlockLibrary(bool previousBusy) {
+    busy = previousBusy;
+    libraryMutex.unlock();
+}
+
+ksLogDispatcher* currentDispatcher() {
+    return dispatcher;
+}
+ksLogger* firstLogger() {
+    return loggerHead;
+}
+
+ksLogDispatcher* dispatcherOfOpenRecord() {
+    if (!libraryMutex.isHeldByThisThread())
+        return nullptr; // no record, or another thread's: calls out of order do nothing
+    if (!dispatcher || !dispatcher->current || dispatcher->ending)
+        return nullptr;
+    return dispatcher;
+}
+
+void addLogger(ksLogger* logger) {
+    ksLibraryLock lock;
+    logger->setNext(loggerHead);
+    loggerHead = logger;
+}
+
+void removeLogger(ksLogger* logger) {
+    ksLibraryLock lock;
+    for (ksLogger** link = &loggerHead; *link; link = &(*link)->nextLink()) {
+        if (*link == logger) {
+            *link = logger->next();
+            return;
+        }
+    }
+}
+
+void destroyAllLoggers() {
+    ksLibraryLock lock;
+    if (recordIsOpen())
+        return; // the open record still visits them; ksLog_End finishes the job
+    while (loggerHead) {
+        ksLogger* head = loggerHead;
+        delete head; // its destructor unlinks it
+        if (loggerHead == head)
+            loggerHead = head->next(); // a logger that did not unlink itself
+    }
+}
+
+bool isNeverLog() {
+    ksLibraryLock lock;
+    return neverLog.load(std::memory_order_relaxed);
+}
+
+void updateGlobalLevel(uint16_t t) {
+    uint16_t level = globalLevel();
+    if (t > level) {
+        levelRef().store(t, std::memory_order_relaxed);
+    } else if (t < level) {
+        // Lowered: the greatest threshold of the others may still be above t.
+        ksLibraryLock lock;
+        uint16_t greatest = t;
+        for (ksLogger* logger = loggerHead; logger; logger = logger->next())
+            if (logger->threshold() > greatest)
+                greatest = logger->threshold();
+        levelRef().store(greatest, std::memory_order_relaxed);
+    }
+}
+
+// Called by ksLog_End after the record closed, still under the lock.
+void finishDeferredNeverLog() {
+    if (neverLog.load(std::memory_order_relaxed) && loggerHead)
+        destroyAllLoggers();
+}
+
+int32_t ksLog_Init() {
+    int32_t entered = enterLibrary();
+    if (entered)
+        leaveLibrary();
+    return entered;
+}
+
+void ksLog_Term() {
+    if (initStarted.load(std::memory_order_acquire) == 0)
+        return; // nothing was built: unloading a library nobody used creates nothing
+    ksLibraryLock lock;
+    if (recordIsOpen())
+        return; // called from inside a record (a callback): the loggers are in use
+    destroyAllLoggers();
+    if (dispatcher) {
+        releaseSharedBuffer();
+        delete dispatcher;
+        dispatcher = nullptr;
+    }
+    initCounter.store(0, std::memory_order_relaxed);
+    initStarted.store(0, std::memory_order_release);
+}
+
+void ksLog_NeverLog() {
+    neverLog.store(true, std::memory_order_relaxed);
+    destroyAllLoggers();
+}
+
+void ksPlatform::onLibraryUnload() {
+    ksLog_Term();
+}

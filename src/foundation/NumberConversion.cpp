@@ -1,5 +1,6 @@
 // One digit scanner behind every conversion; see NumberConversion.h for the statuses.
 #include "foundation/NumberConversion.h"
+#include <cstddef>
 
 namespace {
 
@@ -41,10 +42,13 @@ int settleBase(const char*& p, int base) {
     return (base >= 2 && base <= 36) ? base : 0;
 }
 
+// Offsets past INT32_MAX (texts of gigabytes) are held there: cut to 32 bits they could
+// read as another status, or as success.
 int32_t wholeTextStatus(int32_t status, const char* text, const char* end) {
-    if (status == ksNumberOk && *end != '\0')
-        return static_cast<int32_t>(end - text);
-    return status;
+    if (status != ksNumberOk || *end == '\0')
+        return status;
+    ptrdiff_t offset = end - text;
+    return offset > INT32_MAX ? INT32_MAX : static_cast<int32_t>(offset);
 }
 
 } // namespace

@@ -78,7 +78,11 @@ ksString::ksString(const char* bytes, int64_t length) : chars_(emptyChars()) {
 }
 
 ksString::ksString(const ksString& other) : chars_(other.chars_) {
-    if (!isSharedEmpty(chars_))
+    // An empty source (an own buffer after an empty releaseBuffer, or one handed out for
+    // writing) is not shared: the copy is the shared empty string.
+    if (headerOf(chars_)->length == 0)
+        chars_ = emptyChars();
+    else
         ++headerOf(chars_)->references;
 }
 
@@ -169,9 +173,11 @@ ksString ksString::toLower() const {
     ksString lower(chars_, static_cast<int64_t>(length()));
     if (lower.isEmpty())
         return lower;
-    for (char* p = lower.chars_; *p; ++p) {
-        if (*p >= 'A' && *p <= 'Z')
-            *p = static_cast<char>(*p - 'A' + 'a');
+    // By length, not to the first 0: the string may hold 0 bytes.
+    for (uint64_t at = 0; at < lower.length(); ++at) {
+        char& c = lower.chars_[at];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return lower;
 }
@@ -242,8 +248,10 @@ int ksString::replace(const char* find, const char* with, bool all) {
         return 0;
     if (!with)
         with = "";
+    // Both are copied: either may point into this string, whose buffer each step replaces.
     ksString needle(find);
-    uint64_t findLength = needle.length(), withLength = std::strlen(with);
+    ksString replacement(with);
+    uint64_t findLength = needle.length(), withLength = replacement.length();
     int count = 0;
     int64_t position = 0;
     while (static_cast<uint64_t>(position) < length()) {
@@ -251,7 +259,7 @@ int ksString::replace(const char* find, const char* with, bool all) {
         if (match < 0)
             break;
         ksString rebuilt(chars_, match);
-        rebuilt.append(with, withLength);
+        rebuilt.append(replacement.c_str(), withLength);
         rebuilt.append(chars_ + match + findLength, length() - match - findLength);
         assign(rebuilt);
         ++count;

@@ -25,10 +25,102 @@ void onLibraryUnload();
 // Threads, lock and time
 // ---------------------------------------------------------------------------
 
+// A recursive lock: the owning thread may take it again and releases it as often.
+struct RecursiveLock;
+// Null when memory is exhausted. The library never destroys the lock it keeps; a
+// thread that lost the race to create it destroys its own copy.
+RecursiveLock* createRecursiveLock();
+void destroyRecursiveLock(RecursiveLock* lock);
+void lockRecursive(RecursiveLock* lock);
+void unlockRecursive(RecursiveLock* lock);
+
+// Lets another ready thread run; used while waiting for a thread that is about to finish.
+void yieldThread();
+
+// The calling thread's id as the system numbers threads; never 0. Cheap enough to call
+// for every record.
+uint32_t currentThreadId();
+
+struct LocalTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+// The wall clock in the local time zone, to the millisecond.
+LocalTime localTime();
+
+// The wall clock: microseconds since 1970-01-01 00:00 UTC.
+uint64_t wallClockMicroseconds();
 
 // ---------------------------------------------------------------------------
 // Files and folders
 // ---------------------------------------------------------------------------
+
+// Paths given to these functions are UTF-8 in the platform's own form (the configuration
+// layer normalises them); the Windows layer converts each to UTF-16 just before its call.
+// Failures are the system's small negative codes; the native error is translated in one
+// place per platform.
+enum : int32_t {
+    kFileFailed = -1,         // any other failure, and paths that cannot be converted
+    kFileWriteProtected = -2, // read-only medium or write fault
+    kFileNotFound = -3,       // the file or a folder of its path does not exist
+    kFileExists = -4,         // the target of a creation or a move exists
+    kFileDiskFull = -5,       // no room left on the device
+};
+
+// An open file: a Windows handle or a POSIX descriptor. kNoFile means none.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// True where paths know drive letters, network paths ("\\server") and the long-path
+// prefix and separate with "\" (Windows); false where "/" separates and roots them (POSIX).
+bool usesWindowsPaths();
+
+// The executable's full path as a new heap C string in UTF-8 (release with free()), or
+// null when it cannot be obtained. Windows asks for it in a buffer of 1040 UTF-16 units
+// and counts a path that fills the buffer as not obtained.
+char* executablePath();
+
+// The folders that path tokens name, in the order of the token table. POSIX maps them to
+// the XDG directories: myAppData to $XDG_CONFIG_HOME (or ~/.config), the user folders to
+// the XDG user directories (~/Music, ~/Pictures, ~/Videos unless user-dirs.dirs names
+// others), the all-users folders to /var/lib/ksLog/Music, .../Pictures and .../Videos.
+enum class Folder { myAppData, myMusic, myPictures, myVideos, allUsersMusic, allUsersPictures,
+                    allUsersVideos };
+// The folder's path as a new heap C string in UTF-8 (free()), or null.
+char* folderPath(Folder folder);
+
+uint32_t currentProcessId();
+
+// What an open asks for once its mode bits were checked: the access, whether the file is
+// shared with other openers while open, and what happens when it exists or is missing.
+enum class OpenDisposition { createNew, createAlways, openAlways, truncateExisting, openExisting };
+struct OpenRequest {
+    bool read;
+    bool write;
+    bool exclusive;
+    OpenDisposition disposition;
+};
+// 0 and the file, or an error code. A directory is never opened as a file.
+int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file);
+// The number of bytes read (0 at the end), or an error code.
+int64_t readFile(FileHandle file, void* buffer, uint32_t count);
+// The number of bytes written, or an error code.
+int64_t writeFile(FileHandle file, const void* buffer, uint32_t count);
+// Origin 0 start, 1 current, 2 end. 0 or an error code.
+int32_t seekFile(FileHandle file, int64_t offset, int origin);
+// Forces the file's content to the disk. 0 or an error code.
+int32_t flushFile(FileHandle file);
+int32_t closeFile(FileHandle file);
+int32_t deleteFile(const char* path);
+// Renames; fails with kFileExists when the target exists.
+int32_t moveFile(const char* from, const char* to);
+// Makes the names in the folder of path durable after a rename (a no-op where the file
+// system does not need it). 0 or an error code.
+int32_t flushFolderOf(const char* path);
+
+enum class PathKind { missing, file, directory };
+PathKind pathKind(const char* path);
+// Creates one folder whose parent exists. 0 or an error code.
+int32_t createFolder(const char* path);
 
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,82 @@
+// ksIniDocument: the in-memory form of an INI settings file, its parser and its writer.
+//
+// Sections and keys share one table of entries kept in first-added order: a section
+// entry is the lower-cased section name with an empty value; a key entry is
+// "section/key" in lower case with the key's value. The implicit section is "default".
+// The parser is forgiving (nothing it reads is an error); the writer emits "\r\n" lines
+// with lower-case names and quotes the values that need it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include "foundation/String.h"
+
+struct ksIniEntry {
+    char* name; // owned
+    uint32_t nameLength;
+    uint32_t hash;
+    char* value; // owned, or the shared empty text
+};
+
+class ksIniDocument {
+  public:
+    static constexpr uint32_t kSlotStep = 128;
+    static constexpr size_t kNameLimit = 127;         // bytes of a section name or a key
+    static constexpr size_t kInternalNameLimit = 255; // bytes of "section/key"
+    static constexpr size_t kPieceLimit = 1023;       // bytes the parser takes as one line
+
+    explicit ksIniDocument(uint32_t initialSlots = kSlotStep);
+    ~ksIniDocument();
+    ksIniDocument(const ksIniDocument&) = delete;
+    ksIniDocument& operator=(const ksIniDocument&) = delete;
+
+    // Internal names, exactly as given.
+    const char* lookup(const char* name, const char* defaultValue) const;
+    void set(const char* name, const char* value); // null value stores the empty text
+
+    uint32_t slotCount() const { return slotCount_; }
+    uint32_t usedCount() const { return usedCount_; }
+    const char* entryName(uint32_t index) const;
+    const char* entryValue(uint32_t index) const;
+    uint32_t sectionCount() const;
+    // The index-th section in entry order; the empty text for "default" or no section.
+    const char* sectionName(uint32_t index) const;
+
+    // Sections and keys as callers name them (any case; null or empty section: "default").
+    const char* get(const char* section, const char* key, const char* defaultValue,
+                    bool* found) const;
+    // Found tells presence only: a present text that is not wholly a signed decimal
+    // 32-bit number gives the default with found set.
+    int32_t getInt(const char* section, const char* key, int32_t defaultValue, bool* found) const;
+    // A key also declares its section first; a null key declares the section only.
+    void setValue(const char* section, const char* key, const char* value);
+    void setInt(const char* section, const char* key, int32_t value);
+
+    // Adds the entries of a settings file's text.
+    void parse(const char* text, size_t length);
+    // The file's bytes as the writer produces them.
+    ksString render() const;
+
+    // False when the file cannot be opened or read; the document is then unchanged.
+    bool load(const char* path);
+    // Creates or empties path and writes the document; false unless every byte was
+    // written, flushed to the disk and the file closed without error.
+    bool write(const char* path) const;
+
+    static uint32_t hashOf(const char* name, size_t length);
+    static ksString sectionEntryName(const char* section);
+    static ksString keyEntryName(const char* section, const char* key);
+    static ksString keyEntryName(const char* section, const char* key, size_t keyLength);
+
+  private:
+    int64_t find(const char* name, size_t length, uint32_t hash) const;
+    void rebuildIndex();
+    void parseLine(const char* piece, size_t length, ksString* section);
+
+    ksIniEntry* slots_;
+    uint32_t slotCount_;
+    uint32_t usedCount_;
+    // Open addressing over the hashes, entry number + 1 per bucket (0: empty), so that
+    // finding a name does not walk every slot; twice as many buckets as slots.
+    uint32_t* index_;
+    uint32_t indexMask_;
+};

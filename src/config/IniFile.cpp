@@ -1,0 +1,107 @@
+// The two-layer settings file: lookup order, recovery of an interrupted save at every
+// open, and the four-step save that never leaves a partial file in place of the old one.
+#include "config/IniFile.h"
+#include <cstring>
+#include "config/FileSystem.h"
+#include "config/Paths.h"
+
+namespace {
+
+// Portable form, trailing separators kept; empty when the path cannot be normalised.
+ksString normalizedOrNone(const char* path) {
+    ksString normalized;
+    if (path && !ksNormalizePath(path, false, 0, nullptr, &normalized))
+        normalized = "";
+    return normalized;
+}
+
+ksString withSuffix(const ksString& path, const char* suffix) {
+    ksString result(path);
+    result.append(suffix, std::strlen(suffix));
+    return result;
+}
+
+} // namespace
+
+ksIniFile::ksIniFile(const char* readPath, const char* writePath)
+    : readPath_(normalizedOrNone(readPath)), writePath_(normalizedOrNone(writePath)),
+      hasWriteLayer_(writePath != nullptr) {
+    if (!readPath_.isEmpty())
+        read_.load(readPath_);
+    if (!writePath_.isEmpty()) {
+        recover(writePath_);
+        write_.load(writePath_);
+    }
+}
+
+void ksIniFile::recover(const char* path) {
+    ksString target(path);
+    ksString temporary = withSuffix(target, ".tmp");
+    ksString complete = withSuffix(target, ".ok");
+    bool hasTarget = ksFileExists(target);
+    bool hasTemporary = ksFileExists(temporary);
+    bool hasComplete = ksFileExists(complete);
+    // A ".tmp" file was cut short by the interruption: its content is not to be trusted.
+    if (hasTemporary)
+        ksFileDelete(temporary);
+    // An ".ok" file is a whole new content whose final rename did not happen.
+    if (hasComplete && (!hasTarget || ksFileDelete(target) == 0))
+        ksFileMove(complete, target);
+}
+
+const char* ksIniFile::getString(const char* section, const char* key,
+                                 const char* defaultValue) const {
+    bool found = false;
+    if (hasWriteLayer_) {
+        const char* value = write_.get(section, key, defaultValue, &found);
+        if (found)
+            return value;
+    }
+    return read_.get(section, key, defaultValue, &found);
+}
+
+int32_t ksIniFile::getInt(const char* section, const char* key, int32_t defaultValue) const {
+    bool found = false;
+    if (hasWriteLayer_) {
+        int32_t value = write_.getInt(section, key, defaultValue, &found);
+        if (found)
+            return value;
+    }
+    return read_.getInt(section, key, defaultValue, &found);
+}
+
+bool ksIniFile::setString(const char* section, const char* key, const char* value) {
+    if (!hasWriteLayer_)
+        return false;
+    write_.setValue(section, key, value);
+    return true;
+}
+
+bool ksIniFile::setInt(const char* section, const char* key, int32_t value) {
+    if (!hasWriteLayer_)
+        return false;
+    write_.setInt(section, key, value);
+    return true;
+}
+
+bool ksIniFile::save() {
+    if (!hasWriteLayer_ || writePath_.isEmpty())
+        return false;
+    ksString temporary = withSuffix(writePath_, ".tmp");
+    ksString complete = withSuffix(writePath_, ".ok");
+    if (!write_.write(temporary)) {
+        // Never leave a partial content behind, not even as a ".tmp" file.
+        ksFileDelete(temporary);
+        return false;
+    }
+    ksFileDelete(complete);
+    if (ksFileMove(temporary, complete) != 0) {
+        ksFileDelete(temporary);
+        return false;
+    }
+    ksFileDelete(writePath_);
+    if (ksFileMove(complete, writePath_) != 0)
+        return false; // the ".ok" file waits for the next open
+    ksFileFlushFolderOf(writePath_);
+    return true;
+}

@@ -1,0 +1,44 @@
+// ksIniFile: the two-layer settings file. A read file that people edit and the library
+// only reads, and an optional write file that the library rewrites: lookups try the write
+// layer first, changes go to the write layer only, and save replaces the write file
+// crash-safely through two companions, P".tmp" (a save in progress) and P".ok" (a
+// complete content waiting to replace P). Every open completes or discards an
+// interrupted save before reading P.
+#pragma once
+#include <cstdint>
+#include "config/IniDocument.h"
+#include "foundation/String.h"
+
+class ksIniFile {
+  public:
+    // Either path may be null. A write path, even one that cannot be normalised, gives a
+    // write layer; without a usable path its changes stay in memory and save fails.
+    ksIniFile(const char* readPath, const char* writePath);
+    ~ksIniFile() = default;
+    ksIniFile(const ksIniFile&) = delete;
+    ksIniFile& operator=(const ksIniFile&) = delete;
+
+    // A key present in the write layer is final there, even when empty or not a number.
+    const char* getString(const char* section, const char* key, const char* defaultValue) const;
+    int32_t getInt(const char* section, const char* key, int32_t defaultValue) const;
+    // False, changing nothing, without a write layer.
+    bool setString(const char* section, const char* key, const char* value);
+    bool setInt(const char* section, const char* key, int32_t value);
+    bool save();
+
+    bool hasWriteLayer() const { return hasWriteLayer_; }
+    const ksIniDocument& readDocument() const { return read_; }
+    const ksIniDocument& writeDocument() const { return write_; }
+    const ksString& readPath() const { return readPath_; }   // empty: none
+    const ksString& writePath() const { return writePath_; } // empty: none
+
+    // Completes or discards an interrupted save of the write file path.
+    static void recover(const char* path);
+
+  private:
+    ksString readPath_;
+    ksString writePath_;
+    bool hasWriteLayer_;
+    ksIniDocument read_;
+    ksIniDocument write_;
+};

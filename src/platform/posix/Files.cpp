@@ -1,0 +1,172 @@
+// POSIX file operations for the configuration layer: descriptors, errno translated into
+// the system's small negative codes, a move that never replaces its target.
+#include "platform/platform.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ksPlatform {
+
+namespace {
+
+// The one place where errno becomes a system code.
+int32_t codeOf(int error) {
+    switch (error) {
+    case 0:
+        return 0;
+    case ENOENT:
+    case ENOTDIR:
+        return kFileNotFound;
+    case EROFS:
+        return kFileWriteProtected;
+    case ENOSPC:
+    case EDQUOT:
+        return kFileDiskFull;
+    case EEXIST:
+        return kFileExists;
+    default:
+        return kFileFailed;
+    }
+}
+
+int32_t lastCode() {
+    int32_t code = codeOf(errno);
+    return code == 0 ? kFileFailed : code;
+}
+
+int flagsFor(const OpenRequest& request) {
+    int flags = O_CLOEXEC;
+    if (request.read && request.write)
+        flags |= O_RDWR;
+    else if (request.write)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    switch (request.disposition) {
+    case OpenDisposition::createNew:
+        return flags | O_CREAT | O_EXCL;
+    case OpenDisposition::createAlways:
+        return flags | O_CREAT | O_TRUNC;
+    case OpenDisposition::openAlways:
+        return flags | O_CREAT;
+    case OpenDisposition::truncateExisting:
+        return flags | O_TRUNC;
+    case OpenDisposition::openExisting:
+        return flags;
+    }
+    return flags;
+}
+
+// renameat2 with RENAME_NOREPLACE refuses an existing target atomically. File systems
+// without it get a hard link (which refuses an existing target too) and, last, a check.
+int32_t moveWithoutReplacing(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return lastCode();
+    if (link(from, to) == 0)
+        return unlink(from) == 0 ? 0 : lastCode();
+    if (errno == EEXIST)
+        return kFileExists;
+    struct stat target;
+    if (lstat(to, &target) == 0)
+        return kFileExists;
+    return rename(from, to) == 0 ? 0 : lastCode();
+}
+
+} // namespace
+
+bool usesWindowsPaths() {
+    return false;
+}
+
+int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
+    int descriptor;
+    do {
+        descriptor = open(path, flagsFor(request), 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        return lastCode();
+    // A directory opens for reading on POSIX; the system's files are never directories.
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+        close(descriptor);
+        return kFileFailed;
+    }
+    *file = descriptor;
+    return 0;
+}
+
+int64_t readFile(FileHandle file, void* buffer, uint32_t count) {
+    ssize_t got;
+    do {
+        got = read(static_cast<int>(file), buffer, count);
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? lastCode() : got;
+}
+
+int64_t writeFile(FileHandle file, const void* buffer, uint32_t count) {
+    ssize_t put;
+    do {
+        put = write(static_cast<int>(file), buffer, count);
+    } while (put < 0 && errno == EINTR);
+    return put < 0 ? lastCode() : put;
+}
+
+int32_t seekFile(FileHandle file, int64_t offset, int origin) {
+    int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
+    return lseek(static_cast<int>(file), offset, whence) < 0 ? lastCode() : 0;
+}
+
+int32_t flushFile(FileHandle file) {
+    return fsync(static_cast<int>(file)) == 0 ? 0 : lastCode();
+}
+
+int32_t closeFile(FileHandle file) {
+    // The descriptor is released even when close reports an error: never retry.
+    return close(static_cast<int>(file)) == 0 ? 0 : lastCode();
+}
+
+int32_t deleteFile(const char* path) {
+    return unlink(path) == 0 ? 0 : lastCode();
+}
+
+int32_t moveFile(const char* from, const char* to) {
+    return moveWithoutReplacing(from, to);
+}
+
+int32_t flushFolderOf(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (!slash)
+        return kFileFailed;
+    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    char* folder = static_cast<char*>(std::malloc(length + 1));
+    if (!folder)
+        return kFileFailed;
+    std::memcpy(folder, path, length);
+    folder[length] = '\0';
+    int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::free(folder);
+    if (descriptor < 0)
+        return lastCode();
+    int32_t result = fsync(descriptor) == 0 ? 0 : lastCode();
+    close(descriptor);
+    return result;
+}
+
+PathKind pathKind(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0)
+        return PathKind::missing;
+    return S_ISDIR(status.st_mode) ? PathKind::directory : PathKind::file;
+}
+
+int32_t createFolder(const char* path) {
+    return mkdir(path, 0777) == 0 ? 0 : lastCode();
+}
+
+} // namespace ksPlatform

@@ -1,0 +1,73 @@
+// The recursive lock and thread ids on POSIX: pthread mutexes and gettid().
+#include "platform/platform.h"
+#include <pthread.h>
+#include <sched.h>
+#include <cstdlib>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+struct ksPlatform::RecursiveLock {
+    pthread_mutex_t mutex;
+};
+
+namespace ksPlatform {
+
+RecursiveLock* createRecursiveLock() {
+    // malloc, not new: the library keeps clear of the C++ runtime's exception support.
+    auto* lock = static_cast<RecursiveLock*>(std::malloc(sizeof(RecursiveLock)));
+    if (!lock)
+        return nullptr;
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    int failed = pthread_mutex_init(&lock->mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    if (failed) {
+        std::free(lock);
+        return nullptr;
+    }
+    return lock;
+}
+
+void destroyRecursiveLock(RecursiveLock* lock) {
+    if (!lock)
+        return;
+    pthread_mutex_destroy(&lock->mutex);
+    std::free(lock);
+}
+
+void lockRecursive(RecursiveLock* lock) {
+    pthread_mutex_lock(&lock->mutex);
+}
+void unlockRecursive(RecursiveLock* lock) {
+    pthread_mutex_unlock(&lock->mutex);
+}
+
+void yieldThread() {
+    sched_yield();
+}
+
+namespace {
+
+// gettid() is a system call; every record asks for the id, so each thread keeps its own.
+thread_local uint32_t cachedThreadId = 0;
+
+void forgetThreadIdInChild() {
+    cachedThreadId = 0;
+}
+
+const bool forkHandlerInstalled = [] {
+    pthread_atfork(nullptr, nullptr, forgetThreadIdInChild);
+    return true;
+}();
+
+} // namespace
+
+uint32_t currentThreadId() {
+    (void)forkHandlerInstalled;
+    if (cachedThreadId == 0)
+        cachedThreadId = static_cast<uint32_t>(syscall(SYS_gettid));
+    return cachedThreadId;
+}
+
+} // namespace ksPlatform

@@ -1,0 +1,178 @@
+// Win32 file operations for the configuration layer: every path is converted to UTF-16
+// just before its call, and GetLastError becomes the system's small negative codes.
+#include "platform/platform.h"
+#include <windows.h>
+#include "foundation/Utf.h"
+
+namespace ksPlatform {
+
+namespace {
+
+// The one place where a Windows error becomes a system code.
+int32_t codeOf(DWORD error) {
+    switch (error) {
+    case 0:
+        return 0;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return kFileNotFound;
+    case ERROR_WRITE_PROTECT:
+    case ERROR_WRITE_FAULT:
+        return kFileWriteProtected;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+        return kFileDiskFull;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return kFileExists;
+    default:
+        return kFileFailed;
+    }
+}
+
+int32_t lastCode() {
+    int32_t code = codeOf(GetLastError());
+    return code == 0 ? kFileFailed : code;
+}
+
+// A path in UTF-16 for one call; empty when the UTF-8 text cannot be converted.
+class WidePath {
+  public:
+    explicit WidePath(const char* path) : wide_(path ? ksWideFromUtf8(path) : nullptr) {}
+    ~WidePath() {
+        if (wide_)
+            ksWideFree(wide_);
+    }
+    WidePath(const WidePath&) = delete;
+    WidePath& operator=(const WidePath&) = delete;
+    const wchar_t* get() const { return wide_; }
+    explicit operator bool() const { return wide_ != nullptr; }
+
+  private:
+    ksWideBuffer wide_;
+};
+
+HANDLE handleOf(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+DWORD creationOf(OpenDisposition disposition) {
+    switch (disposition) {
+    case OpenDisposition::createNew:
+        return CREATE_NEW;
+    case OpenDisposition::createAlways:
+        return CREATE_ALWAYS;
+    case OpenDisposition::openAlways:
+        return OPEN_ALWAYS;
+    case OpenDisposition::truncateExisting:
+        return TRUNCATE_EXISTING;
+    case OpenDisposition::openExisting:
+        return OPEN_EXISTING;
+    }
+    return OPEN_EXISTING;
+}
+
+} // namespace
+
+bool usesWindowsPaths() {
+    return true;
+}
+
+int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
+    WidePath wide(path);
+    if (!wide)
+        return kFileFailed;
+    DWORD access = 0;
+    DWORD share = 0;
+    if (request.read && request.write) {
+        access = GENERIC_READ | GENERIC_WRITE;
+        share = FILE_SHARE_READ;
+    } else if (request.read) {
+        access = GENERIC_READ;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    } else {
+        access = GENERIC_WRITE;
+        share = FILE_SHARE_READ;
+    }
+    if (request.exclusive)
+        share = 0;
+    HANDLE handle = CreateFileW(wide.get(), access, share, nullptr, creationOf(request.disposition),
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastCode();
+    *file = reinterpret_cast<FileHandle>(handle);
+    return 0;
+}
+
+int64_t readFile(FileHandle file, void* buffer, uint32_t count) {
+    DWORD got = 0;
+    if (!ReadFile(handleOf(file), buffer, count, &got, nullptr))
+        return lastCode();
+    return got;
+}
+
+int64_t writeFile(FileHandle file, const void* buffer, uint32_t count) {
+    DWORD put = 0;
+    if (!WriteFile(handleOf(file), buffer, count, &put, nullptr))
+        return lastCode();
+    return put;
+}
+
+int32_t seekFile(FileHandle file, int64_t offset, int origin) {
+    DWORD method = origin == 1 ? FILE_CURRENT : origin == 2 ? FILE_END : FILE_BEGIN;
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    DWORD low =
+        SetFilePointer(handleOf(file), static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
+    // INVALID_SET_FILE_POINTER is also a valid low half: only the last error tells.
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+        return lastCode();
+    return 0;
+}
+
+int32_t flushFile(FileHandle file) {
+    return FlushFileBuffers(handleOf(file)) ? 0 : lastCode();
+}
+
+int32_t closeFile(FileHandle file) {
+    return CloseHandle(handleOf(file)) ? 0 : lastCode();
+}
+
+int32_t deleteFile(const char* path) {
+    WidePath wide(path);
+    if (!wide)
+        return kFileFailed;
+    return DeleteFileW(wide.get()) ? 0 : lastCode();
+}
+
+int32_t moveFile(const char* from, const char* to) {
+    WidePath wideFrom(from);
+    WidePath wideTo(to);
+    if (!wideFrom || !wideTo)
+        return kFileFailed;
+    return MoveFileW(wideFrom.get(), wideTo.get()) ? 0 : lastCode();
+}
+
+// NTFS journals its names; the flushed content is what needs to be on the disk.
+int32_t flushFolderOf(const char*) {
+    return 0;
+}
+
+PathKind pathKind(const char* path) {
+    WidePath wide(path);
+    if (!wide)
+        return PathKind::missing;
+    DWORD attributes = GetFileAttributesW(wide.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::directory : PathKind::file;
+}
+
+int32_t createFolder(const char* path) {
+    WidePath wide(path);
+    if (!wide)
+        return kFileFailed;
+    return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastCode();
+}
+
+} // namespace ksPlatform

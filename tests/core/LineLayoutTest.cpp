@@ -1,0 +1,201 @@
+// The pieces a sink receives: prefix, formatted text, hex dumps and wide text, byte for byte.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+#include "CaptureLogger.h"
+#include "core/Library.h"
+#include "foundation/Format.h"
+#include "platform/platform.h"
+
+namespace {
+
+class LineLayout : public testing::Test {
+  protected:
+    void TearDown() override {
+        ksLog_Term();
+        ksOptions.showDate = 0;
+    }
+
+    // A record of level 3 and the given module through a capturing logger.
+    CaptureLogger* open(uint16_t level, uint16_t module, bool prefix = false) {
+        auto* logger = new CaptureLogger(0xFFFF, true, prefix);
+        logger->onlyModules.insert(module);
+        record_ = ksLog_Begin(level, module);
+        EXPECT_NE(record_, nullptr);
+        return logger;
+    }
+    void close() { ksLog_End(record_); }
+
+    ksLogRecord* record_ = nullptr;
+};
+
+std::string threadText() {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", ksPlatform::currentThreadId());
+    return text;
+}
+
+std::string dumpHeader(const void* data, uint64_t length) {
+    char text[128];
+    ksFormatBuffer(text, sizeof text, "Buffer pointer=%p length=%d\n", data,
+                   static_cast<int>(static_cast<int32_t>(length)));
+    return text;
+}
+
+} // namespace
+
+TEST_F(LineLayout, PrefixIsLetterTimeThreadAndModuleColumnAsSeparateWrites) {
+    CaptureLogger* logger = open(3, 7000, true);
+    close();
+    ASSERT_EQ(logger->pieces.size(), 7u);
+    EXPECT_EQ(logger->pieces[0], "I ");
+    EXPECT_TRUE(std::regex_match(logger->pieces[1], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d)")))
+        << logger->pieces[1];
+    EXPECT_EQ(logger->pieces[2], "|");
+    EXPECT_EQ(logger->pieces[3], threadText());
+    EXPECT_EQ(logger->pieces[4], "|");
+    EXPECT_EQ(logger->pieces[5], "0000007000");
+    EXPECT_EQ(logger->pieces[6], " ");
+}
+
+TEST_F(LineLayout, LevelLetters) {
+    const char* letters[] = {"E ", "E ", "W ", "I ", "D ", "D "};
+    const uint16_t levels[] = {0, 1, 2, 3, 4, 9};
+    for (int i = 0; i < 6; ++i) {
+        CaptureLogger* logger = open(levels[i], 300, true);
+        close();
+        EXPECT_EQ(logger->pieces.at(0), letters[i]) << levels[i];
+        ksLog_Term();
+    }
+}
+
+TEST_F(LineLayout, ModuleColumnIsTenCharacters) {
+    CaptureLogger* logger = open(3, 5, true); // NETWORK
+    close();
+    ASSERT_EQ(logger->pieces.size(), 8u);
+    EXPECT_EQ(logger->pieces[5], "NETWORK");
+    EXPECT_EQ(logger->pieces[6], "   ");
+    ksLog_Term();
+
+    logger = open(3, 80, true); // a name longer than ten characters
+    close();
+    EXPECT_EQ(logger->pieces.at(5), "PRINTER_SP");
+    EXPECT_EQ(logger->pieces.at(6), " ");
+}
+
+TEST_F(LineLayout, DateWhenAskedAndTheSameTimestampForEveryLogger) {
+    auto* first = new CaptureLogger(0xFFFF, true, true);
+    auto* second = new CaptureLogger(0xFFFF, true, true);
+    ksOptions.showDate = 1;
+    ksLogRecord* record = ksLog_Begin(3, 300);
+    ASSERT_NE(record, nullptr);
+    ksLog_End(record);
+    EXPECT_TRUE(std::regex_match(first->pieces.at(1),
+                                 std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d:\d\d\d)")))
+        << first->pieces[1];
+    EXPECT_EQ(first->pieces[1], second->pieces[1]);
+    EXPECT_EQ(record->timeLength, 23u);
+}
+
+TEST_F(LineLayout, FormattedTextAndLines) {
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_F("user %s id=%d", "ann", 7);
+    ksLog_Append_FN("%d items", 3);
+    ksLog_Append_F(nullptr);
+    ksLog_Append_F("");
+    close();
+    EXPECT_EQ(logger->text, "user ann id=73 items\n");
+    EXPECT_EQ(logger->pieces.size(), 3u);
+}
+
+TEST_F(LineLayout, LinesAreIndentedOneTabPerLevel) {
+    CaptureLogger* logger = open(3, 300);
+    currentDispatcher()->indent = 2;
+    ksLog_Append_FN("x");
+    close();
+    EXPECT_EQ(logger->pieces, (std::vector<std::string>{"\t", "\t", "x", "\n"}));
+}
+
+TEST_F(LineLayout, TextLongerThanTheBufferIsCutAndKeepsItsNewline) {
+    CaptureLogger* logger = open(3, 300);
+    std::string longText(3000, 'x');
+    ksLog_Append_F("%s\n", longText.c_str());
+    ksLog_Append_F("%s", longText.c_str());
+    int32_t size = record_->bufferSize;
+    close();
+    ASSERT_EQ(size, 1024);
+    ASSERT_EQ(logger->pieces.size(), 2u);
+    EXPECT_EQ(logger->pieces[0], std::string(1022, 'x') + "\n");
+    EXPECT_EQ(logger->pieces[1], std::string(1023, 'x'));
+}
+
+TEST_F(LineLayout, HexDumpOfFiveBytes) {
+    static const char hello[] = "Hello";
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_B(hello, 5);
+    close();
+    ASSERT_EQ(logger->pieces.size(), 2u);
+    EXPECT_EQ(logger->pieces[0], dumpHeader(hello, 5));
+    EXPECT_EQ(logger->pieces[1], "   48 65 6C 6C 6F " + std::string(33, ' ') + "- Hello\n");
+}
+
+TEST_F(LineLayout, HexDumpLinesPadAndEscape) {
+    unsigned char bytes[17];
+    for (int i = 0; i < 17; ++i)
+        bytes[i] = static_cast<unsigned char>(10 + i);
+    bytes[6] = 127;
+    bytes[7] = 128;
+    bytes[8] = 31;
+    bytes[9] = 'A';
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_B(bytes, 16);
+    ksLog_Append_B(bytes, 17);
+    close();
+    const std::string full =
+        "   0A 0B 0C 0D 0E 0F 7F 80 1F 41 14 15 16 17 18 19 - ......\x7f..A......\n";
+    ASSERT_EQ(logger->pieces.size(), 5u);
+    EXPECT_EQ(logger->pieces[0], dumpHeader(bytes, 16));
+    EXPECT_EQ(logger->pieces[1], full);
+    EXPECT_EQ(logger->pieces[2], dumpHeader(bytes, 17));
+    EXPECT_EQ(logger->pieces[3], full);
+    EXPECT_EQ(logger->pieces[4], "   1A " + std::string(45, ' ') + "- .\n");
+}
+
+TEST_F(LineLayout, HexDumpWithoutDataIsTheHeaderOnly) {
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_B("abc", 0);
+    ksLog_Append_B(nullptr, 0);
+    ksLog_Append_B(nullptr, 1000); // nothing to read, whatever the length says
+    close();
+    ASSERT_EQ(logger->pieces.size(), 3u);
+    EXPECT_EQ(logger->pieces[1], dumpHeader(nullptr, 0));
+    EXPECT_EQ(logger->pieces[2], dumpHeader(nullptr, 1000));
+}
+
+TEST_F(LineLayout, WideTextEscapesEverythingButPrintableAscii) {
+    const ksLogUnit units[] = {0x41, 0x00E9, 0x0009, 0x0000, 0xD800, 0x7F, 0x20};
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_U(units, 3);
+    ksLog_Append_U(units + 3, 4);
+    ksLog_Append_U(nullptr, 5);
+    close();
+    ASSERT_EQ(logger->pieces.size(), 3u);
+    EXPECT_EQ(logger->pieces[0], "A\\u00e9\\u0009");
+    EXPECT_EQ(logger->pieces[1], "\\u0000\\ud800\x7f ");
+    EXPECT_EQ(logger->pieces[2], "");
+}
+
+TEST_F(LineLayout, WideTextStopsAfterFourHundredCharacters) {
+    std::vector<ksLogUnit> accented(300, 0x00E9);
+    std::vector<ksLogUnit> plain(1000, 'a');
+    CaptureLogger* logger = open(3, 300);
+    ksLog_Append_U(accented.data(), accented.size());
+    ksLog_Append_U(plain.data(), UINT64_MAX); // a huge count reads only what it prints
+    close();
+    ASSERT_EQ(logger->pieces.size(), 2u);
+    EXPECT_EQ(logger->pieces[0].size(), 402u);
+    EXPECT_EQ(logger->pieces[0].substr(396), "\\u00e9");
+    EXPECT_EQ(logger->pieces[1], std::string(400, 'a'));
+}
