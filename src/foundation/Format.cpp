@@ -173,6 +173,14 @@ bool isAsciiRun(const char* bytes, uint64_t count) {
     return (combined & 0x8080808080808080ull) == 0;
 }
 
+// The length of the leading run of whole 64-byte blocks that are all ASCII.
+uint64_t asciiBlocks(const char* bytes, uint64_t available) {
+    uint64_t index = 0;
+    while (available - index >= 64 && isAsciiRun(bytes + index, 64))
+        index += 64;
+    return index;
+}
+
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
@@ -186,7 +194,7 @@ int64_t measureNarrow(const char* text, int64_t precision) {
                          : static_cast<uint64_t>(precision);
         cutByPrecision = zero == nullptr;
     }
-    uint64_t index = 0;
+    uint64_t index = asciiBlocks(text, available);
     while (index < available) {
         if (available - index >= 32 && isAsciiRun(text + index, 32)) {
             index += 32;

@@ -296,8 +296,8 @@ void fetchValue(ksFormatParam& slot, va_list* arguments) {
     case ksFormatCharacter:
         if (slot.flags & (ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff))
             slot.value.integer = va_arg(*arguments, long long);
-        else if (slot.flags & kFormat64BitLengths)
-            slot.value.integer = va_arg(*arguments, long);
+        else if ((slot.flags & kFormat64BitLengths) && slot.type == ksFormatInteger)
+            slot.value.integer = va_arg(*arguments, long); // %lc still takes an int
         else
             slot.value.integer = va_arg(*arguments, int);
         break;
