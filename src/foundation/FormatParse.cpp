@@ -1,5 +1,6 @@
 // The formatter's parse pass: directive grammar, argument numbering and argument fetching.
 #include "foundation/FormatParse.h"
+#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -198,6 +199,8 @@ class DirectiveParser {
                          : which == ksFlagPrecisionArgument ? ksFlagPrecision
                                                             : ksFlagBase;
         param_->flags |= which | given;
+        if (which == ksFlagBaseArgument)
+            directives_.baseArguments = true;
         if (which == ksFlagWidthArgument)
             param_->width = slot;
         else if (which == ksFlagPrecisionArgument)
@@ -273,21 +276,33 @@ class DirectiveParser {
 };
 
 // Every argument from 1 to the highest must be named exactly once; fills slotOf.
+// slotOf is valid for the arguments marked in the bit set only.
 int checkNumbering(const ksFormatDirectives& directives, uint8_t* slotOf, int& highest) {
     highest = 0;
-    std::memset(slotOf, 0xFF, kFormatMaxSlots + 1);
+    uint64_t seen = 0;
     for (int i = 0; i < directives.count; ++i) {
-        int argument = directives.slots[i].argument;
-        if (slotOf[argument] != 0xFF)
+        const int argument = directives.slots[i].argument;
+        const uint64_t bit = uint64_t{1} << (argument - 1);
+        if (seen & bit)
             return ksFormatError(kErrorTwice, static_cast<uint64_t>(argument - 1));
+        seen |= bit;
         slotOf[argument] = static_cast<uint8_t>(i);
         if (argument > highest)
             highest = argument;
     }
-    for (int argument = 1; argument <= highest; ++argument)
-        if (slotOf[argument] == 0xFF)
-            return ksFormatError(kErrorUnused, static_cast<uint64_t>(argument - 1));
+    if (seen != ~uint64_t{0} >> (64 - highest) && highest > 0) {
+        const int firstUnused = std::countr_one(seen);
+        return ksFormatError(kErrorUnused, static_cast<uint64_t>(firstUnused));
+    }
     return 0;
+}
+
+// The index of the next '%' or of the terminator: most formats are short, where a plain
+// loop beats a library call.
+uint64_t nextPercent(const char* format, uint64_t index) {
+    for (;; ++index)
+        if (format[index] == '%' || format[index] == '\0')
+            return index;
 }
 
 void fetchValue(ksFormatParam& slot, va_list* arguments) {
@@ -329,13 +344,13 @@ int checkArgumentBases(const ksFormatDirectives& directives) {
 
 int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments) {
     directives.count = 0;
+    directives.baseArguments = false;
     uint64_t nextArgument = 1;
     uint64_t index = 0;
     for (;;) {
-        const char* percent = std::strchr(format + index, '%');
-        if (!percent)
+        index = nextPercent(format, index);
+        if (format[index] == '\0')
             break;
-        index = static_cast<uint64_t>(percent - format);
         if (index > INT_MAX)
             return ksFormatError(kErrorLimit, index);
         if (format[index + 1] == '%') {
@@ -347,7 +362,7 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
         if (result < 0)
             return result;
     }
-    directives.formatLength = index + std::strlen(format + index);
+    directives.formatLength = index;
 
     uint8_t slotOf[kFormatMaxSlots + 1];
     int highest = 0;
@@ -356,5 +371,5 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
         return result;
     for (int argument = 1; argument <= highest; ++argument)
         fetchValue(directives.slots[slotOf[argument]], arguments);
-    return checkArgumentBases(directives);
+    return directives.baseArguments ? checkArgumentBases(directives) : 0;
 }

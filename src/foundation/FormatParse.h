@@ -73,6 +73,7 @@ struct ksFormatParam {
 struct ksFormatDirectives {
     ksFormatParam slots[kFormatMaxSlots];
     int count;
+    bool baseArguments; // some directive takes its base from an argument
     uint64_t formatLength;
 };
 
