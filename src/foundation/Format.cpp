@@ -26,18 +26,26 @@ constexpr char kDigitPairs[] = "000102030405060708091011121314151617181920212223
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
     char* p = end;
     if (base == 10) {
-        while (value >= 100) {
+        while (value > UINT32_MAX) {
             unsigned pair = static_cast<unsigned>(value % 100) * 2;
             value /= 100;
             *--p = kDigitPairs[pair + 1];
             *--p = kDigitPairs[pair];
         }
-        if (value >= 10) {
-            unsigned pair = static_cast<unsigned>(value) * 2;
+        // 32-bit division by a constant is cheaper than 64-bit.
+        uint32_t small = static_cast<uint32_t>(value);
+        while (small >= 100) {
+            unsigned pair = (small % 100) * 2;
+            small /= 100;
+            *--p = kDigitPairs[pair + 1];
+            *--p = kDigitPairs[pair];
+        }
+        if (small >= 10) {
+            unsigned pair = small * 2;
             *--p = kDigitPairs[pair + 1];
             *--p = kDigitPairs[pair];
         } else {
-            *--p = static_cast<char>('0' + value);
+            *--p = static_cast<char>('0' + small);
         }
         return p;
     }
