@@ -58,6 +58,10 @@ class DigitCollector {
 
     // A run of count digits taken from a number below base^count, leading zeros kept.
     void offerChunk(uint64_t chunk, int base, int count) {
+        if (chunk == 0 && !started_) {
+            position_ -= count; // leading zeros of a small value: nothing to divide
+            return;
+        }
         uint8_t buffer[64];
         for (int i = count - 1; i >= 0; --i) {
             buffer[i] = static_cast<uint8_t>(chunk % static_cast<uint64_t>(base));

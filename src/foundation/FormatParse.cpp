@@ -2,7 +2,6 @@
 #include "foundation/FormatParse.h"
 #include <bit>
 #include <climits>
-#include <cstring>
 
 int ksFormatError(int code, uint64_t position) {
     const uint64_t largest = (static_cast<uint64_t>(INT_MAX) - static_cast<uint64_t>(code)) / 256;
