@@ -251,10 +251,13 @@ void collectDigits(double value, int base, DigitCollector& collector) {
     fractionDigitsBig(binary, base, collector);
 }
 
+// Digits looked at past the cut in an odd base; a rest that matches half a unit that far is
+// taken as exactly half (it is, for the values a double can hold, all but never otherwise).
+constexpr int kOddLookahead = 64;
+
 // Whether the digits after the cut make the rest at least half a unit of the last kept digit.
 // In an even base that is the first of them; in an odd base half a unit is the digit
-// (base - 1) / 2 repeated without end, so the first digit that differs decides, and a rest
-// that matches all the digits there are counts as half.
+// (base - 1) / 2 repeated without end, so the first digit that differs decides.
 bool restIsHalfOrMore(const uint8_t* rest, int length, int base) {
     const unsigned half = static_cast<unsigned>(base / 2);
     if (base % 2 == 0)
@@ -262,7 +265,7 @@ bool restIsHalfOrMore(const uint8_t* rest, int length, int base) {
     for (int i = 0; i < length; ++i)
         if (rest[i] != half)
             return rest[i] > half;
-    return length >= kFloatDigitsMax / 2;
+    return length >= kOddLookahead;
 }
 
 // Adds one unit to the last digit, carrying; a carry out of the first digit makes the number
@@ -288,7 +291,7 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
     if (lowest < -kFloatPositionLimit)
         lowest = -kFloatPositionLimit;
     // Beyond the kept digits, one more decides in an even base; an odd base needs them all.
-    const int lookahead = base % 2 == 0 ? 1 : kFloatDigitsMax;
+    const int lookahead = base % 2 == 0 ? 1 : kOddLookahead;
     const int generated = maxDigits + lookahead < kFloatDigitsMax ? maxDigits + lookahead
                                                                   : kFloatDigitsMax;
     DigitCollector collector(number.digits, generated, lowest - lookahead);
