@@ -289,7 +289,7 @@ int checkNumbering(const ksFormatDirectives& directives, uint8_t* slotOf, int& h
         if (argument > highest)
             highest = argument;
     }
-    if (seen != ~uint64_t{0} >> (64 - highest) && highest > 0) {
+    if (highest > 0 && seen != ~uint64_t{0} >> (64 - highest)) {
         const int firstUnused = std::countr_one(seen);
         return ksFormatError(kErrorUnused, static_cast<uint64_t>(firstUnused));
     }
