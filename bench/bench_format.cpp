@@ -15,8 +15,7 @@ char buffer[512];
 const std::string kLongText(200, 'x');
 
 // Arguments pass through DoNotOptimize so that no implementation sees constants.
-template <class T>
-T opaque(T value) {
+template <class T> T opaque(T value) {
     benchmark::DoNotOptimize(value);
     return value;
 }
@@ -27,8 +26,7 @@ double opaque(double value) {
     return stored;
 }
 
-template <class Format>
-void run(benchmark::State& state, Format format) {
+template <class Format> void run(benchmark::State& state, Format format) {
     for (auto _ : state) {
         int length = format();
         benchmark::DoNotOptimize(length);
@@ -39,8 +37,8 @@ void run(benchmark::State& state, Format format) {
 #ifdef KS_BENCH_WITH_FMT
 template <class... Arguments>
 int fmtTo(fmt::format_string<Arguments...> format, Arguments&&... arguments) {
-    auto result = fmt::format_to_n(buffer, sizeof buffer - 1, format,
-                                   std::forward<Arguments>(arguments)...);
+    auto result =
+        fmt::format_to_n(buffer, sizeof buffer - 1, format, std::forward<Arguments>(arguments)...);
     *result.out = '\0';
     return static_cast<int>(result.size);
 }
@@ -56,10 +54,12 @@ int fmtTo(fmt::format_string<Arguments...> format, Arguments&&... arguments) {
 #define KS_CASE(name, printfFormat, fmtFormat, ...)                                                \
     do {                                                                                           \
         benchmark::RegisterBenchmark(name "/ksLog", [](benchmark::State& state) {                  \
-            run(state, [] { return ksFormatBuffer(buffer, sizeof buffer, printfFormat, __VA_ARGS__); }); \
+            run(state,                                                                             \
+                [] { return ksFormatBuffer(buffer, sizeof buffer, printfFormat, __VA_ARGS__); });  \
         });                                                                                        \
         benchmark::RegisterBenchmark(name "/snprintf", [](benchmark::State& state) {               \
-            run(state, [] { return std::snprintf(buffer, sizeof buffer, printfFormat, __VA_ARGS__); }); \
+            run(state,                                                                             \
+                [] { return std::snprintf(buffer, sizeof buffer, printfFormat, __VA_ARGS__); });   \
         });                                                                                        \
         KS_FMT(name, fmtFormat, __VA_ARGS__);                                                      \
     } while (0)
@@ -75,8 +75,9 @@ void registerCases() {
     KS_CASE("format_g", "%g", "{:g}", opaque(0.000123456789));
     KS_CASE("format_5_1f_negative", "%5.1f", "{:5.1f}", opaque(-12.345));
     KS_CASE("format_lld", "%lld", "{}", opaque(1234567890123456789ll));
-    KS_CASE("format_log_line", "user %s id=%d took %.3f ms (%s)", "user {} id={} took {:.3f} ms ({})",
-            opaque("alice"), opaque(4711), opaque(12.3456), opaque("ok"));
+    KS_CASE("format_log_line", "user %s id=%d took %.3f ms (%s)",
+            "user {} id={} took {:.3f} ms ({})", opaque("alice"), opaque(4711), opaque(12.3456),
+            opaque("ok"));
 }
 
 } // namespace

@@ -26,8 +26,8 @@ Block blocks[kArguments];
 
 // Narrow text (good, early wide form, malformed, empty) and a wide text after it.
 void resetBlocks() {
-    static const char* const narrow[] = {"hello", "h\xC3\xA9llo \xE2\x82\xAC", "bad\xFF!", "",
-                                         "\xF8\x88\x80\x80\x80", "a\xC3"};
+    static const char* const narrow[] = {"hello", "h\xC3\xA9llo \xE2\x82\xAC", "bad\xFF!",
+                                         "",      "\xF8\x88\x80\x80\x80",      "a\xC3"};
     const wchar_t wide[] = {L'w', wchar_t(0xE9), wchar_t(0x20AC), 0};
     for (int i = 0; i < kArguments; ++i) {
         std::memset(blocks[i].bytes, 0, kBlockSize);
@@ -55,7 +55,8 @@ int formatWithPack(char* buffer, size_t size, const char* format) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
-    const size_t bufferSize = (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8) % 1024;
+    const size_t bufferSize =
+        (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8) % 1024;
     const std::string format(reinterpret_cast<const char*>(data + 2), size - 2);
 
     const int expected = formatWithPack(nullptr, 0, format.c_str());

@@ -292,8 +292,8 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
         lowest = -kFloatPositionLimit;
     // Beyond the kept digits, one more decides in an even base; an odd base needs them all.
     const int lookahead = base % 2 == 0 ? 1 : kOddLookahead;
-    const int generated = maxDigits + lookahead < kFloatDigitsMax ? maxDigits + lookahead
-                                                                  : kFloatDigitsMax;
+    const int generated =
+        maxDigits + lookahead < kFloatDigitsMax ? maxDigits + lookahead : kFloatDigitsMax;
     DigitCollector collector(number.digits, generated, lowest - lookahead);
     collectDigits(value, base, collector);
     number.exponent = collector.exponent();
@@ -311,7 +311,8 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
         number.exponent = 0;
         return;
     }
-    const bool up = kept < available && restIsHalfOrMore(number.digits + kept, available - kept, base);
+    const bool up =
+        kept < available && restIsHalfOrMore(number.digits + kept, available - kept, base);
     number.count = kept < available ? kept : available;
     if (up) {
         if (kept == 0) {

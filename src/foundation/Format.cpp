@@ -18,9 +18,10 @@ constexpr int kResultMalformedText = -2;
 const char kNil[] = "(nil)";
 
 // Pairs of decimal digits, so that a 64-bit value needs at most ten divisions.
-constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                               "8081828384858687888990919293949596979899";
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // Writes the digits of value in base ending just before end; returns where they start.
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
@@ -65,21 +66,25 @@ char* writeDigits(char* end, uint64_t value, int base, const char* table) {
     return p;
 }
 
-int integerBase(const ksFormatSpec& spec) {
-    switch (spec.conversion) {
-    case 'd': return 10;
-    case 'o': return 8;
+int integerBase(const ksFormatOptions& options) {
+    switch (options.conversion) {
+    case 'd':
+        return 10;
+    case 'o':
+        return 8;
     case 'x':
-    case 'X': return 16;
-    default: return spec.base;
+    case 'X':
+        return 16;
+    default:
+        return options.base;
     }
 }
 
-void formatInteger(ksFormatState& out, int64_t value, const ksFormatSpec& spec) {
-    const uint32_t flags = spec.flags;
+void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+    const uint32_t flags = options.flags;
     const bool full = (flags & kFormat64BitLengths) != 0;
     const bool isSigned = !(flags & ksFlagUnsigned);
-    const int base = integerBase(spec);
+    const int base = integerBase(options);
     bool negative = false;
     uint64_t magnitude;
     if (isSigned) {
@@ -94,9 +99,9 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatSpec& spec) 
     char* end = buffer + sizeof buffer;
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
-    if (magnitude != 0 || spec.precision != 0)
-        digits = writeDigits(end, magnitude, base, (flags & ksFlagUpper) ? kFormatDigitsUpper
-                                                                         : kFormatDigitsLower);
+    if (magnitude != 0 || options.precision != 0)
+        digits = writeDigits(end, magnitude, base,
+                             (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
     else if (alternative && base == 8)
         *--digits = '0';
     const int64_t digitCount = end - digits;
@@ -116,18 +121,18 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatSpec& spec) 
         } else if (base == 2) {
             prefix[prefixLength++] = '0';
             prefix[prefixLength++] = 'b';
-        } else if (base == 8 && spec.precision <= digitCount) {
+        } else if (base == 8 && options.precision <= digitCount) {
             prefix[prefixLength++] = '0';
         }
     }
 
-    int64_t zeros = spec.precision > digitCount ? spec.precision - digitCount : 0;
+    int64_t zeros = options.precision > digitCount ? options.precision - digitCount : 0;
     const bool leftAdjust = (flags & ksFlagMinus) != 0;
-    if (spec.precision < 0 && (flags & ksFlagZero) && !leftAdjust)
-        zeros = spec.width - prefixLength - digitCount;
+    if (options.precision < 0 && (flags & ksFlagZero) && !leftAdjust)
+        zeros = options.width - prefixLength - digitCount;
     if (zeros < 0)
         zeros = 0;
-    const int64_t padding = spec.width - prefixLength - zeros - digitCount;
+    const int64_t padding = options.width - prefixLength - zeros - digitCount;
     if (!leftAdjust)
         out.fill(' ', padding);
     out.write(prefix, static_cast<uint64_t>(prefixLength));
@@ -137,16 +142,16 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatSpec& spec) 
         out.fill(' ', padding);
 }
 
-void padded(ksFormatState& out, const char* bytes, int64_t length, const ksFormatSpec& spec) {
-    const int64_t padding = spec.width - length;
-    if (!(spec.flags & ksFlagMinus))
+void padded(ksFormatState& out, const char* bytes, int64_t length, const ksFormatOptions& options) {
+    const int64_t padding = options.width - length;
+    if (!(options.flags & ksFlagMinus))
         out.fill(' ', padding);
     out.write(bytes, static_cast<uint64_t>(length));
-    if (spec.flags & ksFlagMinus)
+    if (options.flags & ksFlagMinus)
         out.fill(' ', padding);
 }
 
-void formatCharacter(ksFormatState& out, int64_t value, const ksFormatSpec& spec) {
+void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
     char bytes[8];
     int64_t length = 1;
     uint32_t point = static_cast<uint32_t>(value);
@@ -155,18 +160,18 @@ void formatCharacter(ksFormatState& out, int64_t value, const ksFormatSpec& spec
     else
         length = ksUtf8Encode(bytes, sizeof bytes, point);
     // The width counts characters: one, whatever its encoding length.
-    const int64_t padding = spec.width - 1;
-    if (!(spec.flags & ksFlagMinus))
+    const int64_t padding = options.width - 1;
+    if (!(options.flags & ksFlagMinus))
         out.fill(' ', padding);
     out.write(bytes, static_cast<uint64_t>(length));
-    if (spec.flags & ksFlagMinus)
+    if (options.flags & ksFlagMinus)
         out.fill(' ', padding);
 }
 
-void formatNil(ksFormatState& out, const ksFormatSpec& spec) {
+void formatNil(ksFormatState& out, const ksFormatOptions& options) {
     int64_t length = 5;
-    if (spec.precision >= 0 && spec.precision < length)
-        length = spec.precision;
+    if (options.precision >= 0 && options.precision < length)
+        length = options.precision;
     out.write(kNil, static_cast<uint64_t>(length));
 }
 
@@ -229,11 +234,11 @@ int64_t measureNarrow(const char* text, int64_t precision) {
     return static_cast<int64_t>(index);
 }
 
-int formatNarrowString(ksFormatState& out, const char* text, const ksFormatSpec& spec) {
-    int64_t length = measureNarrow(text, spec.precision);
+int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options) {
+    int64_t length = measureNarrow(text, options.precision);
     if (length < 0)
         return kResultMalformedText;
-    padded(out, text, length, spec);
+    padded(out, text, length, options);
     return 0;
 }
 
@@ -270,13 +275,13 @@ int64_t measureWide(const wchar_t* text, int64_t precision, uint64_t& units) {
     return bytes;
 }
 
-int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatSpec& spec) {
+int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOptions& options) {
     uint64_t units = 0;
-    int64_t length = measureWide(text, spec.precision, units);
+    int64_t length = measureWide(text, options.precision, units);
     if (length < 0)
         return kResultMalformedText;
-    const int64_t padding = spec.width - length;
-    if (!(spec.flags & ksFlagMinus))
+    const int64_t padding = options.width - length;
+    if (!(options.flags & ksFlagMinus))
         out.fill(' ', padding);
     for (uint64_t index = 0; index < units;) {
         uint32_t point = 0;
@@ -284,22 +289,22 @@ int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatSpec
         char bytes[8];
         out.write(bytes, static_cast<uint64_t>(ksUtf8Encode(bytes, sizeof bytes, point)));
     }
-    if (spec.flags & ksFlagMinus)
+    if (options.flags & ksFlagMinus)
         out.fill(' ', padding);
     return 0;
 }
 
-int formatString(ksFormatState& out, const void* text, const ksFormatSpec& spec) {
+int formatString(ksFormatState& out, const void* text, const ksFormatOptions& options) {
     if (!text) {
-        formatNil(out, spec);
+        formatNil(out, options);
         return 0;
     }
-    if (spec.flags & ksFlagWide)
-        return formatWideString(out, static_cast<const wchar_t*>(text), spec);
-    return formatNarrowString(out, static_cast<const char*>(text), spec);
+    if (options.flags & ksFlagWide)
+        return formatWideString(out, static_cast<const wchar_t*>(text), options);
+    return formatNarrowString(out, static_cast<const char*>(text), options);
 }
 
-void formatPointer(ksFormatState& out, const void* pointer, const ksFormatSpec& spec) {
+void formatPointer(ksFormatState& out, const void* pointer, const ksFormatOptions& options) {
     if (!pointer) {
         out.write(kNil, 5);
         return;
@@ -308,7 +313,7 @@ void formatPointer(ksFormatState& out, const void* pointer, const ksFormatSpec& 
     char* end = buffer + sizeof buffer;
     char* digits = writeDigits(end, reinterpret_cast<uintptr_t>(pointer), 16, kFormatDigitsLower);
     // Always 18 characters; a space flag takes the place of one fill zero.
-    const bool space = (spec.flags & ksFlagSpace) != 0;
+    const bool space = (options.flags & ksFlagSpace) != 0;
     const int64_t fill = 16 - (space ? 1 : 0) - (end - digits);
     if (space)
         out.put(' ');
@@ -334,39 +339,52 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 }
 
 // Width, precision and base of a directive, with those from arguments read from their slots.
-ksFormatSpec resolveSpec(const ksFormatParam& param, const ksFormatDirectives& directives) {
-    ksFormatSpec spec{param.flags, param.conversion, param.width, param.precision, param.base};
+ksFormatOptions resolveOptions(const ksFormatParam& param, const ksFormatDirectives& directives) {
+    ksFormatOptions options{param.flags, param.conversion, param.width, param.precision,
+                            param.base};
     if (param.flags & ksFlagWidthArgument) {
         int64_t width = directives.slots[param.width].value.integer;
         if (width < 0) {
-            spec.flags = (spec.flags | ksFlagMinus) & ~ksFlagZero;
+            options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
             width = -width;
         }
-        spec.width = width;
+        options.width = width;
     }
     if (param.flags & ksFlagPrecisionArgument) {
         int64_t precision = directives.slots[param.precision].value.integer;
-        spec.precision = precision < 0 ? -1 : precision;
+        options.precision = precision < 0 ? -1 : precision;
     }
-    if (spec.precision < 0)
-        spec.flags &= ~ksFlagPrecision;
+    if (options.precision < 0)
+        options.flags &= ~ksFlagPrecision;
     if (param.flags & ksFlagBaseArgument) {
         int64_t base = directives.slots[param.base].value.integer;
-        spec.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
+        options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
     }
-    return spec;
+    return options;
 }
 
 int convert(ksFormatState& out, const ksFormatParam& param, const ksFormatDirectives& directives) {
-    const ksFormatSpec spec = resolveSpec(param, directives);
+    const ksFormatOptions options = resolveOptions(param, directives);
     switch (param.type) {
-    case ksFormatInteger: formatInteger(out, param.value.integer, spec); return 0;
-    case ksFormatFloating: ksFormatFloatingValue(out, param.value.real, spec); return 0;
-    case ksFormatCharacter: formatCharacter(out, param.value.integer, spec); return 0;
-    case ksFormatString: return formatString(out, param.value.pointer, spec);
-    case ksFormatPointer: formatPointer(out, param.value.pointer, spec); return 0;
-    case ksFormatCount: storeCount(out, const_cast<void*>(param.value.pointer), spec.flags); return 0;
-    default: return 0;
+    case ksFormatInteger:
+        formatInteger(out, param.value.integer, options);
+        return 0;
+    case ksFormatFloating:
+        ksFormatFloatingValue(out, param.value.real, options);
+        return 0;
+    case ksFormatCharacter:
+        formatCharacter(out, param.value.integer, options);
+        return 0;
+    case ksFormatString:
+        return formatString(out, param.value.pointer, options);
+    case ksFormatPointer:
+        formatPointer(out, param.value.pointer, options);
+        return 0;
+    case ksFormatCount:
+        storeCount(out, const_cast<void*>(param.value.pointer), options.flags);
+        return 0;
+    default:
+        return 0;
     }
 }
 

@@ -23,9 +23,9 @@ int lowestPosition(int64_t precision) {
 
 class FloatWriter {
   public:
-    FloatWriter(ksFormatState& out, const ksFormatSpec& spec)
-        : out_(out), spec_(spec),
-          table_((spec.flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower) {}
+    FloatWriter(ksFormatState& out, const ksFormatOptions& options)
+        : out_(out), options_(options),
+          table_((options.flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower) {}
 
     void write(double value) {
         if (std::isnan(value) || std::isinf(value)) {
@@ -34,13 +34,13 @@ class FloatWriter {
         }
         if (std::signbit(value))
             sign_ = '-';
-        else if (spec_.flags & ksFlagPlus)
+        else if (options_.flags & ksFlagPlus)
             sign_ = '+';
-        else if (spec_.flags & ksFlagSpace)
+        else if (options_.flags & ksFlagSpace)
             sign_ = ' ';
         const double magnitude = std::fabs(value);
-        const int base = (spec_.flags & ksFlagBase) ? spec_.base : 10;
-        if (spec_.conversion == 'a' || spec_.conversion == 'A' || base == 16)
+        const int base = (options_.flags & ksFlagBase) ? options_.base : 10;
+        if (options_.conversion == 'a' || options_.conversion == 'A' || base == 16)
             writeHexadecimal(magnitude);
         else
             writeInBase(magnitude, base);
@@ -48,31 +48,32 @@ class FloatWriter {
 
   private:
     void writeWord(double value) {
-        const bool upper = (spec_.flags & ksFlagUpper) != 0;
+        const bool upper = (options_.flags & ksFlagUpper) != 0;
         const char* word = std::isnan(value) ? (upper ? "NAN" : "nan")
-                           : value < 0        ? (upper ? "-INF" : "-inf")
-                                              : (upper ? "INF" : "inf");
+                           : value < 0       ? (upper ? "-INF" : "-inf")
+                                             : (upper ? "INF" : "inf");
         int64_t length = static_cast<int64_t>(std::strlen(word));
-        if (spec_.precision >= 0 && spec_.precision < length)
-            length = spec_.precision;
-        const int64_t padding = spec_.width - length;
-        if (!(spec_.flags & ksFlagMinus))
+        if (options_.precision >= 0 && options_.precision < length)
+            length = options_.precision;
+        const int64_t padding = options_.width - length;
+        if (!(options_.flags & ksFlagMinus))
             out_.fill(' ', padding);
         out_.write(word, static_cast<uint64_t>(length));
-        if (spec_.flags & ksFlagMinus)
+        if (options_.flags & ksFlagMinus)
             out_.fill(' ', padding);
     }
 
-    bool alternative() const { return (spec_.flags & ksFlagAlternative) != 0; }
+    bool alternative() const { return (options_.flags & ksFlagAlternative) != 0; }
     // 'j' drops trailing zeros as g does.
     bool dropsZeros() const {
-        return ((spec_.flags & ksFlagGeneral) || (spec_.flags & ksFlagIntmax)) && !alternative();
+        return ((options_.flags & ksFlagGeneral) || (options_.flags & ksFlagIntmax)) &&
+               !alternative();
     }
 
     void writeInBase(double magnitude, int base) {
-        int64_t precision = spec_.precision < 0 ? kDefaultPrecision : spec_.precision;
-        const bool general = (spec_.flags & ksFlagGeneral) != 0;
-        bool exponentForm = (spec_.flags & ksFlagExponent) != 0;
+        int64_t precision = options_.precision < 0 ? kDefaultPrecision : options_.precision;
+        const bool general = (options_.flags & ksFlagGeneral) != 0;
+        bool exponentForm = (options_.flags & ksFlagExponent) != 0;
         if (general && precision == 0)
             precision = 1;
         if (exponentForm || general)
@@ -155,7 +156,7 @@ class FloatWriter {
         const bool point = fraction > 0 || alternative();
         char exponent[40];
         const int exponentLength = formatExponent(exponent, leading_, base, base == 10 ? 2 : 1,
-                                                  (spec_.flags & ksFlagUpper) ? 'E' : 'e');
+                                                  (options_.flags & ksFlagUpper) ? 'E' : 'e');
         const int64_t body = 1 + (point ? 1 : 0) + fraction + exponentLength;
         beginNumber(body, nullptr, 0);
         writeDigits(leading_, leading_);
@@ -168,10 +169,12 @@ class FloatWriter {
 
     // The letter, the sign and at least minimum digits of the power in the given base.
     static int formatExponent(char* text, int64_t power, int base, int minimum, char letter) {
-        const char* table = letter == 'E' || letter == 'P' ? kFormatDigitsUpper : kFormatDigitsLower;
+        const char* table =
+            letter == 'E' || letter == 'P' ? kFormatDigitsUpper : kFormatDigitsLower;
         char reversed[40];
         int length = 0;
-        uint64_t magnitude = power < 0 ? static_cast<uint64_t>(-power) : static_cast<uint64_t>(power);
+        uint64_t magnitude =
+            power < 0 ? static_cast<uint64_t>(-power) : static_cast<uint64_t>(power);
         do {
             reversed[length++] = table[magnitude % static_cast<uint64_t>(base)];
             magnitude /= static_cast<uint64_t>(base);
@@ -187,14 +190,14 @@ class FloatWriter {
     }
 
     void writeHexadecimal(double magnitude) {
-        const bool explicitPrecision = spec_.precision >= 0;
-        const int64_t precision = explicitPrecision ? spec_.precision : kHexDefaultPrecision;
+        const bool explicitPrecision = options_.precision >= 0;
+        const int64_t precision = explicitPrecision ? options_.precision : kHexDefaultPrecision;
         round(magnitude, 16, clampDigits(precision + 1), INT_MIN);
         int64_t fraction = precision;
-        if (!explicitPrecision || ((spec_.flags & ksFlagIntmax) && !alternative()))
+        if (!explicitPrecision || ((options_.flags & ksFlagIntmax) && !alternative()))
             fraction = std::min(fraction, trimmedHexFraction());
         const bool point = fraction > 0 || alternative();
-        const bool upper = (spec_.flags & ksFlagUpper) != 0;
+        const bool upper = (options_.flags & ksFlagUpper) != 0;
         char power[40];
         const int powerLength = formatExponent(power, leading_ * 4, 10, 1, upper ? 'P' : 'p');
         const char prefix[2] = {'0', upper ? 'X' : 'x'};
@@ -218,9 +221,9 @@ class FloatWriter {
     // Padding, sign, prefix and zero fill before a number body of the given length.
     void beginNumber(int64_t body, const char* prefix, int prefixLength) {
         const int64_t length = (sign_ ? 1 : 0) + prefixLength + body;
-        padding_ = spec_.width - length;
-        const bool zeroFill = (spec_.flags & ksFlagZero) && !(spec_.flags & ksFlagMinus);
-        if (!zeroFill && !(spec_.flags & ksFlagMinus))
+        padding_ = options_.width - length;
+        const bool zeroFill = (options_.flags & ksFlagZero) && !(options_.flags & ksFlagMinus);
+        if (!zeroFill && !(options_.flags & ksFlagMinus))
             out_.fill(' ', padding_);
         if (sign_)
             out_.put(sign_);
@@ -230,12 +233,12 @@ class FloatWriter {
     }
 
     void endNumber() {
-        if (spec_.flags & ksFlagMinus)
+        if (options_.flags & ksFlagMinus)
             out_.fill(' ', padding_);
     }
 
     ksFormatState& out_;
-    const ksFormatSpec& spec_;
+    const ksFormatOptions& options_;
     const char* table_;
     char sign_ = 0;
     int64_t padding_ = 0;
@@ -247,7 +250,7 @@ class FloatWriter {
 
 } // namespace
 
-void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatSpec& spec) {
-    FloatWriter writer(out, spec);
+void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatOptions& options) {
+    FloatWriter writer(out, options);
     writer.write(value);
 }

@@ -5,7 +5,7 @@
 #include "foundation/FormatOutput.h"
 
 // A directive with its width, precision and base already resolved from arguments.
-struct ksFormatSpec {
+struct ksFormatOptions {
     uint32_t flags;
     char conversion;
     int64_t width;     // never negative
@@ -13,8 +13,8 @@ struct ksFormatSpec {
     int base;          // 2 to 36
 };
 
-// Writes the pair of padding, sign and digits for one floating argument.
-void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatSpec& spec);
+// Writes one floating argument: padding, sign, digits and exponent.
+void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatOptions& options);
 
 // The digit tables: lower case, and upper case for X, E, F, G and A.
 extern const char kFormatDigitsLower[];

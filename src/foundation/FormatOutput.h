@@ -16,7 +16,8 @@ struct ksFormatState {
     char* end = nullptr;    // one past the last byte that may be stored
     uint64_t lost = 0;      // bytes emitted past the end
 
-    ksFormatState(char* buffer, uint64_t limit) : begin(buffer), cursor(buffer), end(buffer + limit) {}
+    ksFormatState(char* buffer, uint64_t limit)
+        : begin(buffer), cursor(buffer), end(buffer + limit) {}
 
     uint64_t committed() const { return static_cast<uint64_t>(cursor - begin); }
     uint64_t processed() const { return committed() + lost; }

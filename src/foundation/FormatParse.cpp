@@ -18,7 +18,9 @@ constexpr int kErrorTwice = 4;
 constexpr int kErrorUnused = 5;
 constexpr uint64_t kNumberCeiling = uint64_t{1} << 32; // beyond any count an int can report
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads a run of decimal digits, saturating so that huge numbers stay huge.
 uint64_t readNumber(const char* format, uint64_t& index) {
@@ -86,9 +88,15 @@ class DirectiveParser {
 
     int parseItem(char c) {
         switch (c) {
-        case ' ': param_->flags |= ksFlagSpace; return 0;
-        case '+': param_->flags |= ksFlagPlus; return 0;
-        case '#': param_->flags |= ksFlagAlternative; return 0;
+        case ' ':
+            param_->flags |= ksFlagSpace;
+            return 0;
+        case '+':
+            param_->flags |= ksFlagPlus;
+            return 0;
+        case '#':
+            param_->flags |= ksFlagAlternative;
+            return 0;
         case '-':
             param_->flags = (param_->flags | ksFlagMinus) & ~ksFlagZero;
             return 0;
@@ -96,15 +104,28 @@ class DirectiveParser {
             if (!(param_->flags & ksFlagMinus))
                 param_->flags |= ksFlagZero;
             return parseLiteralWidth();
-        case '*': return parseStar(ksFlagWidthArgument);
-        case '.': return parseDot();
-        case 'h': return addLength(ksFlagShort);
-        case 'l': return addLength(ksFlagLong);
-        case 'L': param_->flags |= ksFlagLongDouble; return 0;
-        case 'j': param_->flags |= ksFlagIntmax; return 0;
-        case 'z': param_->flags |= ksFlagSize; return 0;
-        case 't': param_->flags |= ksFlagPtrdiff; return 0;
-        default: break;
+        case '*':
+            return parseStar(ksFlagWidthArgument);
+        case '.':
+            return parseDot();
+        case 'h':
+            return addLength(ksFlagShort);
+        case 'l':
+            return addLength(ksFlagLong);
+        case 'L':
+            param_->flags |= ksFlagLongDouble;
+            return 0;
+        case 'j':
+            param_->flags |= ksFlagIntmax;
+            return 0;
+        case 'z':
+            param_->flags |= ksFlagSize;
+            return 0;
+        case 't':
+            param_->flags |= ksFlagPtrdiff;
+            return 0;
+        default:
+            break;
         }
         if (c >= '1' && c <= '9') {
             --index_;
@@ -218,22 +239,33 @@ class DirectiveParser {
     bool setConversion(char c) {
         switch (c) {
         case 'd':
-        case 'i': param_->type = ksFormatInteger; break;
+        case 'i':
+            param_->type = ksFormatInteger;
+            break;
         case 'u':
         case 'o':
-        case 'x': param_->type = ksFormatInteger; param_->flags |= ksFlagUnsigned; break;
+        case 'x':
+            param_->type = ksFormatInteger;
+            param_->flags |= ksFlagUnsigned;
+            break;
         case 'X':
             param_->type = ksFormatInteger;
             param_->flags |= ksFlagUnsigned | ksFlagUpper;
             break;
-        case 'c': param_->type = ksFormatCharacter; break;
+        case 'c':
+            param_->type = ksFormatCharacter;
+            break;
         case 's':
             param_->type = ksFormatString;
             if ((param_->flags & ksFlagLong) && !(param_->flags & (ksFlagShort | ksFlagShortShort)))
                 param_->flags |= ksFlagWide;
             break;
-        case 'p': param_->type = ksFormatPointer; break;
-        case 'n': param_->type = ksFormatCount; break;
+        case 'p':
+            param_->type = ksFormatPointer;
+            break;
+        case 'n':
+            param_->type = ksFormatCount;
+            break;
         default:
             if (!isFloatingConversion(c))
                 return false;
@@ -315,9 +347,15 @@ void fetchValue(ksFormatParam& slot, va_list* arguments) {
         else
             slot.value.integer = va_arg(*arguments, int);
         break;
-    case ksFormatParameter: slot.value.integer = va_arg(*arguments, int); break;
-    case ksFormatFloating: slot.value.real = va_arg(*arguments, double); break;
-    default: slot.value.pointer = va_arg(*arguments, const void*); break;
+    case ksFormatParameter:
+        slot.value.integer = va_arg(*arguments, int);
+        break;
+    case ksFormatFloating:
+        slot.value.real = va_arg(*arguments, double);
+        break;
+    default:
+        slot.value.pointer = va_arg(*arguments, const void*);
+        break;
     }
 }
 

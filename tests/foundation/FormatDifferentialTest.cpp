@@ -74,11 +74,25 @@ TEST(FormatDifferential, IntegersAgreeWithTheCLibrary) {
                                 generator.widthAndPrecision(30, 25);
         int64_t value = someInteger(generator);
         switch (generator.below(6)) {
-        case 0: expectSameAsSnprintf("<" + directive + "ll" + conversion + ">", static_cast<long long>(value)); break;
-        case 1: expectSameAsSnprintf("<" + directive + "j" + conversion + ">", static_cast<intmax_t>(value)); break;
-        case 2: expectSameAsSnprintf("<" + directive + "z" + conversion + ">", static_cast<size_t>(value)); break;
-        case 3: expectSameAsSnprintf("<" + directive + "l" + conversion + ">", static_cast<long>(value)); break;
-        default: expectSameAsSnprintf("<" + directive + conversion + ">", static_cast<int>(value)); break;
+        case 0:
+            expectSameAsSnprintf("<" + directive + "ll" + conversion + ">",
+                                 static_cast<long long>(value));
+            break;
+        case 1:
+            expectSameAsSnprintf("<" + directive + "j" + conversion + ">",
+                                 static_cast<intmax_t>(value));
+            break;
+        case 2:
+            expectSameAsSnprintf("<" + directive + "z" + conversion + ">",
+                                 static_cast<size_t>(value));
+            break;
+        case 3:
+            expectSameAsSnprintf("<" + directive + "l" + conversion + ">",
+                                 static_cast<long>(value));
+            break;
+        default:
+            expectSameAsSnprintf("<" + directive + conversion + ">", static_cast<int>(value));
+            break;
         }
         if (HasFatalFailure())
             return;
@@ -106,8 +120,7 @@ TEST(FormatDifferential, TextAgreesWithTheCLibrary) {
             text += alphabet[generator.below(static_cast<int>(alphabet.size()))];
         std::string directive = generator.flags("-") + generator.widthAndPrecision(50, 45);
         expectSameAsSnprintf("[%" + directive + "s]", text.c_str());
-        expectSameAsSnprintf("[%" + generator.flags("-") + generator.widthAndPrecision(5, 0) +
-                                 "c]",
+        expectSameAsSnprintf("[%" + generator.flags("-") + generator.widthAndPrecision(5, 0) + "c]",
                              static_cast<int>(alphabet[generator.below(40)]));
         std::string literal;
         for (char c : text)
@@ -153,10 +166,13 @@ double someDouble(DirectiveGenerator& generator) {
 int shownDigits(char conversion, int precision, int exponent) {
     switch (conversion) {
     case 'e':
-    case 'E': return precision + 1;
+    case 'E':
+        return precision + 1;
     case 'g':
-    case 'G': return precision == 0 ? 1 : precision;
-    default: return exponent + 1 + precision;
+    case 'G':
+        return precision == 0 ? 1 : precision;
+    default:
+        return exponent + 1 + precision;
     }
 }
 
@@ -197,7 +213,8 @@ TEST(FormatDifferential, ExactBinaryFractionsAgreeAtAnyPrecision) {
     // Values with a short exact expansion print the same digits at every precision.
     DirectiveGenerator generator(99);
     for (int i = 0; i < 5000; ++i) {
-        double value = std::ldexp(static_cast<double>(generator.below(1 << 20)), -generator.below(9));
+        double value =
+            std::ldexp(static_cast<double>(generator.below(1 << 20)), -generator.below(9));
         std::string directive = "%." + std::to_string(20 + generator.below(20)) + "f";
         expectSameAsSnprintf(directive, value);
         expectSameAsSnprintf("%.40e", value);

@@ -4,10 +4,11 @@
 #include "FormatTestSupport.h"
 
 TEST(FormatFloat, FixedForm) {
-    EXPECT_EQ(format("%f|%.2f|%.0f|%#.0f|%10.3f|%-10.3f|%010.3f|%+.1f|% .1f", 3.14159, 3.14159,
-                     3.7, 3.0, -2.5, 2.5, -2.5, 1.0, 1.0),
+    EXPECT_EQ(format("%f|%.2f|%.0f|%#.0f|%10.3f|%-10.3f|%010.3f|%+.1f|% .1f", 3.14159, 3.14159, 3.7,
+                     3.0, -2.5, 2.5, -2.5, 1.0, 1.0),
               ok("3.141590|3.14|4|3.|    -2.500|2.500     |-00002.500|+1.0| 1.0"));
-    EXPECT_EQ(format("%f|%f|%.3f|%F", -0.0, 1e22, 1e-20, 12.5), ok("-0.000000|10000000000000000000000.000000|0.000|12.500000"));
+    EXPECT_EQ(format("%f|%f|%.3f|%F", -0.0, 1e22, 1e-20, 12.5),
+              ok("-0.000000|10000000000000000000000.000000|0.000|12.500000"));
     // Rounding looks at the binary value: 0.995 is a little below, 0.05 a little above.
     EXPECT_EQ(format("%.1f|%.2f|%.3f", 0.05, 0.995, 123.4567), ok("0.1|0.99|123.457"));
 }
@@ -24,7 +25,8 @@ TEST(FormatFloat, GeneralForm) {
               ok("0|0.0001234|1.23457e+06|100000|1e-05|0.0001"));
     EXPECT_EQ(format("%#g|%#g|%.0g|%.1g|%G|%g", 1.0, 0.0, 25.0, 0.95, 1e-10, 123456.0),
               ok("1.00000|0.00000|3e+01|0.9|1E-10|123456"));
-    EXPECT_EQ(format("%.3g|%.3g|%.10g|%.2g", 999.5, 99.95, 0.1, 123.0), ok("1e+03|100|0.1|1.2e+02"));
+    EXPECT_EQ(format("%.3g|%.3g|%.10g|%.2g", 999.5, 99.95, 0.1, 123.0),
+              ok("1e+03|100|0.1|1.2e+02"));
     EXPECT_EQ(format("%10.3g|%-10.3g|%010.3g", 3.14159, 3.14159, -3.14159),
               ok("      3.14|3.14      |-000003.14"));
 }
@@ -68,8 +70,8 @@ TEST(FormatFloat, InfinityAndNanAreWords) {
     EXPECT_EQ(format("%f|%f|%f|%F|%E|%G|%A", INFINITY, -INFINITY, NAN, INFINITY, -INFINITY, NAN,
                      INFINITY),
               ok("inf|-inf|nan|INF|-INF|NAN|INF"));
-    EXPECT_EQ(format("[%5.1f][%+f][% f][%06f][%-6f][%.2f][%.2e]", NAN, INFINITY, INFINITY,
-                     INFINITY, -INFINITY, INFINITY, -INFINITY),
+    EXPECT_EQ(format("[%5.1f][%+f][% f][%06f][%-6f][%.2f][%.2e]", NAN, INFINITY, INFINITY, INFINITY,
+                     -INFINITY, INFINITY, -INFINITY),
               ok("[    n][inf][inf][   inf][-inf  ][in][-i]"));
     EXPECT_EQ(format("%f|%g", -NAN, std::copysign(NAN, -1.0)), ok("nan|nan"));
 }
@@ -101,7 +103,8 @@ TEST(FormatFloat, IntmaxLengthDropsTrailingZeros) {
 }
 
 TEST(FormatFloat, LengthsReadADouble) {
-    EXPECT_EQ(format("%Lf|%hf|%lf|%llf", 1.5, 2.5, 3.5, 4.5), ok("1.500000|2.500000|3.500000|4.500000"));
+    EXPECT_EQ(format("%Lf|%hf|%lf|%llf", 1.5, 2.5, 3.5, 4.5),
+              ok("1.500000|2.500000|3.500000|4.500000"));
 }
 
 TEST(FormatFloat, HugePrecisionIsFilledWithZeros) {

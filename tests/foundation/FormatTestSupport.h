@@ -59,7 +59,11 @@ inline Formatted format(const char* format, ...) {
 }
 
 // The text of a successful call whose result is its length.
-inline Formatted ok(const std::string& text) { return {static_cast<int>(text.size()), text}; }
+inline Formatted ok(const std::string& text) {
+    return {static_cast<int>(text.size()), text};
+}
 
 // A failed call: -(code + 256 * position), with nothing stored.
-inline Formatted failed(int code, int position) { return {-(code + 256 * position), ""}; }
+inline Formatted failed(int code, int position) {
+    return {-(code + 256 * position), ""};
+}

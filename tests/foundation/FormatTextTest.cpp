@@ -29,9 +29,9 @@ TEST(FormatText, NullStringPrintsNilWithoutPadding) {
 
 TEST(FormatText, Utf8IsWrittenWholeAndPrecisionNeverSplitsASequence) {
     EXPECT_EQ(format("%s", "h\xC3\xA9\xE2\x82\xAC"), ok("h\xC3\xA9\xE2\x82\xAC"));
-    EXPECT_EQ(format("[%.2s][%.3s][%.1s][%.4s]", "a\xC3\xA9", "a\xC3\xA9", "\xC3\xA9",
-                     "\xE2\x82\xAC!"),
-              ok("[a][a\xC3\xA9][][\xE2\x82\xAC!]"));
+    EXPECT_EQ(
+        format("[%.2s][%.3s][%.1s][%.4s]", "a\xC3\xA9", "a\xC3\xA9", "\xC3\xA9", "\xE2\x82\xAC!"),
+        ok("[a][a\xC3\xA9][][\xE2\x82\xAC!]"));
     // The width counts bytes.
     EXPECT_EQ(format("[%5s]", "\xC3\xA9"), ok("[   \xC3\xA9]"));
     // The wide early forms are accepted as they are.
