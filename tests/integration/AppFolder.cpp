@@ -13,6 +13,7 @@
 #include "core/Level.h"
 #include "core/Logger.h"
 #include "ksLog.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -116,11 +117,12 @@ bool runStep(const std::vector<std::string>& f) {
     } else if ((f[0] == "line" || f[0] == "text") && f.size() == 4) {
         writeRecord(f[1], f[2], f[0] == "line" ? "%s\n" : "%s", std::string(std::stoul(f[3]), 'x'));
     } else if (f[0] == "readfile" && f.size() == 2) {
-        std::error_code ec;
-        fs::copy_file(programFolder() / f[1],
-                      programFolder() / (std::string("ksLog.") + applicationName() + ".ini"),
-                      fs::copy_options::overwrite_existing, ec);
-        return !ec;
+        // Bytes copied by hand: the Windows runtime's copy refuses to overwrite a file.
+        fs::path folder = programFolder();
+        std::string readFile =
+            (folder / (std::string("ksLog.") + applicationName() + ".ini")).string();
+        return fileExists((folder / f[1]).string()) &&
+               writeFileBytes(readFile, readFileBytes((folder / f[1]).string()));
     } else if (f[0] == "term" && f.size() == 1) {
         ksLog_Term();
     } else {

@@ -70,3 +70,21 @@ TEST(Populate, APopulateValueThatIsNoNumberOrZeroLeavesTheModeOff) {
     EXPECT_EQ(app.writtenSettings(), "[options]\r\nmax_len_logger=1024\r\ndate=off\r\n"
                                      "\r\n[probe]\r\nlevel=Info\r\nlog_150=1\r\n");
 }
+
+TEST(Populate, TheModeIsReadAfreshAfterTermAndNeverWrittenBack) {
+    AppFolder app;
+    writeFileBytes(app.readFile(), "[options]\r\npopulate=1\r\n");
+    writeFileBytes(app.file("plain.ini"), "[options]\r\n");
+    EXPECT_EQ(app.run("logger|Probe|Info;readfile|plain.ini;term;logger|Probe|Info;"
+                      "record|3|160|new"),
+              "Probe|I TIME|TID|0000000160 new\n");
+    // Written by the first logger only: the second found no "populate" and wrote nothing,
+    // and a "populate" in the write file would shadow the read file's from then on.
+    const std::string written = "[options]\r\nmax_len_logger=1024\r\ndate=off\r\n"
+                                "\r\n[probe]\r\nlevel=Info\r\n";
+    EXPECT_EQ(app.writtenSettings(), written);
+    writeFileBytes(app.readFile(), "[options]\r\npopulate=1\r\n");
+    EXPECT_EQ(app.run("logger|Probe|Info;record|3|161|again"),
+              "Probe|I TIME|TID|0000000161 again\n");
+    EXPECT_EQ(app.writtenSettings(), written + "log_161=1\r\n");
+}
