@@ -168,12 +168,22 @@ bool ksExecutablePath(ksString* path) {
     return true;
 }
 
+namespace {
+
+// The executable's path and the index of its last "/", or false without either.
+bool splitExecutablePath(ksString* executable, int64_t* slash) {
+    if (!ksExecutablePath(executable))
+        return false;
+    *slash = executable->findChar('/', true);
+    return *slash >= 0;
+}
+
+} // namespace
+
 bool ksExecutableDirectory(ksString* path) {
     ksString executable;
-    if (!ksExecutablePath(&executable))
-        return false;
-    int64_t slash = executable.findChar('/', true);
-    if (slash < 0)
+    int64_t slash;
+    if (!splitExecutablePath(&executable, &slash))
         return false;
     path->assign(executable.c_str(), static_cast<uint64_t>(slash) + 1);
     return true;
@@ -181,10 +191,8 @@ bool ksExecutableDirectory(ksString* path) {
 
 bool ksExecutableFileName(ksString* name) {
     ksString executable;
-    if (!ksExecutablePath(&executable))
-        return false;
-    int64_t slash = executable.findChar('/', true);
-    if (slash < 0)
+    int64_t slash;
+    if (!splitExecutablePath(&executable, &slash))
         return false;
     name->assign(executable.c_str() + slash + 1);
     return true;
