@@ -160,9 +160,9 @@ std::string withoutTimes(const std::string& text) {
     return out;
 }
 
-std::string AppFolder::writtenSettings() const {
+std::string AppFolder::writtenSettings(const std::string& path) const {
     // Sections are written as "[name]" lines, each after the first preceded by a blank line.
-    const std::string bytes = readFileBytes(writeFile());
+    const std::string bytes = readFileBytes(path.empty() ? writeFile() : path);
     const std::string separator = "\r\n\r\n[";
     std::vector<std::string> sections;
     size_t start = 0;

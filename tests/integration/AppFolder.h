@@ -31,7 +31,8 @@ class AppFolder : public Scenario {
 
     // The write file's bytes without the sections of the library's own file and daemon
     // sinks, which the initialisation creates beside the loggers a scenario builds.
-    std::string writtenSettings() const;
+    // path names another write file (the default is the one beside the program).
+    std::string writtenSettings(const std::string& path = {}) const;
 
     std::string readFileName() const { return "ksLog." + app() + ".ini"; }
     std::string writeFileName() const { return "_ksLog." + app() + ".ini"; }

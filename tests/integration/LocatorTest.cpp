@@ -19,8 +19,9 @@ TEST(Locator, PopulateModeWritesIntoTheWritePathSubfolder) {
               "Probe|I TIME|TID|TRACE      trace\n"
               "Probe|I TIME|TID|NETWORK    net\n");
     const std::string writeName = "conf/written/" + app.writeFileName();
-    EXPECT_EQ(readFileBytes(app.file(writeName)), "[options]\r\nmax_len_logger=1024\r\ndate=off\r\n"
-                                                  "\r\n[probe]\r\nlevel=Info\r\nlog_network=1\r\n");
+    EXPECT_EQ(app.writtenSettings(app.file(writeName)),
+              "[options]\r\nmax_len_logger=1024\r\ndate=off\r\n"
+              "\r\n[probe]\r\nlevel=Info\r\nlog_network=1\r\n");
     EXPECT_EQ(app.newRegularFiles(),
               (std::set<std::string>{"ConfigPath.ini", app.readFileName(), readName, writeName}));
 }
