@@ -58,8 +58,11 @@ void ksLogger::operator delete(void* block) {
 }
 
 // Populate mode is set before the other options are read, so that in populate mode
-// their defaults are written back.
+// their defaults are written back. "populate" itself is read with the mode off, also
+// when a run before ksLog_Term left it on: written back, it would shadow the read
+// file's value for good.
 void ksLogger::loadOptions() {
+    ksOptions.populate = false;
     ksOptions.populate = getIntSetting("populate", "options", 0) != 0;
     if (ksOptions.populate)
         ksOptions.populateDefaults = 1;
