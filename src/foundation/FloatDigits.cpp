@@ -1,6 +1,6 @@
-// Exact digits of a double, rounded half up: a 128-bit path for values of ordinary size and a
+// Exact digits of a double, rounded half up: a 128-bit path for values of ordinary size, a
 // big-number path (numbers of up to 1280 bits, on the stack) for the very large and the very
-// small.
+// small, and a shortcut for base 10 with a few decimals.
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
@@ -283,9 +283,74 @@ void roundUp(ksFloatDigitString& number, int base) {
     ++number.exponent;
 }
 
+constexpr uint64_t kPowersOfTen[kFixedDecimalPrecisionMax + 1] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
+
+// The significant digits of a non-zero number, with the power of the leading one given the
+// power of the last.
+void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
+    uint8_t reversed[40];
+    int length = 0;
+    uint64_t low = static_cast<uint64_t>(scaled);
+    if (scaled >> 64) {
+        low = static_cast<uint64_t>(scaled % kTenToNineteen);
+        for (int i = 0; i < 19; ++i, low /= 10)
+            reversed[length++] = static_cast<uint8_t>(low % 10);
+        low = static_cast<uint64_t>(scaled / kTenToNineteen);
+    }
+    for (; low != 0; low /= 10)
+        reversed[length++] = static_cast<uint8_t>(low % 10);
+    int zeros = 0;
+    while (reversed[zeros] == 0)
+        ++zeros;
+    number.count = length - zeros;
+    for (int i = 0; i < number.count; ++i)
+        number.digits[i] = reversed[length - 1 - i];
+    number.exponent = lastPower + length - 1;
+}
+
+// Base 10 cut at a position from 0 down to -kFixedDecimalPrecisionMax, for values below 2^64:
+// the value times 10^precision, rounded half up, is an integer of at most 94 bits whose digits
+// are the answer. False for the values it does not take.
+bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) {
+    const BinaryValue binary = decompose(value);
+    const uint64_t power = kPowersOfTen[precision];
+    uint128 scaled = 0;
+    if (binary.mantissa == 0) {
+        scaled = 0;
+    } else if (binary.exponent >= 0) {
+        if (64 - std::countl_zero(binary.mantissa) + binary.exponent > 64)
+            return false;
+        scaled = static_cast<uint128>(binary.mantissa << binary.exponent) * power;
+    } else if (binary.exponent > -128) {
+        // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
+        const int shift = -binary.exponent;
+        scaled = (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >>
+                 shift;
+    } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
+    if (scaled == 0) {
+        number.count = 0;
+        number.exponent = 0;
+        return true;
+    }
+    setDecimalDigits(scaled, -precision, number);
+    return true;
+}
+
 } // namespace
 
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {
+    // Fixed forms with few decimals are by far the most printed; their number has at most 29
+    // digits, so a digit count above that never binds.
+    if (base == 10 && lowest <= 0 && lowest >= -kFixedDecimalPrecisionMax && maxDigits >= 29 &&
+        roundFixedDecimal(value, -lowest, number))
+        return;
+    ksFloatRoundGeneral(value, base, maxDigits, lowest, number);
+}
+
+void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
+                         ksFloatDigitString& number) {
     if (maxDigits > kFloatDigitsMax)
         maxDigits = kFloatDigitsMax;
     if (lowest < -kFloatPositionLimit)
