@@ -388,8 +388,13 @@ int convert(ksFormatState& out, const ksFormatParam& param, const ksFormatDirect
     }
 }
 
-// Literal text between directives: bytes unchanged, each "%%" as one '%'.
-void copyLiteral(ksFormatState& out, const char* from, const char* to) {
+// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
+// in the format there is nothing to look for.
+void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
+    if (!escapes) {
+        out.write(from, static_cast<uint64_t>(to - from));
+        return;
+    }
     while (from < to) {
         const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
         if (!percent) {
@@ -419,7 +424,7 @@ int runCore(ksFormatState& out, const char* format, va_list* arguments) {
         const ksFormatParam& param = directives.slots[i];
         if (param.type == ksFormatParameter)
             continue;
-        copyLiteral(out, format + position, format + param.start);
+        copyLiteral(out, format + position, format + param.start, directives.escapes);
         result = convert(out, param, directives);
         if (result < 0)
             return result;
@@ -427,7 +432,7 @@ int runCore(ksFormatState& out, const char* format, va_list* arguments) {
             return failTooLong(out, param.start + 1u);
         position = param.end;
     }
-    copyLiteral(out, format + position, format + directives.formatLength);
+    copyLiteral(out, format + position, format + directives.formatLength, directives.escapes);
     if (out.processed() > INT_MAX)
         return failTooLong(out, directives.formatLength);
     return static_cast<int>(out.processed());

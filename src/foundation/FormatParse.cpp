@@ -382,6 +382,7 @@ int checkArgumentBases(const ksFormatDirectives& directives) {
 int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments) {
     directives.count = 0;
     directives.baseArguments = false;
+    directives.escapes = false;
     uint64_t nextArgument = 1;
     uint64_t index = 0;
     for (;;) {
@@ -391,6 +392,7 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
         if (index > INT_MAX)
             return ksFormatError(kErrorLimit, index);
         if (format[index + 1] == '%') {
+            directives.escapes = true;
             index += 2;
             continue;
         }

@@ -75,6 +75,7 @@ struct ksFormatDirectives {
     ksFormatParam slots[kFormatMaxSlots];
     int count;
     bool baseArguments; // some directive takes its base from an argument
+    bool escapes;       // the literal text holds some "%%"
     uint64_t formatLength;
 };
 
