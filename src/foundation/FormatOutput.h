@@ -32,9 +32,7 @@ struct ksFormatState {
     void write(const char* bytes, uint64_t count) {
         uint64_t room = static_cast<uint64_t>(end - cursor);
         if (count <= kShortRun && count <= room) {
-            // Most pieces are a few bytes: a loop beats a call.
-            for (uint64_t i = 0; i < count; ++i)
-                cursor[i] = bytes[i];
+            copyShort(bytes, count);
             cursor += count;
             return;
         }
@@ -48,6 +46,28 @@ struct ksFormatState {
             std::memcpy(cursor, bytes, room);
         cursor += room;
         lost += count - room;
+    }
+
+    // Most pieces are a few bytes: two overlapping copies of a fixed size beat both a loop
+    // and a call, and store exactly the count bytes.
+    void copyShort(const char* bytes, uint64_t count) {
+        if (count >= 8) {
+            copyFixed<8>(cursor, bytes);
+            copyFixed<8>(cursor + count - 8, bytes + count - 8);
+        } else if (count >= 4) {
+            copyFixed<4>(cursor, bytes);
+            copyFixed<4>(cursor + count - 4, bytes + count - 4);
+        } else if (count > 0) {
+            cursor[0] = bytes[0];
+            cursor[count / 2] = bytes[count / 2];
+            cursor[count - 1] = bytes[count - 1];
+        }
+    }
+
+    template <int size> static void copyFixed(char* to, const char* from) {
+        char chunk[size];
+        std::memcpy(chunk, from, size);
+        std::memcpy(to, chunk, size);
     }
 
     void fill(char byte, int64_t count) {
