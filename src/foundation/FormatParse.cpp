@@ -71,6 +71,8 @@ class DirectiveParser {
         explicitNumber_ = readArgumentNumber(format_, afterNumber);
         if (explicitNumber_ > kFormatMaxSlots)
             return ksFormatError(kErrorLimit, afterNumber);
+        if (explicitNumber_ != 0)
+            directives_.inSlotOrder = false;
         index_ = afterNumber;
         for (;;) {
             char c = format_[index_++];
@@ -194,6 +196,7 @@ class DirectiveParser {
 
     // A '*' (already consumed) that takes a width, precision or base from an argument.
     int parseStar(uint32_t which) {
+        directives_.inSlotOrder = false; // the parameter's slot follows its directive's
         uint64_t afterStar = index_;
         uint64_t number = readArgumentNumber(format_, index_);
         // Numbered directives name every argument; unnumbered ones name none.
@@ -383,6 +386,7 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
     directives.count = 0;
     directives.baseArguments = false;
     directives.escapes = false;
+    directives.inSlotOrder = true;
     uint64_t nextArgument = 1;
     uint64_t index = 0;
     for (;;) {
@@ -403,6 +407,12 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
     }
     directives.formatLength = index;
 
+    if (directives.inSlotOrder) {
+        // Numbered one after the other: nothing to check, nothing to look up.
+        for (int i = 0; i < directives.count; ++i)
+            fetchValue(directives.slots[i], arguments);
+        return 0;
+    }
     uint8_t slotOf[kFormatMaxSlots + 1];
     int highest = 0;
     int result = checkNumbering(directives, slotOf, highest);

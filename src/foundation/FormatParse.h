@@ -76,6 +76,7 @@ struct ksFormatDirectives {
     int count;
     bool baseArguments; // some directive takes its base from an argument
     bool escapes;       // the literal text holds some "%%"
+    bool inSlotOrder;   // no '$' and no '*': slot i takes argument i + 1
     uint64_t formatLength;
 };
 
