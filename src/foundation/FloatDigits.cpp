@@ -287,20 +287,36 @@ constexpr uint64_t kPowersOfTen[kFixedDecimalPrecisionMax + 1] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
 
+// The decimal digits of a non-zero value, last digit first, two per division.
+int reversedDecimalDigits(uint64_t value, uint8_t* reversed) {
+    int length = 0;
+    while (value >= 100) {
+        const unsigned pair = static_cast<unsigned>(value % 100);
+        value /= 100;
+        reversed[length++] = static_cast<uint8_t>(pair % 10);
+        reversed[length++] = static_cast<uint8_t>(pair / 10);
+    }
+    if (value >= 10) {
+        reversed[length++] = static_cast<uint8_t>(value % 10);
+        value /= 10;
+    }
+    reversed[length++] = static_cast<uint8_t>(value);
+    return length;
+}
+
 // The significant digits of a non-zero number, with the power of the leading one given the
 // power of the last.
 void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
     uint8_t reversed[40];
     int length = 0;
-    uint64_t low = static_cast<uint64_t>(scaled);
+    uint64_t high = static_cast<uint64_t>(scaled);
     if (scaled >> 64) {
-        low = static_cast<uint64_t>(scaled % kTenToNineteen);
-        for (int i = 0; i < 19; ++i, low /= 10)
+        uint64_t low = static_cast<uint64_t>(scaled % kTenToNineteen);
+        for (int i = 0; i < 19; ++i, low /= 10) // with its leading zeros
             reversed[length++] = static_cast<uint8_t>(low % 10);
-        low = static_cast<uint64_t>(scaled / kTenToNineteen);
+        high = static_cast<uint64_t>(scaled / kTenToNineteen);
     }
-    for (; low != 0; low /= 10)
-        reversed[length++] = static_cast<uint8_t>(low % 10);
+    length += reversedDecimalDigits(high, reversed + length);
     int zeros = 0;
     while (reversed[zeros] == 0)
         ++zeros;
