@@ -12,6 +12,7 @@ namespace {
 
 constexpr int64_t kDefaultPrecision = 6;
 constexpr int64_t kHexDefaultPrecision = 24;
+constexpr int64_t kAssembledMax = 48; // fixed-form bodies up to this long are built in place
 
 int clampDigits(int64_t digits) {
     return static_cast<int>(digits < kFloatDigitsMax ? digits : kFloatDigitsMax);
@@ -140,6 +141,10 @@ class FloatWriter {
         const int64_t fraction = fractionLength(precision, -1);
         const bool point = fraction > 0 || alternative();
         const int64_t body = integerLength + (point ? 1 : 0) + fraction;
+        if (body <= kAssembledMax) {
+            writeAssembledFixed(body, integerLength, point);
+            return;
+        }
         beginNumber(body, nullptr, 0);
         if (leading_ >= 0)
             writeDigits(leading_, 0);
@@ -148,6 +153,27 @@ class FloatWriter {
         if (point)
             out_.put('.');
         writeDigits(-1, -fraction);
+        endNumber();
+    }
+
+    // The digit character at a power of the base: '0' where none was made.
+    char digitAt(int64_t power) const {
+        const int64_t index = leading_ - power;
+        return index >= 0 && index < count_ ? digits_[index] : '0';
+    }
+
+    // A short fixed-form body built in place and written in one piece.
+    void writeAssembledFixed(int64_t body, int64_t integerLength, bool point) {
+        char text[kAssembledMax];
+        int64_t length = 0;
+        for (int64_t power = integerLength - 1; power >= 0; --power)
+            text[length++] = digitAt(power);
+        if (point)
+            text[length++] = '.';
+        for (int64_t power = -1; length < body; --power)
+            text[length++] = digitAt(power);
+        beginNumber(body, nullptr, 0);
+        out_.write(text, static_cast<uint64_t>(body));
         endNumber();
     }
 
