@@ -44,7 +44,9 @@ if(WIN32)
   # (the system libraries stay DLL imports: their .a files are import libraries).
   target_link_options(kslog PRIVATE -static -static-libgcc -static-libstdc++)
 else()
-  target_link_options(kslog PRIVATE -Wl,--no-undefined)
+  target_link_options(kslog PRIVATE -Wl,--no-undefined
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/kslog.map)
+  set_target_properties(kslog PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/kslog.map)
 endif()
 
 add_library(kslog_static STATIC $<TARGET_OBJECTS:kslog_objects>)

@@ -48,6 +48,10 @@ TSAN_OPTIONS=halt_on_error=1:allocator_may_return_null=1 \
 stage windows windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+echo "== library boundaries"
+boundary_passed=0
+if bash scripts/check-exports.sh; then boundary_passed=1; else stage_failures=$((stage_failures + 1)); fi
+
 echo "== fuzz (${fuzz_seconds}s per target)"
 fuzz_passed=0 fuzz_failed=0
 if configure_and_build fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -71,7 +75,7 @@ else
 fi
 
 read -r passed failed < <(python3 scripts/count-results.py "$results")
-passed=$((passed + fuzz_passed))
+passed=$((passed + fuzz_passed + boundary_passed))
 failed=$((failed + fuzz_failed + stage_failures))
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
