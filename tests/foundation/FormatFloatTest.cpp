@@ -116,3 +116,16 @@ TEST(FormatFloat, HugePrecisionIsFilledWithZeros) {
     EXPECT_EQ(fixed.result, 1102);
     EXPECT_EQ(fixed.text.substr(320, 10), "0000049406");
 }
+
+TEST(FormatFloat, FixedBodiesAroundTheInPlaceLimit) {
+    // Bodies of 48 characters are built in place, longer ones are written piece by piece.
+    EXPECT_EQ(format("%.46f|%.47f", 0.1, 0.1),
+              ok("0.1000000000000000055511151231257827021181583405|"
+                 "0.10000000000000000555111512312578270211815834045"));
+    EXPECT_EQ(format("%.45f|%.46f", -12.345, -12.345),
+              ok("-12.345000000000000639488462184090167284011840820|"
+                 "-12.3450000000000006394884621840901672840118408203"));
+    EXPECT_EQ(format("%052.45f|%-51.46f|", -12.345, 1.5),
+              ok("-00012.345000000000000639488462184090167284011840820|"
+                 "1.5000000000000000000000000000000000000000000000   |"));
+}
