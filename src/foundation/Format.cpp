@@ -142,15 +142,6 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& opt
         out.fill(' ', padding);
 }
 
-void padded(ksFormatState& out, const char* bytes, int64_t length, const ksFormatOptions& options) {
-    const int64_t padding = options.width - length;
-    if (!(options.flags & ksFlagMinus))
-        out.fill(' ', padding);
-    out.write(bytes, static_cast<uint64_t>(length));
-    if (options.flags & ksFlagMinus)
-        out.fill(' ', padding);
-}
-
 void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
     char bytes[8];
     int64_t length = 1;
@@ -238,7 +229,7 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     int64_t length = measureNarrow(text, options.precision);
     if (length < 0)
         return kResultMalformedText;
-    padded(out, text, length, options);
+    ksFormatPadded(out, text, length, options);
     return 0;
 }
 
@@ -453,6 +444,16 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
 }
 
 } // namespace
+
+void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
+                    const ksFormatOptions& options) {
+    const int64_t padding = options.width - length;
+    if (!(options.flags & ksFlagMinus))
+        out.fill(' ', padding);
+    out.write(bytes, static_cast<uint64_t>(length));
+    if (options.flags & ksFlagMinus)
+        out.fill(' ', padding);
+}
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {
     va_list arguments;

@@ -56,12 +56,7 @@ class FloatWriter {
         int64_t length = static_cast<int64_t>(std::strlen(word));
         if (options_.precision >= 0 && options_.precision < length)
             length = options_.precision;
-        const int64_t padding = options_.width - length;
-        if (!(options_.flags & ksFlagMinus))
-            out_.fill(' ', padding);
-        out_.write(word, static_cast<uint64_t>(length));
-        if (options_.flags & ksFlagMinus)
-            out_.fill(' ', padding);
+        ksFormatPadded(out_, word, length, options_);
     }
 
     bool alternative() const { return (options_.flags & ksFlagAlternative) != 0; }
@@ -183,13 +178,18 @@ class FloatWriter {
         char exponent[40];
         const int exponentLength = formatExponent(exponent, leading_, base, base == 10 ? 2 : 1,
                                                   (options_.flags & ksFlagUpper) ? 'E' : 'e');
-        const int64_t body = 1 + (point ? 1 : 0) + fraction + exponentLength;
-        beginNumber(body, nullptr, 0);
+        writeMantissaAndPower(nullptr, 0, point, fraction, exponent, exponentLength);
+    }
+
+    // One leading digit, the point and fraction digits, then the power text, as one number.
+    void writeMantissaAndPower(const char* prefix, int prefixLength, bool point, int64_t fraction,
+                               const char* power, int powerLength) {
+        beginNumber(1 + (point ? 1 : 0) + fraction + powerLength, prefix, prefixLength);
         writeDigits(leading_, leading_);
         if (point)
             out_.put('.');
         writeDigits(leading_ - 1, leading_ - fraction);
-        out_.write(exponent, static_cast<uint64_t>(exponentLength));
+        out_.write(power, static_cast<uint64_t>(powerLength));
         endNumber();
     }
 
@@ -227,14 +227,7 @@ class FloatWriter {
         char power[40];
         const int powerLength = formatExponent(power, leading_ * 4, 10, 1, upper ? 'P' : 'p');
         const char prefix[2] = {'0', upper ? 'X' : 'x'};
-        const int64_t body = 1 + (point ? 1 : 0) + fraction + powerLength;
-        beginNumber(body, prefix, 2);
-        writeDigits(leading_, leading_);
-        if (point)
-            out_.put('.');
-        writeDigits(leading_ - 1, leading_ - fraction);
-        out_.write(power, static_cast<uint64_t>(powerLength));
-        endNumber();
+        writeMantissaAndPower(prefix, 2, point, fraction, power, powerLength);
     }
 
     int64_t trimmedHexFraction() const {

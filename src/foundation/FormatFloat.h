@@ -13,6 +13,10 @@ struct ksFormatOptions {
     int base;          // 2 to 36
 };
 
+// Writes bytes padded with spaces to the directive's width, on the left unless '-' is given.
+void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
+                    const ksFormatOptions& options);
+
 // Writes one floating argument: padding, sign, digits and exponent.
 void ksFormatFloatingValue(ksFormatState& out, double value, const ksFormatOptions& options);
 
