@@ -12,18 +12,15 @@ int ksFormatError(int code, uint64_t position) {
 
 namespace {
 
-constexpr int kErrorInvalid = 2;
-constexpr int kErrorLimit = 3;
-constexpr int kErrorTwice = 4;
-constexpr int kErrorUnused = 5;
 constexpr uint64_t kNumberCeiling = uint64_t{1} << 32; // beyond any count an int can report
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Reads a run of decimal digits, saturating so that huge numbers stay huge.
-uint64_t readNumber(const char* format, uint64_t& index) {
+} // namespace
+
+uint64_t ksFormatReadNumber(const char* format, uint64_t& index) {
     uint64_t value = 0;
     while (isDigit(format[index])) {
         value = value * 10 + static_cast<uint64_t>(format[index] - '0');
@@ -34,19 +31,20 @@ uint64_t readNumber(const char* format, uint64_t& index) {
     return value;
 }
 
+namespace {
+
+constexpr int kErrorInvalid = 2;
+constexpr int kErrorLimit = 3;
+constexpr int kErrorTwice = 4;
+constexpr int kErrorUnused = 5;
 // Reads "m$" at index when it is there; 0 (and index unchanged) when it is not.
 uint64_t readArgumentNumber(const char* format, uint64_t& index) {
     uint64_t probe = index;
-    uint64_t number = readNumber(format, probe);
+    uint64_t number = ksFormatReadNumber(format, probe);
     if (probe == index || format[probe] != '$' || number == 0)
         return 0;
     index = probe + 1;
     return number;
-}
-
-bool isFloatingConversion(char c) {
-    return c == 'e' || c == 'E' || c == 'f' || c == 'F' || c == 'g' || c == 'G' || c == 'a' ||
-           c == 'A';
 }
 
 // Reads one directive, from its '%' to its conversion character, into slots.
@@ -140,7 +138,7 @@ class DirectiveParser {
     }
 
     int parseLiteralWidth() {
-        param_->width = static_cast<int64_t>(readNumber(format_, index_));
+        param_->width = static_cast<int64_t>(ksFormatReadNumber(format_, index_));
         param_->flags = (param_->flags | ksFlagWidth) & ~ksFlagWidthArgument;
         return 0;
     }
@@ -174,7 +172,7 @@ class DirectiveParser {
             ++index_;
             return parseStar(ksFlagPrecisionArgument);
         }
-        param_->precision = static_cast<int64_t>(readNumber(format_, index_));
+        param_->precision = static_cast<int64_t>(ksFormatReadNumber(format_, index_));
         param_->flags = (param_->flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
         return 0;
     }
@@ -185,7 +183,7 @@ class DirectiveParser {
             ++index_;
             return parseStar(ksFlagBaseArgument);
         }
-        uint64_t base = readNumber(format_, index_);
+        uint64_t base = ksFormatReadNumber(format_, index_);
         // A base outside 2 to 36 has no digits to write with.
         if (base < 2 || base > 36)
             return ksFormatError(kErrorInvalid, afterDot);
@@ -240,49 +238,7 @@ class DirectiveParser {
     }
 
     bool setConversion(char c) {
-        switch (c) {
-        case 'd':
-        case 'i':
-            param_->type = ksFormatInteger;
-            break;
-        case 'u':
-        case 'o':
-        case 'x':
-            param_->type = ksFormatInteger;
-            param_->flags |= ksFlagUnsigned;
-            break;
-        case 'X':
-            param_->type = ksFormatInteger;
-            param_->flags |= ksFlagUnsigned | ksFlagUpper;
-            break;
-        case 'c':
-            param_->type = ksFormatCharacter;
-            break;
-        case 's':
-            param_->type = ksFormatString;
-            if ((param_->flags & ksFlagLong) && !(param_->flags & (ksFlagShort | ksFlagShortShort)))
-                param_->flags |= ksFlagWide;
-            break;
-        case 'p':
-            param_->type = ksFormatPointer;
-            break;
-        case 'n':
-            param_->type = ksFormatCount;
-            break;
-        default:
-            if (!isFloatingConversion(c))
-                return false;
-            param_->type = ksFormatFloating;
-            if (c >= 'A' && c <= 'Z')
-                param_->flags |= ksFlagUpper;
-            if (c == 'e' || c == 'E')
-                param_->flags |= ksFlagExponent;
-            if (c == 'g' || c == 'G')
-                param_->flags |= ksFlagGeneral;
-            break;
-        }
-        param_->conversion = c;
-        return true;
+        return ksFormatSetConversion(c, param_->flags, param_->type, param_->conversion);
     }
 
     int finishDirective(uint64_t start, uint64_t& end) {
@@ -340,26 +296,7 @@ uint64_t nextPercent(const char* format, uint64_t index) {
 }
 
 void fetchValue(ksFormatParam& slot, va_list* arguments) {
-    switch (slot.type) {
-    case ksFormatInteger:
-    case ksFormatCharacter:
-        if (slot.flags & (ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff))
-            slot.value.integer = va_arg(*arguments, long long);
-        else if ((slot.flags & kFormat64BitLengths) && slot.type == ksFormatInteger)
-            slot.value.integer = va_arg(*arguments, long); // %lc still takes an int
-        else
-            slot.value.integer = va_arg(*arguments, int);
-        break;
-    case ksFormatParameter:
-        slot.value.integer = va_arg(*arguments, int);
-        break;
-    case ksFormatFloating:
-        slot.value.real = va_arg(*arguments, double);
-        break;
-    default:
-        slot.value.pointer = va_arg(*arguments, const void*);
-        break;
-    }
+    slot.value = ksFormatFetch(slot.type, slot.flags, arguments);
 }
 
 bool usesBase(const ksFormatParam& slot) {

@@ -85,3 +85,102 @@ int ksFormatError(int code, uint64_t position);
 
 // Parses the format and fetches the arguments; 0 or a negative error result.
 int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments);
+
+// Reads a run of decimal digits at index, saturating so that huge numbers stay huge.
+uint64_t ksFormatReadNumber(const char* format, uint64_t& index);
+
+// What a conversion character gives a directive: its type and the flags it implies.
+struct ksFormatConversionInfo {
+    bool valid = false;
+    ksFormatType type = ksFormatInteger;
+    uint32_t flags = 0;
+};
+
+constexpr ksFormatConversionInfo ksFormatDescribeConversion(char c) {
+    switch (c) {
+    case 'd':
+    case 'i':
+        return {true, ksFormatInteger, 0};
+    case 'u':
+    case 'o':
+    case 'x':
+        return {true, ksFormatInteger, ksFlagUnsigned};
+    case 'X':
+        return {true, ksFormatInteger, ksFlagUnsigned | ksFlagUpper};
+    case 'c':
+        return {true, ksFormatCharacter, 0};
+    case 's':
+        return {true, ksFormatString, 0};
+    case 'p':
+        return {true, ksFormatPointer, 0};
+    case 'n':
+        return {true, ksFormatCount, 0};
+    case 'e':
+    case 'f':
+    case 'g':
+    case 'a':
+    case 'E':
+    case 'F':
+    case 'G':
+    case 'A': {
+        uint32_t flags = c >= 'A' && c <= 'Z' ? ksFlagUpper : 0u;
+        if (c == 'e' || c == 'E')
+            flags |= ksFlagExponent;
+        if (c == 'g' || c == 'G')
+            flags |= ksFlagGeneral;
+        return {true, ksFormatFloating, flags};
+    }
+    default:
+        return {};
+    }
+}
+
+// Every byte's description, so that reading a conversion is one lookup.
+struct ksFormatConversionTable {
+    ksFormatConversionInfo entries[256];
+    constexpr ksFormatConversionTable() {
+        for (int c = 0; c < 256; ++c)
+            entries[c] = ksFormatDescribeConversion(static_cast<char>(c));
+    }
+};
+inline constexpr ksFormatConversionTable kFormatConversions{};
+
+// Sets the type, flags and conversion that a conversion character gives; false when c is none.
+inline bool ksFormatSetConversion(char c, uint32_t& flags, ksFormatType& type, char& conversion) {
+    const ksFormatConversionInfo& info = kFormatConversions.entries[static_cast<unsigned char>(c)];
+    if (!info.valid)
+        return false;
+    type = info.type;
+    flags |= info.flags;
+    // %ls reads wide text, unless an 'h' asks for narrow text again.
+    if (c == 's' && (flags & ksFlagLong) && !(flags & (ksFlagShort | ksFlagShortShort)))
+        flags |= ksFlagWide;
+    conversion = c;
+    return true;
+}
+
+// Reads the argument of a directive of this type and these lengths.
+inline ksFormatValue ksFormatFetch(ksFormatType type, uint32_t flags, va_list* arguments) {
+    ksFormatValue value;
+    switch (type) {
+    case ksFormatInteger:
+    case ksFormatCharacter:
+        if (flags & (ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff))
+            value.integer = va_arg(*arguments, long long);
+        else if ((flags & kFormat64BitLengths) && type == ksFormatInteger)
+            value.integer = va_arg(*arguments, long); // %lc still takes an int
+        else
+            value.integer = va_arg(*arguments, int);
+        break;
+    case ksFormatParameter:
+        value.integer = va_arg(*arguments, int);
+        break;
+    case ksFormatFloating:
+        value.real = va_arg(*arguments, double);
+        break;
+    default:
+        value.pointer = va_arg(*arguments, const void*);
+        break;
+    }
+    return value;
+}
