@@ -14,19 +14,19 @@
 uint16_t _ksLog_Level = 0xFFFF;
 ksLogRecord ksTheRecord;
 
+constinit ksLibraryState ksLibrary;
+
 namespace {
 
-constinit ksMutex libraryMutex;
-// Read without the lock: a thread that sees initStarted set also sees the dispatcher
-// the initialising thread created before publishing it.
-std::atomic<int32_t> initStarted{0};
-std::atomic<int32_t> initCounter{0};
-std::atomic<int32_t> ready{0};
-std::atomic<bool> neverLog{false};
-// Guarded by the lock.
-ksLogDispatcher* dispatcher = nullptr;
-ksLogger* loggerHead = nullptr;
-bool busy = false;
+// Short names for the fields this file works on.
+ksMutex& libraryMutex = ksLibrary.mutex;
+std::atomic<int32_t>& initStarted = ksLibrary.initStarted;
+std::atomic<int32_t>& initCounter = ksLibrary.initCounter;
+std::atomic<int32_t>& ready = ksLibrary.ready;
+std::atomic<bool>& neverLog = ksLibrary.neverLog;
+ksLogDispatcher*& dispatcher = ksLibrary.dispatcher;
+ksLogger*& loggerHead = ksLibrary.loggerHead;
+bool& busy = ksLibrary.busy;
 
 std::atomic_ref<uint16_t> levelRef() {
     return std::atomic_ref<uint16_t>(_ksLog_Level);
@@ -68,7 +68,7 @@ void ksLogDispatcher::operator delete(void* block) {
     std::free(block);
 }
 
-int32_t enterLibrary() {
+int32_t enterLibraryFully() {
     for (;;) {
         initialiseOnce();
         if (ready.load(std::memory_order_acquire) == 0)
@@ -87,11 +87,6 @@ int32_t enterLibrary() {
     }
 }
 
-void leaveLibrary() {
-    busy = false;
-    libraryMutex.unlock();
-}
-
 bool lockLibrary() {
     if (enterLibrary())
         return false;
@@ -102,21 +97,6 @@ bool lockLibrary() {
 void unlockLibrary(bool previousBusy) {
     busy = previousBusy;
     libraryMutex.unlock();
-}
-
-ksLogDispatcher* currentDispatcher() {
-    return dispatcher;
-}
-ksLogger* firstLogger() {
-    return loggerHead;
-}
-
-ksLogDispatcher* dispatcherOfOpenRecord() {
-    if (!libraryMutex.isHeldByThisThread())
-        return nullptr; // no record, or another thread's: calls out of order do nothing
-    if (!dispatcher || !dispatcher->current || dispatcher->ending)
-        return nullptr;
-    return dispatcher;
 }
 
 void addLogger(ksLogger* logger) {
@@ -165,12 +145,6 @@ void updateGlobalLevel(uint16_t t) {
                 greatest = logger->threshold();
         levelRef().store(greatest, std::memory_order_relaxed);
     }
-}
-
-// Called by ksLog_End after the record closed, still under the lock.
-void finishDeferredNeverLog() {
-    if (neverLog.load(std::memory_order_relaxed) && loggerHead)
-        destroyAllLoggers();
 }
 
 int32_t ksLog_Init() {

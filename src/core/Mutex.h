@@ -14,15 +14,30 @@ class ksMutex {
     ksMutex(const ksMutex&) = delete;
     ksMutex& operator=(const ksMutex&) = delete;
 
-    void lock();
-    void unlock();
+    // Inline: every record takes and releases the lock and asks twice who holds it.
+    void lock() {
+        ksPlatform::RecursiveLock* existing = lock_.load(std::memory_order_acquire);
+        ksPlatform::lockRecursive(existing ? existing : createSystemLock());
+        // The id stays set until the outermost unlock: a nested unlock must not make the
+        // holder look like a stranger to its own open record.
+        if (depth_++ == 0)
+            owner_.store(ksPlatform::currentThreadId(), std::memory_order_relaxed);
+    }
+    void unlock() {
+        if (--depth_ == 0)
+            owner_.store(0, std::memory_order_relaxed);
+        ksPlatform::unlockRecursive(lock_.load(std::memory_order_acquire));
+    }
     // True when the calling thread holds the lock (at any depth).
-    bool isHeldByThisThread() const;
+    bool isHeldByThisThread() const {
+        return owner_.load(std::memory_order_relaxed) == ksPlatform::currentThreadId();
+    }
     // The holder's thread id, 0 when nobody holds it.
     uint32_t owner() const { return owner_.load(std::memory_order_relaxed); }
 
   private:
-    ksPlatform::RecursiveLock* systemLock();
+    // The system lock for the first taker; racing creators agree on one.
+    ksPlatform::RecursiveLock* createSystemLock();
 
     std::atomic<ksPlatform::RecursiveLock*> lock_{nullptr};
     // Written only by the holder; read by any thread to ask "do I hold it?".
