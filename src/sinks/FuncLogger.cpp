@@ -4,6 +4,7 @@
 #include <cstring>
 #include "core/Library.h"
 #include "foundation/Fatal.h"
+#include "foundation/Format.h"
 
 namespace {
 
@@ -46,19 +47,60 @@ bool ksFuncLogger::begin(ksLogRecord* record) {
     return false;
 }
 
+void ksFuncLogger::reserve(uint64_t needed) {
+    if (needed <= capacity_)
+        return;
+    uint64_t grown = capacity_ * 2 > needed ? capacity_ * 2 : needed;
+    if (grown < 256)
+        grown = 256;
+    text_ = static_cast<char*>(ksRealloc(text_, static_cast<size_t>(grown)));
+    capacity_ = grown;
+}
+
+// The base formats into the shared buffer of bufferSize bytes and writes what it kept;
+// formatting into the room behind the text with the same limit keeps the same bytes. When
+// the room is too small the text is formatted again once the buffer has grown.
+void ksFuncLogger::appendFormatV(ksLogRecord* record, const char* format, va_list arguments) {
+    if (!format || format[0] == 0)
+        return;
+    if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
+        return;
+    const uint64_t limit = static_cast<uint64_t>(record->bufferSize);
+    uint64_t size = capacity_ - length_ < limit ? capacity_ - length_ : limit;
+    va_list copy;
+    va_copy(copy, arguments);
+    int n = ksFormatBufferV(text_ ? text_ + length_ : nullptr, static_cast<size_t>(size), format,
+                            copy);
+    va_end(copy);
+    if (n > 0 && static_cast<uint64_t>(n) >= size && size < limit) {
+        size = static_cast<uint64_t>(n) < limit ? static_cast<uint64_t>(n) + 1 : limit;
+        reserve(length_ + size);
+        va_copy(copy, arguments);
+        n = ksFormatBufferV(text_ + length_, static_cast<size_t>(size), format, copy);
+        va_end(copy);
+    }
+    int32_t kept = 0;
+    if (n >= record->bufferSize) {
+        kept = record->bufferSize - 1; // cut: a line keeps its newline in the last byte
+        if (format[std::strlen(format) - 1] == '\n')
+            text_[length_ + static_cast<uint64_t>(kept) - 1] = '\n';
+    } else if (n > 0) {
+        kept = n;
+    }
+    record->textLength = kept;
+    record->format = format;
+    length_ += static_cast<uint64_t>(kept);
+    if (text_)
+        text_[length_] = 0; // also over what a failed format may have left
+}
+
 void ksFuncLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
     if (count == 0 || !bytes)
         return;
     uint64_t needed = length_ + count + 1;
     if (needed < length_)
         ksFatalError("memory:realloc", static_cast<size_t>(-1));
-    if (needed > capacity_) {
-        uint64_t grown = capacity_ * 2 > needed ? capacity_ * 2 : needed;
-        if (grown < 256)
-            grown = 256;
-        text_ = static_cast<char*>(ksRealloc(text_, static_cast<size_t>(grown)));
-        capacity_ = grown;
-    }
+    reserve(needed);
     std::memcpy(text_ + length_, bytes, static_cast<size_t>(count));
     length_ += count;
     text_[length_] = 0;

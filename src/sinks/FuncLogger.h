@@ -1,6 +1,10 @@
 // ksFuncLogger: the callback sink. It gathers the bare text of each record (no line
 // prefix) and hands it, with the record, to the functions the application registered
 // through ksLog_SetLogFunc, newest registration first.
+//
+// Formatted appends are rendered straight into the gathered text rather than into the
+// shared buffer and then copied: the bytes, their cut and the newline of a cut line are
+// those the base's appendFormatV would hand to write.
 #pragma once
 #include <cstdint>
 #include "core/Logger.h"
@@ -22,6 +26,7 @@ class ksFuncLogger : public ksLogger {
     ~ksFuncLogger() override;
 
     bool begin(ksLogRecord* record) override;
+    void appendFormatV(ksLogRecord* record, const char* format, va_list arguments) override;
     void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
 
@@ -38,6 +43,8 @@ class ksFuncLogger : public ksLogger {
     const ksFuncEntry* entries() const { return entries_; }
 
   private:
+    // Makes room for needed bytes of text (its terminator included).
+    void reserve(uint64_t needed);
     void retire(ksFuncEntry* entry);
     void freeRetired();
 
