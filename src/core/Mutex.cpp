@@ -2,15 +2,15 @@
 #include "core/Mutex.h"
 #include "foundation/Fatal.h"
 
-ksPlatform::RecursiveLock* ksMutex::createSystemLock() {
-    ksPlatform::RecursiveLock* existing = lock_.load(std::memory_order_acquire);
+ksPlatform::Lock* ksMutex::createSystemLock() {
+    ksPlatform::Lock* existing = lock_.load(std::memory_order_acquire);
     if (existing)
         return existing;
-    ksPlatform::RecursiveLock* created = ksPlatform::createRecursiveLock();
+    ksPlatform::Lock* created = ksPlatform::createLock();
     if (!created)
         ksFatalError("assert", "the library lock cannot be created");
     if (lock_.compare_exchange_strong(existing, created, std::memory_order_acq_rel))
         return created;
-    ksPlatform::destroyRecursiveLock(created); // another thread won the race
+    ksPlatform::destroyLock(created); // another thread won the race
     return existing;
 }

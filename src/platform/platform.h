@@ -25,14 +25,15 @@ void onLibraryUnload();
 // Threads, lock and time
 // ---------------------------------------------------------------------------
 
-// A recursive lock: the owning thread may take it again and releases it as often.
-struct RecursiveLock;
+// A lock for one holder at a time. Whether the holder may take it again is left open:
+// the core counts a holder's nested entries itself and takes the lock once.
+struct Lock;
 // Null when memory is exhausted. The library never destroys the lock it keeps; a
 // thread that lost the race to create it destroys its own copy.
-RecursiveLock* createRecursiveLock();
-void destroyRecursiveLock(RecursiveLock* lock);
-void lockRecursive(RecursiveLock* lock);
-void unlockRecursive(RecursiveLock* lock);
+Lock* createLock();
+void destroyLock(Lock* lock);
+void acquireLock(Lock* lock);
+void releaseLock(Lock* lock);
 
 // Lets another ready thread run; used while waiting for a thread that is about to finish.
 void yieldThread();

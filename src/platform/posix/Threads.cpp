@@ -1,4 +1,4 @@
-// The recursive lock and thread ids on POSIX: pthread mutexes and gettid().
+// The lock and thread ids on POSIX: pthread mutexes and gettid().
 #include "platform/platform.h"
 #include <pthread.h>
 #include <sched.h>
@@ -6,40 +6,36 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-struct ksPlatform::RecursiveLock {
+struct ksPlatform::Lock {
     pthread_mutex_t mutex;
 };
 
 namespace ksPlatform {
 
-RecursiveLock* createRecursiveLock() {
+Lock* createLock() {
     // malloc, not new: the library keeps clear of the C++ runtime's exception support.
-    auto* lock = static_cast<RecursiveLock*>(std::malloc(sizeof(RecursiveLock)));
+    auto* lock = static_cast<Lock*>(std::malloc(sizeof(Lock)));
     if (!lock)
         return nullptr;
-    pthread_mutexattr_t attributes;
-    pthread_mutexattr_init(&attributes);
-    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
-    int failed = pthread_mutex_init(&lock->mutex, &attributes);
-    pthread_mutexattr_destroy(&attributes);
-    if (failed) {
+    // A plain mutex: its uncontended path is the shortest, and nobody takes it twice.
+    if (pthread_mutex_init(&lock->mutex, nullptr) != 0) {
         std::free(lock);
         return nullptr;
     }
     return lock;
 }
 
-void destroyRecursiveLock(RecursiveLock* lock) {
+void destroyLock(Lock* lock) {
     if (!lock)
         return;
     pthread_mutex_destroy(&lock->mutex);
     std::free(lock);
 }
 
-void lockRecursive(RecursiveLock* lock) {
+void acquireLock(Lock* lock) {
     pthread_mutex_lock(&lock->mutex);
 }
-void unlockRecursive(RecursiveLock* lock) {
+void releaseLock(Lock* lock) {
     pthread_mutex_unlock(&lock->mutex);
 }
 

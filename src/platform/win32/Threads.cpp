@@ -1,34 +1,34 @@
-// The recursive lock and thread ids on Windows: critical sections.
+// The lock and thread ids on Windows: critical sections.
 #include "platform/platform.h"
 #include <windows.h>
 #include <cstdlib>
 
-struct ksPlatform::RecursiveLock {
+struct ksPlatform::Lock {
     CRITICAL_SECTION section;
 };
 
 namespace ksPlatform {
 
-RecursiveLock* createRecursiveLock() {
+Lock* createLock() {
     // malloc, not new: the library keeps clear of the C++ runtime's exception support.
-    auto* lock = static_cast<RecursiveLock*>(std::malloc(sizeof(RecursiveLock)));
+    auto* lock = static_cast<Lock*>(std::malloc(sizeof(Lock)));
     if (!lock)
         return nullptr;
     InitializeCriticalSection(&lock->section);
     return lock;
 }
 
-void destroyRecursiveLock(RecursiveLock* lock) {
+void destroyLock(Lock* lock) {
     if (!lock)
         return;
     DeleteCriticalSection(&lock->section);
     std::free(lock);
 }
 
-void lockRecursive(RecursiveLock* lock) {
+void acquireLock(Lock* lock) {
     EnterCriticalSection(&lock->section);
 }
-void unlockRecursive(RecursiveLock* lock) {
+void releaseLock(Lock* lock) {
     LeaveCriticalSection(&lock->section);
 }
 
