@@ -58,23 +58,36 @@ void ksFuncLogger::reserve(uint64_t needed) {
 }
 
 // The base formats into the shared buffer of bufferSize bytes and writes what it kept;
-// formatting into the room behind the text with the same limit keeps the same bytes. When
-// the room is too small the text is formatted again once the buffer has grown.
+// formatting into the room behind the text with the same limit keeps the same bytes.
 void ksFuncLogger::appendFormatV(ksLogRecord* record, const char* format, va_list arguments) {
     if (!format || format[0] == 0)
         return;
     if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
         return;
     const uint64_t limit = static_cast<uint64_t>(record->bufferSize);
-    uint64_t size = capacity_ - length_ < limit ? capacity_ - length_ : limit;
+    const uint64_t room = capacity_ - length_ < limit ? capacity_ - length_ : limit;
     va_list copy;
     va_copy(copy, arguments);
-    int n = ksFormatBufferV(text_ ? text_ + length_ : nullptr, static_cast<size_t>(size), format,
-                            copy);
+    int n = ksFormatBufferV(text_ + length_, static_cast<size_t>(room), format, copy);
     va_end(copy);
-    if (n > 0 && static_cast<uint64_t>(n) >= size && size < limit) {
-        size = static_cast<uint64_t>(n) < limit ? static_cast<uint64_t>(n) + 1 : limit;
+    if (n > 0 && static_cast<uint64_t>(n) < room) {
+        record->textLength = n; // whole, and in place: the common case
+        record->format = format;
+        length_ += static_cast<uint64_t>(n);
+        return;
+    }
+    finishFormat(record, format, arguments, n, room);
+}
+
+// A text that did not fit in the room, was cut, or failed.
+void ksFuncLogger::finishFormat(ksLogRecord* record, const char* format, va_list arguments, int n,
+                                uint64_t room) {
+    const uint64_t limit = static_cast<uint64_t>(record->bufferSize);
+    if (n > 0 && room < limit) {
+        // Grow to what the shared buffer would have kept, and format again.
+        uint64_t size = static_cast<uint64_t>(n) < limit ? static_cast<uint64_t>(n) + 1 : limit;
         reserve(length_ + size);
+        va_list copy;
         va_copy(copy, arguments);
         n = ksFormatBufferV(text_ + length_, static_cast<size_t>(size), format, copy);
         va_end(copy);

@@ -45,6 +45,8 @@ class ksFuncLogger : public ksLogger {
   private:
     // Makes room for needed bytes of text (its terminator included).
     void reserve(uint64_t needed);
+    void finishFormat(ksLogRecord* record, const char* format, va_list arguments, int n,
+                      uint64_t room);
     void retire(ksFuncEntry* entry);
     void freeRetired();
 
