@@ -57,8 +57,8 @@ int runEngine(bool quick, std::vector<char>& text, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
     ksFormatState out(text.data(), text.size() - 1);
-    const int result = quick ? ksFormatQuick(out, format, &arguments)
-                             : ksFormatFull(out, format, &arguments);
+    const int result =
+        quick ? ksFormatQuick(out, format, &arguments) : ksFormatFull(out, format, &arguments);
     va_end(arguments);
     *out.cursor = '\0';
     return result;

@@ -142,7 +142,8 @@ int integerBase(const ksFormatOptions& options) {
 }
 
 // Flags that add to an integer's digits or pad them.
-constexpr uint32_t kDecorations = ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero;
+constexpr uint32_t kDecorations =
+    ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero;
 
 // The magnitude of an integer argument as its length and signedness read it.
 uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
@@ -507,7 +508,6 @@ int ksFormatFailTooLong(ksFormatState& out, uint64_t position) {
     out.cursor = out.begin;
     return ksFormatError(kErrorLimit, position);
 }
-
 
 int ksFormatEmit(ksFormatState& out, const char* format, const ksFormatParam* slots, int count,
                  bool escapes, uint64_t formatLength) {

@@ -1,5 +1,6 @@
-// The formatter's quick path: the everyday formats, read into a few slots in one pass and
-// written by the shared output pass, without the full engine's numbering and its 64-slot table.
+// The formatter's quick engine: everyday formats, whose arguments go in order, are read into a
+// short plan before any byte is written and then written with the shared conversions, without
+// the full engine's argument numbering and its 64-slot table.
 #include <climits>
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatCore.h"
@@ -105,9 +106,10 @@ struct QuickPlan {
 };
 
 // Reads the directive whose '%' is at start; false for anything outside the quick path's
-// forms, which the full engine then reads (and reports, when it is malformed).
+// forms, which the full engine then reads (and reports, when it is malformed). Inlined: it is
+// most of the work of a format that is one directive.
 [[gnu::always_inline]] inline bool readDirective(const char* format, uint64_t start,
-                                               QuickDirective& directive) {
+                                                 QuickDirective& directive) {
     ksFormatOptions& options = directive.options;
     uint64_t index = start + 1;
     options.flags = 0;
@@ -153,8 +155,7 @@ bool readPlan(const char* format, QuickPlan& plan) {
 
 // Writes the planned directives in turn, reading each argument just before its directive: the
 // format is known to be whole, so the arguments go in the order the full engine reads them.
-int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan,
-              va_list* arguments) {
+int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_list* arguments) {
     uint64_t literal = 0;
     for (int i = 0; i < plan.count; ++i) {
         const QuickDirective& directive = plan.directives[i];
@@ -165,7 +166,8 @@ int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan,
             out.put('%');
             continue;
         }
-        const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+        const ksFormatValue value =
+            ksFormatFetch(directive.type, directive.options.flags, arguments);
         const int result = ksFormatConvert(out, directive.type, value, directive.options);
         if (result < 0)
             return result;

@@ -64,8 +64,8 @@ std::vector<std::string> directives(const char* lengthAndConversion) {
     for (const char* flags : {"", "-", "+", " ", "#", "0", "-0", "0-", "+ #0", "  "})
         for (const char* width : {"", "1", "7", "12"})
             for (const char* precision : {"", ".", ".0", ".2", ".9"})
-                all.push_back(std::string("<%") + flags + width + precision +
-                              lengthAndConversion + ">");
+                all.push_back(std::string("<%") + flags + width + precision + lengthAndConversion +
+                              ">");
     return all;
 }
 
@@ -90,8 +90,8 @@ TEST(FormatEngines, FloatingAgree) {
 TEST(FormatEngines, TextAndPointersAgree) {
     for (const char* conversion : {"s", "hs", "p"})
         for (const std::string& format : directives(conversion))
-            for (const char* text : {"", "hello", "h\xC3\xA9llo", "bad\xFFtext",
-                                     static_cast<const char*>(nullptr)})
+            for (const char* text :
+                 {"", "hello", "h\xC3\xA9llo", "bad\xFFtext", static_cast<const char*>(nullptr)})
                 expectEnginesAgree(format.c_str(), text);
     for (const std::string& format : directives("ls"))
         for (const wchar_t* text : {L"", L"w\u00E9\u20AC", static_cast<const wchar_t*>(nullptr)})
@@ -110,8 +110,8 @@ TEST(FormatEngines, WholeFormatsAgree) {
     expectEnginesAgree("%s then %d", "bad\xC3", 3);
     expectEnginesAgree("%d%n|%lln", 12345, &stored, &storedWide);
     expectEnginesAgree("%c%c%c", 'a', 0xE9, -1);
-    expectEnginesAgree("%d %d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4, 5, 6, 7, 8,
-                       9, 10, 11, 12, 13, 14, 15, 16);
+    expectEnginesAgree("%d %d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4, 5, 6, 7, 8, 9,
+                       10, 11, 12, 13, 14, 15, 16);
 }
 
 TEST(FormatEngines, QuickEngineLeavesOtherFormatsUntouched) {
