@@ -65,8 +65,9 @@ char* writeDecimal32(char* end, uint32_t value) {
     return p;
 }
 
-// Writes the decimal digits of value ending just before end; returns where they start.
-char* writeDecimal(char* end, uint64_t value) {
+// Writes the decimal digits of value ending just before end; returns where they start. Inlined
+// so that a plain decimal needs no call while its digits are written.
+[[gnu::always_inline]] inline char* writeDecimal(char* end, uint64_t value) {
     // Eight digits at a time keep all but one division in 32 bits.
     while (value > UINT32_MAX) {
         const uint64_t high = value / 100000000;
