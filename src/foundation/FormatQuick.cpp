@@ -131,7 +131,7 @@ struct QuickPlan {
 // Reads the whole format; false when some directive has no quick form, or there are more than
 // the plan holds.
 bool readPlan(const char* format, QuickPlan& plan) {
-    uint64_t index = 0;
+    uint64_t index = plan.count > 0 ? plan.directives[plan.count - 1].end : 0;
     for (;;) {
         while (format[index] != '%' && format[index] != '\0')
             ++index;
@@ -180,26 +180,40 @@ int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_
     return static_cast<int>(out.processed());
 }
 
-// Kept out of line so that a lone directive does not pay for setting up the plan's frame.
-[[gnu::noinline]] int formatByPlan(ksFormatState& out, const char* format, va_list* arguments) {
+// Writes the format from a plan that may already hold its first directive. Kept out of line so
+// that a lone directive does not pay for setting up the plan's frame.
+[[gnu::noinline]] int formatByPlan(ksFormatState& out, const char* format, va_list* arguments,
+                                   const QuickDirective* first) {
     QuickPlan plan;
+    if (first) {
+        plan.directives[0] = *first;
+        plan.count = 1;
+    }
     if (!readPlan(format, plan))
         return kFormatDeclined;
     return writePlan(out, format, plan, arguments);
 }
 
+int writeLone(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
+    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+    const int result = ksFormatConvert(out, directive.type, value, directive.options);
+    if (result < 0)
+        return result;
+    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, 1)
+                                     : static_cast<int>(out.processed());
+}
+
 } // namespace
 
 int ksFormatQuick(ksFormatState& out, const char* format, va_list* arguments) {
-    // A format that is one directive and nothing else ("%d", "%08x") needs no plan.
-    QuickDirective alone;
-    if (format[0] == '%' && readDirective(format, 0, alone) && format[alone.end] == '\0') {
-        const ksFormatValue value = ksFormatFetch(alone.type, alone.options.flags, arguments);
-        const int result = ksFormatConvert(out, alone.type, value, alone.options);
-        if (result < 0)
-            return result;
-        return out.processed() > INT_MAX ? ksFormatFailTooLong(out, 1)
-                                         : static_cast<int>(out.processed());
-    }
-    return formatByPlan(out, format, arguments);
+    if (format[0] != '%' || format[1] == '%')
+        return formatByPlan(out, format, arguments, nullptr);
+    // The first directive is read here, so that a format that is that directive alone ("%d",
+    // "%08x") needs no plan, and a longer one does not read it twice.
+    QuickDirective first;
+    if (!readDirective(format, 0, first))
+        return kFormatDeclined;
+    if (format[first.end] == '\0')
+        return writeLone(out, first, arguments);
+    return formatByPlan(out, format, arguments, &first);
 }
