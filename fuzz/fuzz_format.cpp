@@ -5,11 +5,13 @@
 // Input: two bytes of buffer size, then the format. Every argument is a pointer to its own
 // block, which holds narrow and wide text and room for a count, so any conversion may read it;
 // eight doubles follow for the floating conversions.
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "foundation/Format.h"
+#include "foundation/FormatCore.h"
 
 namespace {
 
@@ -48,6 +50,38 @@ int formatWithPack(char* buffer, size_t size, const char* format) {
                           KS_BLOCKS_8(24), KS_BLOCKS_8(32), KS_BLOCKS_8(40), KS_BLOCKS_8(48),
                           KS_BLOCKS_8(56), 0.0, -1.5, 1e300, 3.14159, 1e-310, 255.0, 0.1,
                           123456789.0);
+}
+
+// One engine alone over the same pack, into an unbounded buffer.
+int runEngine(bool quick, std::vector<char>& text, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    ksFormatState out(text.data(), text.size() - 1);
+    const int result =
+        quick ? ksFormatQuick(out, format, &arguments) : ksFormatFull(out, format, &arguments);
+    va_end(arguments);
+    *out.cursor = '\0';
+    return result;
+}
+
+int engineWithPack(bool quick, std::vector<char>& text, const char* format) {
+    resetBlocks();
+    return runEngine(quick, text, format, KS_BLOCKS_8(0), KS_BLOCKS_8(8), KS_BLOCKS_8(16),
+                     KS_BLOCKS_8(24), KS_BLOCKS_8(32), KS_BLOCKS_8(40), KS_BLOCKS_8(48),
+                     KS_BLOCKS_8(56), 0.0, -1.5, 1e300, 3.14159, 1e-310, 255.0, 0.1, 123456789.0);
+}
+
+// Where the quick engine takes a format, the full engine gives the same bytes and result.
+void checkEnginesAgree(const char* format, int expected) {
+    if (expected < 0 || static_cast<size_t>(expected) >= kFullTextLimit)
+        return;
+    std::vector<char> quick(static_cast<size_t>(expected) + 1);
+    const int quickResult = engineWithPack(true, quick, format);
+    if (quickResult == kFormatDeclined)
+        return;
+    std::vector<char> full(quick.size());
+    if (quickResult != engineWithPack(false, full, format) || quick != full)
+        __builtin_trap();
 }
 
 } // namespace
@@ -91,5 +125,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (expected < 0 && expected != -2 && buffer[0] != '\0')
         __builtin_trap(); // a parse error emits nothing
+    checkEnginesAgree(format.c_str(), expected);
     return 0;
 }

@@ -15,8 +15,11 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
         limit = 0;
     ksFormatState out(buffer, limit);
     int result = 0;
-    if (format && !ksFormatQuick(out, format, arguments, result))
-        result = ksFormatFull(out, format, arguments);
+    if (format) {
+        result = ksFormatQuick(out, format, arguments);
+        if (result == kFormatDeclined)
+            result = ksFormatFull(out, format, arguments);
+    }
     if (size > 0 && buffer)
         *out.cursor = '\0';
     return result;

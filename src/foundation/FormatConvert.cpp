@@ -39,22 +39,43 @@ void writeEightDigits(char* end, uint32_t value) {
 }
 
 // Writes the decimal digits of a value below 2^32 ending just before end; returns where they
-// start. 32-bit division by a constant is cheaper than 64-bit.
+// start. Four digits per division by a constant, whose two pairs are then independent.
 char* writeDecimal32(char* end, uint32_t value) {
     char* p = end;
-    while (value >= 100) {
-        unsigned pair = (value % 100) * 2;
-        value /= 100;
+    while (value >= 10000) {
+        const uint32_t high = value / 10000;
+        const uint32_t low = value - high * 10000;
+        p -= 4;
+        writePair(p, low / 100);
+        writePair(p + 2, low % 100);
+        value = high;
+    }
+    if (value >= 100) {
+        const uint32_t high = value / 100;
         p -= 2;
-        std::memcpy(p, kDigitPairs + pair, 2);
+        writePair(p, value - high * 100);
+        value = high;
     }
     if (value >= 10) {
         p -= 2;
-        std::memcpy(p, kDigitPairs + value * 2, 2);
+        writePair(p, value);
     } else {
         *--p = static_cast<char>('0' + value);
     }
     return p;
+}
+
+// Writes the decimal digits of value ending just before end; returns where they start. Inlined
+// so that a plain decimal needs no call while its digits are written.
+[[gnu::always_inline]] inline char* writeDecimal(char* end, uint64_t value) {
+    // Eight digits at a time keep all but one division in 32 bits.
+    while (value > UINT32_MAX) {
+        const uint64_t high = value / 100000000;
+        end -= 8;
+        writeEightDigits(end + 8, static_cast<uint32_t>(value - high * 100000000));
+        value = high;
+    }
+    return writeDecimal32(end, static_cast<uint32_t>(value));
 }
 
 // The number of decimal digits of value (one for zero).
@@ -88,17 +109,9 @@ int decimalLength(uint64_t value) {
 
 // Writes the digits of value in base ending just before end; returns where they start.
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
+    if (base == 10)
+        return writeDecimal(end, value);
     char* p = end;
-    if (base == 10) {
-        // Eight digits at a time keep all but one division in 32 bits.
-        while (value > UINT32_MAX) {
-            const uint64_t high = value / 100000000;
-            p -= 8;
-            writeEightDigits(p + 8, static_cast<uint32_t>(value - high * 100000000));
-            value = high;
-        }
-        return writeDecimal32(p, static_cast<uint32_t>(value));
-    }
     if ((base & (base - 1)) == 0) {
         int shift = base == 16 ? 4 : base == 8 ? 3 : base == 4 ? 2 : base == 2 ? 1 : 5;
         uint64_t mask = static_cast<uint64_t>(base - 1);
@@ -130,7 +143,8 @@ int integerBase(const ksFormatOptions& options) {
 }
 
 // Flags that add to an integer's digits or pad them.
-constexpr uint32_t kDecorations = ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero;
+constexpr uint32_t kDecorations =
+    ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero;
 
 // The magnitude of an integer argument as its length and signedness read it.
 uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
@@ -151,7 +165,7 @@ void writePlainDecimal(ksFormatState& out, bool negative, uint64_t magnitude) {
     const bool inPlace = at != nullptr;
     if (!inPlace)
         at = buffer;
-    writeDigits(at + length, magnitude, 10, nullptr);
+    writeDecimal(at + length, magnitude);
     if (negative)
         at[0] = '-';
     if (!inPlace)
@@ -405,6 +419,33 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
+// Every conversion but the plain decimal. Kept out of line so that the plain decimal, the most
+// frequent directive, does not pay for the others' stack frame.
+[[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                                   const ksFormatOptions& options) {
+    switch (type) {
+    case ksFormatInteger:
+        formatInteger(out, value.integer, options);
+        return 0;
+    case ksFormatFloating:
+        ksFormatFloatingValue(out, value.real, options);
+        return 0;
+    case ksFormatCharacter:
+        formatCharacter(out, value.integer, options);
+        return 0;
+    case ksFormatString:
+        return formatString(out, value.pointer, options);
+    case ksFormatPointer:
+        formatPointer(out, value.pointer, options);
+        return 0;
+    case ksFormatCount:
+        storeCount(out, const_cast<void*>(value.pointer), options.flags);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
 // Width, precision and base of a directive, with those from arguments read from their slots.
 ksFormatOptions resolveOptions(const ksFormatParam& param, const ksFormatParam* slots) {
     ksFormatOptions options{param.flags, param.conversion, param.width, param.precision,
@@ -461,34 +502,13 @@ int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
         writePlainDecimal(out, negative, magnitude);
         return 0;
     }
-    switch (type) {
-    case ksFormatInteger:
-        formatInteger(out, value.integer, options);
-        return 0;
-    case ksFormatFloating:
-        ksFormatFloatingValue(out, value.real, options);
-        return 0;
-    case ksFormatCharacter:
-        formatCharacter(out, value.integer, options);
-        return 0;
-    case ksFormatString:
-        return formatString(out, value.pointer, options);
-    case ksFormatPointer:
-        formatPointer(out, value.pointer, options);
-        return 0;
-    case ksFormatCount:
-        storeCount(out, const_cast<void*>(value.pointer), options.flags);
-        return 0;
-    default:
-        return 0;
-    }
+    return convertOther(out, type, value, options);
 }
 
 int ksFormatFailTooLong(ksFormatState& out, uint64_t position) {
     out.cursor = out.begin;
     return ksFormatError(kErrorLimit, position);
 }
-
 
 int ksFormatEmit(ksFormatState& out, const char* format, const ksFormatParam* slots, int count,
                  bool escapes, uint64_t formatLength) {

@@ -12,27 +12,6 @@ int ksFormatError(int code, uint64_t position) {
 
 namespace {
 
-constexpr uint64_t kNumberCeiling = uint64_t{1} << 32; // beyond any count an int can report
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
-
-uint64_t ksFormatReadNumber(const char* format, uint64_t& index) {
-    uint64_t value = 0;
-    while (isDigit(format[index])) {
-        value = value * 10 + static_cast<uint64_t>(format[index] - '0');
-        if (value > kNumberCeiling)
-            value = kNumberCeiling;
-        ++index;
-    }
-    return value;
-}
-
-namespace {
-
 constexpr int kErrorInvalid = 2;
 constexpr int kErrorLimit = 3;
 constexpr int kErrorTwice = 4;

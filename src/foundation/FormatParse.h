@@ -86,8 +86,18 @@ int ksFormatError(int code, uint64_t position);
 // Parses the format and fetches the arguments; 0 or a negative error result.
 int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* arguments);
 
-// Reads a run of decimal digits at index, saturating so that huge numbers stay huge.
-uint64_t ksFormatReadNumber(const char* format, uint64_t& index);
+// Reads a run of decimal digits at index, saturating beyond any count an int can report so
+// that huge numbers stay huge.
+inline uint64_t ksFormatReadNumber(const char* format, uint64_t& index) {
+    constexpr uint64_t kCeiling = uint64_t{1} << 32;
+    uint64_t value = 0;
+    for (char c = format[index]; c >= '0' && c <= '9'; c = format[++index]) {
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > kCeiling)
+            value = kCeiling;
+    }
+    return value;
+}
 
 // What a conversion character gives a directive: its type and the flags it implies.
 struct ksFormatConversionInfo {

@@ -1,5 +1,6 @@
-// The formatter's quick path: the everyday formats, read into a few slots in one pass and
-// written by the shared output pass, without the full engine's numbering and its 64-slot table.
+// The formatter's quick engine: everyday formats, whose arguments go in order, are read into a
+// short plan before any byte is written and then written with the shared conversions, without
+// the full engine's argument numbering and its 64-slot table.
 #include <climits>
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatCore.h"
@@ -87,16 +88,28 @@ bool readModifiers(const char* format, uint64_t& index, ksFormatOptions& options
     return true;
 }
 
+// A directive, or a "%%" when escape is set.
 struct QuickDirective {
+    uint32_t start; // index of the '%'
+    uint32_t end;   // index just past the conversion character
+    bool escape;
     ksFormatType type;
     ksFormatOptions options;
-    uint64_t end; // index just past the conversion character
+};
+
+// The directives of a format, read before any is written.
+struct QuickPlan {
+    static constexpr int kCapacity = 16;
+    QuickDirective directives[kCapacity];
+    int count = 0;
+    uint64_t formatLength = 0;
 };
 
 // Reads the directive whose '%' is at start; false for anything outside the quick path's
-// forms, which the full engine then reads (and reports, when it is malformed). Both passes
-// read every directive through it, so it is worth inlining.
-[[gnu::always_inline]] inline bool readDirective(const char* format, uint64_t start, QuickDirective& directive) {
+// forms, which the full engine then reads (and reports, when it is malformed). Inlined: it is
+// most of the work of a format that is one directive.
+[[gnu::always_inline]] inline bool readDirective(const char* format, uint64_t start,
+                                                 QuickDirective& directive) {
     ksFormatOptions& options = directive.options;
     uint64_t index = start + 1;
     options.flags = 0;
@@ -109,70 +122,98 @@ struct QuickDirective {
         return false;
     if (!ksFormatSetConversion(format[index], options.flags, directive.type, options.conversion))
         return false;
-    directive.end = index + 1;
+    directive.escape = false;
+    directive.start = static_cast<uint32_t>(start);
+    directive.end = static_cast<uint32_t>(index + 1);
     return true;
 }
 
-// The index of the next '%' or of the terminator.
-uint64_t nextPercent(const char* format, uint64_t index) {
-    while (format[index] != '%' && format[index] != '\0')
-        ++index;
-    return index;
-}
-
-// Whether every directive has a quick form, within the full engine's limits.
-bool isQuickFormat(const char* format) {
-    int directives = 0;
-    for (uint64_t index = nextPercent(format, 0); format[index] != '\0';
-         index = nextPercent(format, index)) {
-        if (index > INT_MAX)
+// Reads the whole format; false when some directive has no quick form, or there are more than
+// the plan holds.
+bool readPlan(const char* format, QuickPlan& plan) {
+    uint64_t index = plan.count > 0 ? plan.directives[plan.count - 1].end : 0;
+    for (;;) {
+        while (format[index] != '%' && format[index] != '\0')
+            ++index;
+        if (format[index] == '\0')
+            break;
+        if (index > INT_MAX || plan.count == QuickPlan::kCapacity)
             return false;
+        QuickDirective& directive = plan.directives[plan.count++];
         if (format[index + 1] == '%') {
-            index += 2;
-            continue;
-        }
-        QuickDirective directive;
-        if (++directives > kFormatMaxSlots || !readDirective(format, index, directive))
+            directive.escape = true;
+            directive.start = static_cast<uint32_t>(index);
+            directive.end = static_cast<uint32_t>(index + 2);
+        } else if (!readDirective(format, index, directive)) {
             return false;
+        }
         index = directive.end;
     }
+    plan.formatLength = index;
     return true;
 }
 
-// Reads and writes each directive in turn: the format is known to be whole, so arguments are
-// read in the same order as the full engine reads them.
-int writeQuickFormat(ksFormatState& out, const char* format, va_list* arguments) {
+// Writes the planned directives in turn, reading each argument just before its directive: the
+// format is known to be whole, so the arguments go in the order the full engine reads them.
+int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_list* arguments) {
     uint64_t literal = 0;
-    uint64_t index = nextPercent(format, 0);
-    for (; format[index] != '\0'; index = nextPercent(format, index)) {
-        if (format[index + 1] == '%') {
-            out.write(format + literal, index + 1 - literal); // the literal text and one '%'
-            literal = index += 2;
+    for (int i = 0; i < plan.count; ++i) {
+        const QuickDirective& directive = plan.directives[i];
+        if (directive.start > literal)
+            out.write(format + literal, directive.start - literal);
+        literal = directive.end;
+        if (directive.escape) {
+            out.put('%');
             continue;
         }
-        if (index > literal)
-            out.write(format + literal, index - literal);
-        QuickDirective directive;
-        readDirective(format, index, directive);
-        const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+        const ksFormatValue value =
+            ksFormatFetch(directive.type, directive.options.flags, arguments);
         const int result = ksFormatConvert(out, directive.type, value, directive.options);
         if (result < 0)
             return result;
         if (out.processed() > INT_MAX)
-            return ksFormatFailTooLong(out, index + 1);
-        literal = index = directive.end;
+            return ksFormatFailTooLong(out, directive.start + 1u);
     }
-    out.write(format + literal, index - literal);
+    out.write(format + literal, plan.formatLength - literal);
     if (out.processed() > INT_MAX)
-        return ksFormatFailTooLong(out, index);
+        return ksFormatFailTooLong(out, plan.formatLength);
     return static_cast<int>(out.processed());
+}
+
+// Writes the format from a plan that may already hold its first directive. Kept out of line so
+// that a lone directive does not pay for setting up the plan's frame.
+[[gnu::noinline]] int formatByPlan(ksFormatState& out, const char* format, va_list* arguments,
+                                   const QuickDirective* first) {
+    QuickPlan plan;
+    if (first) {
+        plan.directives[0] = *first;
+        plan.count = 1;
+    }
+    if (!readPlan(format, plan))
+        return kFormatDeclined;
+    return writePlan(out, format, plan, arguments);
+}
+
+int writeLone(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
+    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+    const int result = ksFormatConvert(out, directive.type, value, directive.options);
+    if (result < 0)
+        return result;
+    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, 1)
+                                     : static_cast<int>(out.processed());
 }
 
 } // namespace
 
-bool ksFormatQuick(ksFormatState& out, const char* format, va_list* arguments, int& result) {
-    if (!isQuickFormat(format))
-        return false;
-    result = writeQuickFormat(out, format, arguments);
-    return true;
+int ksFormatQuick(ksFormatState& out, const char* format, va_list* arguments) {
+    if (format[0] != '%' || format[1] == '%')
+        return formatByPlan(out, format, arguments, nullptr);
+    // The first directive is read here, so that a format that is that directive alone ("%d",
+    // "%08x") needs no plan, and a longer one does not read it twice.
+    QuickDirective first;
+    if (!readDirective(format, 0, first))
+        return kFormatDeclined;
+    if (format[first.end] == '\0')
+        return writeLone(out, first, arguments);
+    return formatByPlan(out, format, arguments, &first);
 }
