@@ -2,6 +2,7 @@
 // handed through write for the same record: growth of the text buffer, texts cut at the
 // shared buffer's size, failed formats and several appends in one record.
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <string>
 #include <vector>
 #include "core/CaptureLogger.h"
@@ -90,6 +91,26 @@ TEST_F(FuncLoggerText, ACutTextKeepsTheFirstBytesAndItsNewline) {
     EXPECT_EQ(seen().text, text.substr(0, 1023));
     EXPECT_EQ(seen().textLength, 1023);
     EXPECT_EQ(seen().format, plain);
+}
+
+TEST_F(FuncLoggerText, ALargerSharedBufferMovesTheCut) {
+    CaptureLogger* capture = openSinks(true);
+    // As "max_len_logger=3000" would make it; ksLog_Term frees it as usual.
+    ksTheRecord.buffer = static_cast<char*>(std::realloc(ksTheRecord.buffer, 3000));
+    ASSERT_NE(ksTheRecord.buffer, nullptr);
+    ksTheRecord.bufferSize = 3000;
+    for (size_t size : {2000, 2998, 2999, 3000, 7000}) {
+        std::string text = repeated(size);
+        capture->text.clear();
+        ksLogRecord* record = ksLog_Begin(3, module);
+        ksLog_Append_F("-");
+        ksLog_Append_F("%s\n", text.c_str());
+        ksLog_End(record);
+        EXPECT_EQ(seen().text, capture->text) << size;
+        size_t kept = size + 1 < 3000 ? size + 1 : 2999;
+        EXPECT_EQ(seen().text.size(), 1 + kept) << size;
+        EXPECT_EQ(seen().text.back(), '\n') << size;
+    }
 }
 
 TEST_F(FuncLoggerText, TextsThatGrowTheBufferFollowEarlierText) {
