@@ -4,7 +4,6 @@
 #include <cstring>
 #include "core/Library.h"
 #include "foundation/Fatal.h"
-#include "foundation/Format.h"
 
 namespace {
 
@@ -55,56 +54,6 @@ void ksFuncLogger::reserve(uint64_t needed) {
         grown = 256;
     text_ = static_cast<char*>(ksRealloc(text_, static_cast<size_t>(grown)));
     capacity_ = grown;
-}
-
-// The base formats into the shared buffer of bufferSize bytes and writes what it kept;
-// formatting into the room behind the text with the same limit keeps the same bytes.
-void ksFuncLogger::appendFormatV(ksLogRecord* record, const char* format, va_list arguments) {
-    if (!format || format[0] == 0)
-        return;
-    if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
-        return;
-    const uint64_t limit = static_cast<uint64_t>(record->bufferSize);
-    const uint64_t room = capacity_ - length_ < limit ? capacity_ - length_ : limit;
-    va_list copy;
-    va_copy(copy, arguments);
-    int n = ksFormatBufferV(text_ + length_, static_cast<size_t>(room), format, copy);
-    va_end(copy);
-    if (n > 0 && static_cast<uint64_t>(n) < room) {
-        record->textLength = n; // whole, and in place: the common case
-        record->format = format;
-        length_ += static_cast<uint64_t>(n);
-        return;
-    }
-    finishFormat(record, format, arguments, n, room);
-}
-
-// A text that did not fit in the room, was cut, or failed.
-void ksFuncLogger::finishFormat(ksLogRecord* record, const char* format, va_list arguments, int n,
-                                uint64_t room) {
-    const uint64_t limit = static_cast<uint64_t>(record->bufferSize);
-    if (n > 0 && room < limit) {
-        // Grow to what the shared buffer would have kept, and format again.
-        uint64_t size = static_cast<uint64_t>(n) < limit ? static_cast<uint64_t>(n) + 1 : limit;
-        reserve(length_ + size);
-        va_list copy;
-        va_copy(copy, arguments);
-        n = ksFormatBufferV(text_ + length_, static_cast<size_t>(size), format, copy);
-        va_end(copy);
-    }
-    int32_t kept = 0;
-    if (n >= record->bufferSize) {
-        kept = record->bufferSize - 1; // cut: a line keeps its newline in the last byte
-        if (format[std::strlen(format) - 1] == '\n')
-            text_[length_ + static_cast<uint64_t>(kept) - 1] = '\n';
-    } else if (n > 0) {
-        kept = n;
-    }
-    record->textLength = kept;
-    record->format = format;
-    length_ += static_cast<uint64_t>(kept);
-    if (text_)
-        text_[length_] = 0; // also over what a failed format may have left
 }
 
 void ksFuncLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {

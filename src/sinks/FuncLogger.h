@@ -1,10 +1,6 @@
 // ksFuncLogger: the callback sink. It gathers the bare text of each record (no line
 // prefix) and hands it, with the record, to the functions the application registered
 // through ksLog_SetLogFunc, newest registration first.
-//
-// Formatted appends are rendered straight into the gathered text rather than into the
-// shared buffer and then copied: the bytes, their cut and the newline of a cut line are
-// those the base's appendFormatV would hand to write.
 #pragma once
 #include <cstdint>
 #include "core/Logger.h"
@@ -26,7 +22,6 @@ class ksFuncLogger : public ksLogger {
     ~ksFuncLogger() override;
 
     bool begin(ksLogRecord* record) override;
-    void appendFormatV(ksLogRecord* record, const char* format, va_list arguments) override;
     void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
 
@@ -45,8 +40,6 @@ class ksFuncLogger : public ksLogger {
   private:
     // Makes room for needed bytes of text (its terminator included).
     void reserve(uint64_t needed);
-    void finishFormat(ksLogRecord* record, const char* format, va_list arguments, int n,
-                      uint64_t room);
     void retire(ksFuncEntry* entry);
     void freeRetired();
 
