@@ -5,6 +5,7 @@
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 #include <memory>
+#include "Opaque.h"
 #include "ksLog.h"
 
 namespace {
@@ -42,7 +43,7 @@ void macroRefusedKsLog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(user);
+        user = opaque(user);
         KSLOG_DEBUG(module, "user %s id=%d took %.3f ms", user, id, took);
     }
 }
@@ -53,7 +54,7 @@ void refusedSpdlog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(user);
+        user = opaque(user);
         logger->debug("user {} id={} took {:.3f} ms", user, id, took);
         benchmark::ClobberMemory();
     }
@@ -65,7 +66,7 @@ void recordAcceptedKsLog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(user);
+        user = opaque(user);
         KSLOG_INFO(module, "user %s id=%d took %.3f ms", user, id, took);
     }
 }
@@ -76,7 +77,7 @@ void recordAcceptedSpdlog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(user);
+        user = opaque(user);
         logger->info("user {} id={} took {:.3f} ms", user, id, took);
     }
 }

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
+#include "Opaque.h"
 #include "foundation/Format.h"
 #if __has_include(<fmt/format.h>)
 #include <fmt/format.h>
@@ -13,18 +14,6 @@ namespace {
 
 char buffer[512];
 const std::string kLongText(200, 'x');
-
-// Arguments pass through DoNotOptimize so that no implementation sees constants.
-template <class T> T opaque(T value) {
-    benchmark::DoNotOptimize(value);
-    return value;
-}
-
-// Doubles go through memory instead: this benchmark version's register constraint loses them.
-double opaque(double value) {
-    volatile double stored = value;
-    return stored;
-}
 
 template <class Format> void run(benchmark::State& state, Format format) {
     for (auto _ : state) {
