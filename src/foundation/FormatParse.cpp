@@ -1,5 +1,7 @@
 // The formatter's parse pass: directive grammar, argument numbering and argument fetching.
 #include "foundation/FormatParse.h"
+#include "foundation/FormatConvert.h"
+#include "foundation/FormatCore.h"
 #include <bit>
 #include <climits>
 
@@ -337,4 +339,14 @@ int ksFormatParse(const char* format, ksFormatDirectives& directives, va_list* a
     for (int argument = 1; argument <= highest; ++argument)
         fetchValue(directives.slots[slotOf[argument]], arguments);
     return directives.baseArguments ? checkArgumentBases(directives) : 0;
+}
+
+// The full engine: the whole format parsed into slots, then the shared output pass.
+int ksFormatFull(ksFormatState& out, const char* format, va_list* arguments) {
+    ksFormatDirectives directives;
+    const int result = ksFormatParse(format, directives, arguments);
+    if (result < 0)
+        return result;
+    return ksFormatEmit(out, format, directives.slots, directives.count, directives.escapes,
+                        directives.formatLength);
 }
