@@ -43,8 +43,8 @@ void macroRefusedKsLog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        user = opaque(user);
         KSLOG_DEBUG(module, "user %s id=%d took %.3f ms", user, id, took);
+        benchmark::ClobberMemory(); // the level is read again, as in a real loop
     }
 }
 
@@ -54,7 +54,6 @@ void refusedSpdlog(benchmark::State& state) {
     int id = 42;
     double took = 1.25;
     for (auto _ : state) {
-        user = opaque(user);
         logger->debug("user {} id={} took {:.3f} ms", user, id, took);
         benchmark::ClobberMemory();
     }
