@@ -164,6 +164,16 @@ bool readPlan(const char* format, QuickPlan& plan) {
     return true;
 }
 
+// Reads a directive's argument and writes it; 0, or the call's negative result.
+[[gnu::always_inline]] inline int
+writeDirective(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
+    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+    const int result = ksFormatConvert(out, directive.type, value, directive.options);
+    if (result < 0)
+        return result;
+    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, directive.start + 1u) : 0;
+}
+
 // Writes the planned directives in turn, reading each argument just before its directive: the
 // format is known to be whole, so the arguments go in the order the full engine reads them.
 int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_list* arguments) {
@@ -177,13 +187,9 @@ int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_
             out.put('%');
             continue;
         }
-        const ksFormatValue value =
-            ksFormatFetch(directive.type, directive.options.flags, arguments);
-        const int result = ksFormatConvert(out, directive.type, value, directive.options);
+        const int result = writeDirective(out, directive, arguments);
         if (result < 0)
             return result;
-        if (out.processed() > INT_MAX)
-            return ksFormatFailTooLong(out, directive.start + 1u);
     }
     out.write(format + literal, plan.formatLength - literal);
     if (out.processed() > INT_MAX)
@@ -206,12 +212,8 @@ int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_
 }
 
 int writeLone(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
-    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
-    const int result = ksFormatConvert(out, directive.type, value, directive.options);
-    if (result < 0)
-        return result;
-    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, 1)
-                                     : static_cast<int>(out.processed());
+    const int result = writeDirective(out, directive, arguments);
+    return result < 0 ? result : static_cast<int>(out.processed());
 }
 
 // Both entry points: the limit, the core, the terminator.
