@@ -14,6 +14,10 @@ namespace ksPlatform {
 // true; false when the variable is not set or its value does not fit.
 bool getEnvironment(const char* name, char* buffer, size_t size);
 
+// The variable's value as a new heap C string (release with free()), or null when the
+// variable is not set.
+char* environmentText(const char* name);
+
 // Ends the process at once with status: no exit handlers, no stream flushing.
 [[noreturn]] void exitNow(int status);
 
@@ -127,6 +131,58 @@ int32_t createFolder(const char* path);
 // ---------------------------------------------------------------------------
 // Sockets and network adapters
 // ---------------------------------------------------------------------------
+
+// A stream socket: a Winsock SOCKET or a POSIX descriptor. kNoSocket means none.
+using SocketHandle = intptr_t;
+constexpr SocketHandle kNoSocket = -1;
+
+// An address as the resolver returned it.
+struct SocketAddress {
+    alignas(8) unsigned char bytes[128];
+    int32_t length;
+};
+
+// Results of connect and send besides success: the call would have waited (Winsock's
+// WSAEWOULDBLOCK / WSAEINPROGRESS, POSIX's EINPROGRESS / EWOULDBLOCK / EAGAIN), or it
+// failed for good.
+enum : int32_t {
+    kSocketWouldBlock = -1,
+    kSocketFailed = -2,
+};
+
+// Makes the system's sockets usable; process-wide and idempotent (Winsock is started
+// once, version 1.1, and never cleaned up). Its result is not needed: a failure shows
+// up as a failing call later.
+void startSockets();
+
+// The first IPv4 stream address of host and port (a number or a service name).
+bool resolveAddress(const char* host, const char* port, SocketAddress* address);
+// A stream socket of the address's family, or kNoSocket.
+SocketHandle createStreamSocket(const SocketAddress& address);
+void setNonBlocking(SocketHandle socket);
+void setSendBufferSize(SocketHandle socket, int32_t bytes);
+// 0 when connected at once, kSocketWouldBlock while the connection is under way,
+// kSocketFailed otherwise.
+int32_t connectSocket(SocketHandle socket, const SocketAddress& address);
+
+// A zero time-out look at a socket whose connection is under way.
+enum class ConnectProgress { pending, connected, failed };
+ConnectProgress pollConnect(SocketHandle socket);
+// A zero time-out look: true when a send would not wait (or would fail at once).
+bool pollWritable(SocketHandle socket);
+
+// The bytes sent (possibly fewer than count), kSocketWouldBlock or kSocketFailed. A peer
+// that closed the connection gives kSocketFailed; it never raises a signal.
+int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count);
+void closeSocket(SocketHandle socket);
+
+// The 6-byte hardware address of the first Ethernet adapter (Windows: GetAdaptersInfo in
+// an 11264-byte buffer; POSIX: the first non-loopback AF_PACKET interface of Ethernet
+// type). False when there is none.
+bool firstEthernetAddress(uint8_t node[6]);
+
+// Fills buffer with bytes from the system's random source; false when it could not.
+bool systemRandomBytes(void* buffer, size_t size);
 
 
 } // namespace ksPlatform

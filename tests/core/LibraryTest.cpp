@@ -8,6 +8,7 @@
 #include "core/Library.h"
 #include "platform/platform.h"
 #include "support/Child.h"
+#include "support/DefaultSinks.h"
 
 #define CHILD_CHECK(condition)                                                                     \
     do {                                                                                           \
@@ -21,6 +22,7 @@ namespace {
 
 class Library : public testing::Test {
   protected:
+    void SetUp() override { switchOffDefaultSinks(); }
     void TearDown() override { ksLog_Term(); }
 };
 
@@ -43,11 +45,14 @@ KSLOG_CHILD(levelBeforeAnyCall) {
     CHILD_CHECK(ksLog_Init() == 1);
     CHILD_CHECK(currentDispatcher() != nullptr);
     CHILD_CHECK(ksLog_Init() == 1);
-    CHILD_CHECK(firstLogger() == nullptr); // no default sinks are built yet
+    CHILD_CHECK(registeredLoggers("ksLogd") == 1); // the daemon sink is a default sink
+    CHILD_CHECK(_ksLog_Level == 4);                // its "Info"; the file sink is off
+    CHILD_CHECK(ksLog_Begin(4, 300) == nullptr);   // refused by the level, without the lock
     return 0;
 }
 
 KSLOG_CHILD(termInitialisesAgain) {
+    switchOffDefaultSinks();
     auto* logger = new CaptureLogger(4);
     CHILD_CHECK(_ksLog_Level == 4);
     CHILD_CHECK(ksLog_Begin(4, 300) == nullptr); // refused by the level, without the lock
@@ -55,8 +60,9 @@ KSLOG_CHILD(termInitialisesAgain) {
     CHILD_CHECK(firstLogger() == nullptr);
     CHILD_CHECK(ksTheRecord.buffer == nullptr);
     CHILD_CHECK(_ksLog_Level == 4);              // keeps its last value
-    CHILD_CHECK(ksLog_Begin(3, 300) == nullptr); // initialises again: no logger now
-    CHILD_CHECK(_ksLog_Level == 0xFFFF);
+    CHILD_CHECK(ksLog_Begin(3, 300) == nullptr); // initialises again: no logger takes it
+    CHILD_CHECK(registeredLoggers("ksLogd") == 1); // the default sinks are built again
+    switchOffDefaultSinks();
     logger = new CaptureLogger(4);
     CHILD_CHECK(ksTheRecord.buffer != nullptr); // the options were read again
     ksLogRecord* record = ksLog_Begin(3, 300);
@@ -110,7 +116,7 @@ KSLOG_CHILD(firstInitialisationRace) {
     for (auto& thread : threads)
         thread.join();
     CHILD_CHECK(currentDispatcher() != nullptr);
-    CHILD_CHECK(firstLogger() != nullptr && firstLogger()->next() == nullptr);
+    CHILD_CHECK(registeredLoggers("Func") == 1 && registeredLoggers("ksLogd") == 1);
     int before = delivered;
     KSLOG_INFO(300, "last");
     CHILD_CHECK(delivered == before + 1);

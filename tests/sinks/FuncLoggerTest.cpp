@@ -11,6 +11,7 @@
 #include "core/Logger.h"
 #include "sinks/FuncLogger.h"
 #include "support/Child.h"
+#include "support/DefaultSinks.h"
 
 namespace {
 
@@ -54,7 +55,10 @@ std::vector<std::string> receivers() {
 
 class FuncLogger : public testing::Test {
   protected:
-    void SetUp() override { deliveries().clear(); }
+    void SetUp() override {
+        deliveries().clear();
+        switchOffDefaultSinks();
+    }
     void TearDown() override {
         ksLog_Term();
         deliveries().clear();

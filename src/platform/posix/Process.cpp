@@ -16,6 +16,17 @@ bool getEnvironment(const char* name, char* buffer, size_t size) {
     return true;
 }
 
+char* environmentText(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value)
+        return nullptr;
+    size_t size = std::strlen(value) + 1;
+    char* copy = static_cast<char*>(std::malloc(size));
+    if (copy)
+        std::memcpy(copy, value, size);
+    return copy;
+}
+
 void exitNow(int status) { _exit(status); }
 
 } // namespace ksPlatform

@@ -1,0 +1,61 @@
+// ksLogdLogger: the daemon sink. It streams records over TCP to a log collector: each
+// connection opens with a header naming the protocol, this instance, the records lost
+// so far and the application, then every record travels as one block laid out like a
+// line of the file sink. By default nothing waits for the network: the socket is
+// non-blocking, polls have a zero time-out, and a record that cannot go at once is
+// counted as lost.
+#pragma once
+#include <cstdint>
+#include "core/Logger.h"
+#include "platform/platform.h"
+#include "sinks/InstanceId.h"
+
+class ksLogdLogger : public ksLogger {
+  public:
+    enum State : int32_t { disconnected = 0, connecting = 1, connected = 2 };
+
+    ksLogdLogger();
+    ~ksLogdLogger() override;
+
+    bool begin(ksLogRecord* record) override;
+    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    void end(ksLogRecord* record) override;
+    virtual bool isConnected() const { return state_ == connected; }
+
+    // The one daemon sink of the process, or null.
+    static ksLogdLogger* instance();
+
+    // For tests.
+    uint32_t lost() const { return lost_; }
+    const char* identifier() const { return identifier_; }
+    uint64_t blockCapacity() const { return capacity_; }
+
+  private:
+    bool resolveTarget();
+    bool connect(ksLogRecord* record);
+    bool openSocket();
+    bool pollConnection();
+    bool announce(ksLogRecord* record);
+    void disconnect();
+    void sendLostReport();
+    bool sendBlock();
+    void startBlock();
+
+    State state_ = disconnected;
+    ksPlatform::SocketAddress address_{};
+    ksPlatform::SocketHandle socket_ = ksPlatform::kNoSocket;
+    ksString target_;
+    uint32_t lost_ = 0;
+    char lastByte_ = '\n';
+    bool resolved_ = false;
+    int32_t blocking_ = 0;
+    char* block_ = nullptr;
+    uint64_t length_ = 0;
+    uint64_t capacity_ = 0;
+    // A block is being gathered: set by a begin that succeeded (and while the header is
+    // written), cleared by end. The bytes of a record whose begin failed are dropped, so
+    // the block never holds more than one record and never grows while the collector
+    // is out of reach.
+    bool gathering_ = false;
+    char identifier_[kInstanceIdTextSize];
+};
