@@ -17,6 +17,7 @@ ksLogdLogger* theLogdLogger = nullptr; // guarded by the library lock
 
 constexpr int32_t sendBufferBytes = 102400;
 constexpr uint64_t initialBlockCapacity = 256;
+constexpr uint64_t resolutionRetryMicroseconds = 1000000;
 
 void printDeprecationBanner(const char* target) {
     ksString settings = settingsFileName();
@@ -74,6 +75,14 @@ bool ksLogdLogger::resolveTarget() {
     return ksPlatform::resolveAddress(endpoint.host, endpoint.port, &address_);
 }
 
+// A wall clock set back by more than the interval ends the wait at once.
+bool ksLogdLogger::mayResolveNow() {
+    if (blocking_ != 0 || nextResolution_ == 0)
+        return true;
+    uint64_t now = ksPlatform::wallClockMicroseconds();
+    return now >= nextResolution_ || nextResolution_ - now > resolutionRetryMicroseconds;
+}
+
 bool ksLogdLogger::openSocket() {
     socket_ = ksPlatform::createStreamSocket(address_);
     if (socket_ == ksPlatform::kNoSocket)
@@ -123,8 +132,14 @@ bool ksLogdLogger::connect(ksLogRecord* record) {
     if (state_ == connected)
         return true;
     if (state_ == disconnected) {
-        if (!resolved_ && !resolveTarget())
-            return false;
+        if (!resolved_) {
+            if (!mayResolveNow())
+                return false;
+            if (!resolveTarget()) {
+                nextResolution_ = ksPlatform::wallClockMicroseconds() + resolutionRetryMicroseconds;
+                return false;
+            }
+        }
         resolved_ = true;
         if (!openSocket())
             return false;

@@ -32,6 +32,7 @@ class ksLogdLogger : public ksLogger {
 
   private:
     bool resolveTarget();
+    bool mayResolveNow();
     bool connect(ksLogRecord* record);
     bool openSocket();
     bool pollConnection();
@@ -48,6 +49,9 @@ class ksLogdLogger : public ksLogger {
     uint32_t lost_ = 0;
     char lastByte_ = '\n';
     bool resolved_ = false;
+    // A name the resolver could not find is asked for again no sooner than this (wall
+    // clock, microseconds), unless the sink blocks: each lookup may wait for the network.
+    uint64_t nextResolution_ = 0;
     int32_t blocking_ = 0;
     char* block_ = nullptr;
     uint64_t length_ = 0;

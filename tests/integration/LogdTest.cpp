@@ -1,0 +1,391 @@
+// The daemon sink against real loopback listeners: the header and the records byte for
+// byte, the target from "Target" and KESTLOG, a collector that is down, slow, or killed
+// and restarted, blocking mode, and targets that cannot work.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+#include "AppFolder.h"
+#include "config/Settings.h"
+#include "ksLog.h"
+#include "sinks/LogdLogger.h"
+#include "support/Background.h"
+#include "support/Listener.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+#define CHILD_CHECK(condition)                                                                     \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::printf("failed at line %d: %s\n", __LINE__, #condition);                          \
+            return 1;                                                                              \
+        }                                                                                          \
+    } while (0)
+
+namespace {
+
+// The library's messages on the standard error stream go to this file beside the program.
+std::string errorsFile() {
+    return (fs::path(testProgramPath()).parent_path() / "stderr.txt").string();
+}
+void captureErrors() {
+    std::freopen(errorsFile().c_str(), "w", stderr);
+}
+std::string capturedErrors() {
+    std::fflush(stderr);
+    std::string text = readFileBytes(errorsFile());
+    for (size_t at; (at = text.find('\r')) != std::string::npos;)
+        text.erase(at, 1);
+    return text;
+}
+
+bool logText(uint16_t level, uint16_t module, const std::string& text) {
+    ksLogRecord* record = ksLog_Begin(level, module);
+    if (!record)
+        return false;
+    ksLog_Append_F("%s", text.c_str());
+    ksLog_End(record);
+    return true;
+}
+
+bool connected() {
+    return ksLogdLogger::instance() && ksLogdLogger::instance()->isConnected();
+}
+
+uint32_t lostRecords() {
+    return ksLogdLogger::instance() ? ksLogdLogger::instance()->lost() : 0;
+}
+
+std::string header(const std::string& uuid, const std::string& app, unsigned lost) {
+    std::string n = std::to_string(lost);
+    return "\nPROTOCOL: ksLogd-1.0\nUUID: " + uuid + "\nLOST: " + n + "\nNAME: " + app +
+           "(log started, " + n + " logs previously lost)\n";
+}
+
+// A new connection's first bytes: an optional lost report, then the header; its counts.
+const std::regex opening("^(\nLOST: ([0-9]+)\n)?\nPROTOCOL: ksLogd-1\\.0\nUUID: "
+                         "[0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\n"
+                         "LOST: ([0-9]+)\nNAME: [^\n]*\\(log started, ([0-9]+) logs previously "
+                         "lost\\)\n");
+
+struct Opening {
+    bool matched = false;
+    std::string report, lost, started;
+};
+Opening openingOf(const std::string& stream) {
+    std::smatch m;
+    Opening result;
+    if (std::regex_search(stream, m, opening)) {
+        result = Opening{true, m[2].str(), m[3].str(), m[4].str()};
+    }
+    return result;
+}
+
+bool hasHeader(const std::vector<std::string>& connections, size_t index) {
+    return connections.size() > index &&
+           connections[index].find("logs previously lost)\n") != std::string::npos;
+}
+
+// Runs a child of a copy of the test program whose read file holds settings.
+ChildResult runInFolder(const AppFolder& app, const char* child, const std::string& settings,
+                        const ChildEnv& env) {
+    writeFileBytes(app.readFile(), settings);
+    return runChild(child, env, app.file(app.app()));
+}
+
+} // namespace
+
+// Three records to a target named by "Target" and KESTLOG; prints what was accepted,
+// the level afterwards and the identifier.
+KSLOG_CHILD(logdThreeRecords) {
+    captureErrors();
+    std::printf("%d", logText(3, 7000, "hello\n"));
+    std::printf("%d", logText(2, 300, "open "));
+    std::printf("%d", logText(3, 300, "line\n"));
+    std::printf(" level=%u uuid=%s\n", static_cast<unsigned>(_ksLog_Level),
+                ksLogdLogger::instance()->identifier());
+    ksLog_Term();
+    return 0;
+}
+
+TEST(Logd, SendsTheHeaderThenOneBlockPerRecordContinuingAnOpenLine) {
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    ChildResult result = runInFolder(app, "logdThreeRecords", "[ksLogd]\r\nBlocking=1\r\n",
+                                     {{"KESTLOG", listener.target()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(result.output, m, std::regex("111 level=4 uuid=(.{36})\n")))
+        << result.output;
+    const std::string expected = header(m[1].str(), app.app(), 0) +
+                                 "I TIME|TID|0000007000 hello\n"
+                                 "W TIME|TID|0000000300 open line\n";
+    listener.waitFor([&](const auto& c) { return !c.empty() && c[0].size() >= expected.size(); });
+    EXPECT_EQ(withoutTimes(listener.received()), expected);
+    EXPECT_EQ(readFileBytes(app.file("stderr.txt")), "");
+}
+
+TEST(Logd, TakesItsTargetFromTheSettingsAndKestlog) {
+    const std::string banner = "#######################################################\n"
+                               "# Warning: KESTLOG is deprecated. To change log target,\n"
+                               "# edit ksLog.{app}.ini\n"
+                               "# or _ksLog.{app}.ini\n"
+                               "# Current target: {current}\n"
+                               "#######################################################\n";
+    struct Case {
+        const char* target;  // the "Target" setting, none when null
+        const char* kestlog; // "" as unset
+        bool streams;
+        const char* banner; // the target the banner names, or none
+    };
+    const Case cases[] = {
+        {nullptr, "127.0.0.1:{port}", true, nullptr},     // KESTLOG as the default target
+        {"127.0.0.1:%KESTLOG%", "{port}", true, nullptr}, // %KESTLOG% inside a target
+        {"127.0.0.1:{port}", "127.0.0.1:1", true, "127.0.0.1:{port}"}, // the setting wins
+        {"127.0.0.1:{port}", "127.0.0.1:{port}", true, nullptr},
+        {"NULL", "127.0.0.1:{port}", false, "NULL"}, // switched off, as configured
+        {"nUlL", "", false, nullptr},
+    };
+    for (const Case& c : cases) {
+        AppFolder app;
+        TestListener listener;
+        ASSERT_TRUE(listener.listening());
+        auto fill = [&](std::string text) {
+            for (const auto& [from, to] : {std::pair<std::string, std::string>{"{port}",
+                                               std::to_string(listener.port())},
+                                           {"{app}", app.app()}})
+                for (size_t at; (at = text.find(from)) != std::string::npos;)
+                    text.replace(at, from.size(), to);
+            return text;
+        };
+        std::string settings = "[ksLogd]\r\nBlocking=1\r\n";
+        if (c.target)
+            settings += "Target=" + fill(c.target) + "\r\n";
+        ChildResult result =
+            runInFolder(app, "logdThreeRecords", settings, {{"KESTLOG", fill(c.kestlog)}});
+        std::string label = std::string(c.target ? c.target : "-") + " / " + c.kestlog;
+        ASSERT_EQ(result.exitCode, 0) << label << "\n" << result.output;
+        EXPECT_EQ(result.output.substr(0, 11), c.streams ? "111 level=4" : "000 level=0")
+            << label;
+        if (c.streams)
+            EXPECT_TRUE(listener.waitFor([](const auto& conn) { return hasHeader(conn, 0); }))
+                << label;
+        else
+            EXPECT_EQ(listener.connections().size(), 0u) << label;
+        std::string errors = readFileBytes(app.file("stderr.txt"));
+        errors.erase(std::remove(errors.begin(), errors.end(), '\r'), errors.end());
+        // The banner comes with each resolution: once here, the first record connects.
+        std::string expected = banner;
+        if (c.banner)
+            expected.replace(expected.find("{current}"), 9, c.banner);
+        EXPECT_EQ(errors, c.banner ? fill(expected) : "") << label;
+    }
+}
+
+TEST(Logd, PopulateModeWritesItsKeys) {
+    AppFolder app;
+    ChildResult result = runInFolder(app, "logdThreeRecords", "[options]\r\npopulate=1\r\n",
+                                     {{"KESTLOG", "null"}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(readFileBytes(app.writeFile())
+                  .find("[kslogd]\r\nlevel=Info\r\nblocking=0\r\ntarget=%KESTLOG%\r\n"),
+              std::string::npos)
+        << readFileBytes(app.writeFile());
+}
+
+// Nothing listens: every record is counted; the collector comes up: a lost report, then
+// a header carrying the same count. With a callback beside it, the daemon sink still
+// receives the text of the records its begin refused: it must neither keep nor send it.
+KSLOG_CHILD(logdCollectorComesUp) {
+    TestListener listener;
+    CHILD_CHECK(listener.listening());
+    listener.stop();
+    setEnvironmentVariable("KESTLOG", listener.target().c_str());
+    for (int i = 0; i < 5; ++i)
+        CHILD_CHECK(!logText(3, 300, "while down\n"));
+    CHILD_CHECK(lostRecords() == 5); // counted by begin
+    ksLog_SetLogFunc(0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
+    const std::string large(5000, 'd');
+    for (int i = 0; i < 5; ++i)
+        CHILD_CHECK(logText(3, 300, large + "\n")); // the callback takes them
+    CHILD_CHECK(lostRecords() == 15); // counted by begin and again by end
+    CHILD_CHECK(ksLogdLogger::instance()->blockCapacity() == 256);
+    CHILD_CHECK(listener.restart());
+    for (int i = 0; i < 500 && !connected(); ++i) {
+        logText(3, 300, "up\n");
+        sleepMilliseconds(1);
+    }
+    CHILD_CHECK(connected());
+    CHILD_CHECK(listener.waitFor([](const auto& c) {
+        return !c.empty() && c[0].find("up\n") != std::string::npos;
+    }));
+    Opening first = openingOf(listener.connections()[0]);
+    CHILD_CHECK(first.matched);
+    CHILD_CHECK(first.report == first.lost && first.lost == first.started);
+    CHILD_CHECK(std::stoul(first.lost) >= 15); // and those lost while it connected
+    CHILD_CHECK(listener.received().find("dddd") == std::string::npos);
+    CHILD_CHECK(lostRecords() == 0);
+    return 0;
+}
+
+TEST(Logd, CountsRecordsWhileTheCollectorIsDownAndReportsThem) {
+    ChildResult result = runChild("logdCollectorComesUp");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+}
+
+// A collector that accepts and never reads: records are lost without the caller
+// waiting, the connection stays, and once it reads again the sink says it restarts.
+KSLOG_CHILD(logdSlowCollector) {
+    captureErrors();
+    TestListener listener;
+    CHILD_CHECK(listener.listening());
+    listener.setReading(false);
+    setEnvironmentVariable("KESTLOG", listener.target().c_str());
+    const std::string record(2000, 'r');
+    for (int i = 0; i < 500 && !(connected() && lostRecords() == 0); ++i) {
+        logText(3, 300, "connecting\n");
+        sleepMilliseconds(1);
+    }
+    CHILD_CHECK(connected() && lostRecords() == 0);
+    CHILD_CHECK(listener.waitFor([](const auto& c) { return c.size() == 1; }));
+    int written = 0;
+    while (lostRecords() == 0 && written < 100000) {
+        logText(3, 300, record + "\n");
+        ++written;
+    }
+    CHILD_CHECK(lostRecords() > 0);
+    for (int i = 0; i < 100; ++i)
+        logText(3, 300, record + "\n"); // still lost: refused or counted, never waited for
+    CHILD_CHECK(lostRecords() > 0);
+    CHILD_CHECK(listener.connections().size() == 1);
+    listener.setReading(true);
+    for (int i = 0; i < 5000 && capturedErrors().empty(); ++i) {
+        sleepMilliseconds(2);
+        logText(3, 300, "after\n");
+    }
+    std::string errors = capturedErrors();
+    CHILD_CHECK(std::regex_search(errors, std::regex("^ksLogdLogger: Restarting, [1-9][0-9]* logs "
+                                                     "were lost\\.\n")));
+    CHILD_CHECK(logText(3, 300, "last\n"));
+    CHILD_CHECK(listener.waitFor([](const auto& c) {
+        return c.size() == 1 && c[0].find("last\n") != std::string::npos;
+    }));
+    CHILD_CHECK(listener.connections().size() == 1); // the connection was kept
+    return 0;
+}
+
+TEST(Logd, LosesRecordsToACollectorThatDoesNotReadAndRestartsOnceItDoes) {
+    ChildResult result = runChild("logdSlowCollector");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+}
+
+// Blocking mode: a collector that starts reading late makes the caller wait, and
+// nothing is lost.
+KSLOG_CHILD(logdBlockingSlowCollector) {
+    TestListener listener;
+    CHILD_CHECK(listener.listening());
+    listener.setReading(false);
+    setEnvironmentVariable("KESTLOG", listener.target().c_str());
+    std::thread reader([&] {
+        sleepMilliseconds(300);
+        listener.setReading(true);
+    });
+    const int records = 2000;
+    const std::string record(1000, 'b');
+    for (int i = 0; i < records; ++i)
+        CHILD_CHECK(logText(3, 300, record + "\n"));
+    reader.join();
+    CHILD_CHECK(lostRecords() == 0);
+    CHILD_CHECK(listener.waitFor([&](const auto& c) {
+        size_t count = 0;
+        for (size_t at = 0; !c.empty() && (at = c[0].find(record, at)) != std::string::npos;
+             at += record.size())
+            ++count;
+        return count == static_cast<size_t>(records);
+    }));
+    CHILD_CHECK(openingOf(listener.received()).lost == "0");
+    return 0;
+}
+
+TEST(Logd, BlockingModeLosesNothing) {
+    AppFolder app;
+    ChildResult result =
+        runInFolder(app, "logdBlockingSlowCollector", "[ksLogd]\r\nBlocking=1\r\n", {});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+}
+
+// The collector dies mid-stream and comes back: sends on the dead connection neither
+// kill the process nor stop the sink, and the new connection opens with a header.
+KSLOG_CHILD(logdCollectorRestarts) {
+    TestListener listener;
+    CHILD_CHECK(listener.listening());
+    setEnvironmentVariable("KESTLOG", listener.target().c_str());
+    for (int i = 0; i < 20; ++i)
+        logText(3, 300, "before " + std::to_string(i) + "\n");
+    CHILD_CHECK(listener.waitFor([](const auto& c) {
+        return !c.empty() && c[0].find("before 19\n") != std::string::npos;
+    }));
+    listener.stop();
+    for (int i = 0; i < 50; ++i) {
+        logText(3, 300, "while dead\n");
+        sleepMilliseconds(1);
+    }
+    CHILD_CHECK(listener.restart());
+    bool again = false;
+    for (int i = 0; i < 2000 && !again; ++i) {
+        logText(3, 300, "after\n");
+        sleepMilliseconds(1);
+        again = hasHeader(listener.connections(), 1);
+    }
+    CHILD_CHECK(again);
+    CHILD_CHECK(openingOf(listener.connections()[1]).matched);
+    CHILD_CHECK(logText(3, 300, "resumed\n"));
+    CHILD_CHECK(listener.waitFor([](const auto& c) {
+        return c.size() == 2 && c[1].find("resumed\n") != std::string::npos;
+    }));
+    return 0;
+}
+
+TEST(Logd, SurvivesACollectorKilledAndRestartedMidStream) {
+    ChildResult result = runChild("logdCollectorRestarts");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+}
+
+// Targets that cannot work: every record is refused at once, nothing crashes.
+KSLOG_CHILD(logdBadTarget) {
+    for (int i = 0; i < 3; ++i)
+        CHILD_CHECK(!logText(3, 300, "nowhere\n"));
+    std::printf("lost=%u\n", lostRecords());
+    return 0;
+}
+
+TEST(Logd, RefusesRecordsForTargetsThatCannotWork) {
+    TestListener closed;
+    closed.stop(); // a port where nothing listens
+    const std::string refused = "127.0.0.1:" + std::to_string(closed.port());
+    struct Case {
+        std::string target;
+        const char* lost;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:letters", "lost=0\n"}, // unresolvable: refused, not counted
+        {":5000", "lost=0\n"},             // the whole text as a host name
+        {"::1", "lost=0\n"},               // IPv6 text: host ":" and port 1
+        {"no.such.host.invalid:9", "lost=0\n"},
+        {refused, "lost=3\n"},             // a refused connection counts
+    };
+    for (const Case& c : cases) {
+        ChildResult result = runChild("logdBadTarget", {{"KESTLOG", c.target}});
+        EXPECT_EQ(result.exitCode, 0) << c.target << "\n" << result.output;
+        EXPECT_EQ(result.output, c.lost) << c.target;
+    }
+}
