@@ -14,6 +14,7 @@ OPENING = re.compile(
     rb"^(\nLOST: (\d+)\n)?\nPROTOCOL: ksLogd-1\.0\nUUID: "
     rb"[0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\n"
     rb"LOST: (\d+)\nNAME: example_daemon(\.exe)?\(log started, (\d+) logs previously lost\)\n")
+LAST_RECORD = b"stock low: bolts\n"
 PREFIX = rb" \d\d:\d\d:\d\d:\d\d\d\|[0-9a-f]{8}\|0000001000 "
 
 
@@ -41,6 +42,8 @@ def main():
                 if not chunk:
                     break
                 received.append(chunk)
+                if b"".join(received).endswith(LAST_RECORD):
+                    break  # all there: the close may come late under an emulator
 
     thread = threading.Thread(target=serve)
     thread.start()
