@@ -161,7 +161,11 @@ void streamSpdlog(benchmark::State& state) {
 
 BENCHMARK(streamKsLog)->Name("daemon_stream/ksLog");
 BENCHMARK(streamSpdlog)->Name("daemon_stream/spdlog");
-BENCHMARK(pacedKsLog)->Name("daemon_paced/ksLog")->Arg(250000)->Arg(500000)->Arg(1000000)
+BENCHMARK(pacedKsLog)
+    ->Name("daemon_paced/ksLog")
+    ->Arg(250000)
+    ->Arg(500000)
+    ->Arg(1000000)
     ->UseRealTime();
 
 BENCHMARK_MAIN();

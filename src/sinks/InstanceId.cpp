@@ -81,8 +81,8 @@ uint64_t ksInstanceIdGenerator::nextTimestamp() {
             last_ = now;
         }
         return static_cast<uint64_t>(last_.seconds) * 10000000u +
-               static_cast<uint64_t>(last_.microseconds) * 10u +
-               static_cast<uint64_t>(counter_) + gregorianToUnix;
+               static_cast<uint64_t>(last_.microseconds) * 10u + static_cast<uint64_t>(counter_) +
+               gregorianToUnix;
     }
 }
 

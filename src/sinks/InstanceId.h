@@ -9,8 +9,8 @@ constexpr size_t kInstanceIdTextSize = 37; // 36 characters and the terminator
 
 // The generator's sources; the process-wide generator uses the platform's.
 struct ksInstanceIdSources {
-    uint64_t (*clockMicroseconds)();              // wall clock since 1970-01-01 UTC
-    bool (*ethernetAddress)(uint8_t node[6]);     // false when the machine has none
+    uint64_t (*clockMicroseconds)();          // wall clock since 1970-01-01 UTC
+    bool (*ethernetAddress)(uint8_t node[6]); // false when the machine has none
     bool (*randomBytes)(void* buffer, size_t size);
 };
 

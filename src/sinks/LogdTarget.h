@@ -7,8 +7,8 @@ constexpr const char* kLogdDefaultTarget = "127.0.0.1:12222";
 constexpr const char* kLogdDefaultPort = "12222";
 
 struct ksLogdTargetChoice {
-    ksString target;          // empty: the sink is switched off ("null")
-    bool deprecationBanner;   // KESTLOG names another target than the settings
+    ksString target;        // empty: the sink is switched off ("null")
+    bool deprecationBanner; // KESTLOG names another target than the settings
 };
 
 // configured is the "Target" value; environment KESTLOG's (empty when unset). Every

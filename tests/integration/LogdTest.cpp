@@ -154,9 +154,9 @@ TEST(Logd, TakesItsTargetFromTheSettingsAndKestlog) {
         TestListener listener;
         ASSERT_TRUE(listener.listening());
         auto fill = [&](std::string text) {
-            for (const auto& [from, to] : {std::pair<std::string, std::string>{"{port}",
-                                               std::to_string(listener.port())},
-                                           {"{app}", app.app()}})
+            for (const auto& [from, to] :
+                 {std::pair<std::string, std::string>{"{port}", std::to_string(listener.port())},
+                  {"{app}", app.app()}})
                 for (size_t at; (at = text.find(from)) != std::string::npos;)
                     text.replace(at, from.size(), to);
             return text;
@@ -168,8 +168,7 @@ TEST(Logd, TakesItsTargetFromTheSettingsAndKestlog) {
             runInFolder(app, "logdThreeRecords", settings, {{"KESTLOG", fill(c.kestlog)}});
         std::string label = std::string(c.target ? c.target : "-") + " / " + c.kestlog;
         ASSERT_EQ(result.exitCode, 0) << label << "\n" << result.output;
-        EXPECT_EQ(result.output.substr(0, 11), c.streams ? "111 level=4" : "000 level=0")
-            << label;
+        EXPECT_EQ(result.output.substr(0, 11), c.streams ? "111 level=4" : "000 level=0") << label;
         if (c.streams)
             EXPECT_TRUE(listener.waitFor([](const auto& conn) { return hasHeader(conn, 0); }))
                 << label;
@@ -187,8 +186,8 @@ TEST(Logd, TakesItsTargetFromTheSettingsAndKestlog) {
 
 TEST(Logd, PopulateModeWritesItsKeys) {
     AppFolder app;
-    ChildResult result = runInFolder(app, "logdThreeRecords", "[options]\r\npopulate=1\r\n",
-                                     {{"KESTLOG", "null"}});
+    ChildResult result =
+        runInFolder(app, "logdThreeRecords", "[options]\r\npopulate=1\r\n", {{"KESTLOG", "null"}});
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(readFileBytes(app.writeFile())
                   .find("[kslogd]\r\nlevel=Info\r\nblocking=0\r\ntarget=%KESTLOG%\r\n"),
@@ -207,11 +206,12 @@ KSLOG_CHILD(logdCollectorComesUp) {
     for (int i = 0; i < 5; ++i)
         CHILD_CHECK(!logText(3, 300, "while down\n"));
     CHILD_CHECK(lostRecords() == 5); // counted by begin
-    ksLog_SetLogFunc(0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
+    ksLog_SetLogFunc(
+        0xFFFF, [](void*, ksLogRecord*, const char*, uint64_t) {}, nullptr);
     const std::string large(5000, 'd');
     for (int i = 0; i < 5; ++i)
         CHILD_CHECK(logText(3, 300, large + "\n")); // the callback takes them
-    CHILD_CHECK(lostRecords() == 15); // counted by begin and again by end
+    CHILD_CHECK(lostRecords() == 15);               // counted by begin and again by end
     CHILD_CHECK(ksLogdLogger::instance()->blockCapacity() == 256);
     CHILD_CHECK(listener.restart());
     for (int i = 0; i < 500 && !connected(); ++i) {
@@ -219,9 +219,8 @@ KSLOG_CHILD(logdCollectorComesUp) {
         sleepMilliseconds(1);
     }
     CHILD_CHECK(connected());
-    CHILD_CHECK(listener.waitFor([](const auto& c) {
-        return !c.empty() && c[0].find("up\n") != std::string::npos;
-    }));
+    CHILD_CHECK(listener.waitFor(
+        [](const auto& c) { return !c.empty() && c[0].find("up\n") != std::string::npos; }));
     Opening first = openingOf(listener.connections()[0]);
     CHILD_CHECK(first.matched);
     CHILD_CHECK(first.report == first.lost && first.lost == first.started);
@@ -271,9 +270,8 @@ KSLOG_CHILD(logdSlowCollector) {
     CHILD_CHECK(std::regex_search(errors, std::regex("^ksLogdLogger: Restarting, [1-9][0-9]* logs "
                                                      "were lost\\.\n")));
     CHILD_CHECK(logText(3, 300, "last\n"));
-    CHILD_CHECK(listener.waitFor([](const auto& c) {
-        return c.size() == 1 && c[0].find("last\n") != std::string::npos;
-    }));
+    CHILD_CHECK(listener.waitFor(
+        [](const auto& c) { return c.size() == 1 && c[0].find("last\n") != std::string::npos; }));
     CHILD_CHECK(listener.connections().size() == 1); // the connection was kept
     return 0;
 }
@@ -328,9 +326,8 @@ KSLOG_CHILD(logdCollectorRestarts) {
     setEnvironmentVariable("KESTLOG", listener.target().c_str());
     for (int i = 0; i < 20; ++i)
         logText(3, 300, "before " + std::to_string(i) + "\n");
-    CHILD_CHECK(listener.waitFor([](const auto& c) {
-        return !c.empty() && c[0].find("before 19\n") != std::string::npos;
-    }));
+    CHILD_CHECK(listener.waitFor(
+        [](const auto& c) { return !c.empty() && c[0].find("before 19\n") != std::string::npos; }));
     listener.stop();
     for (int i = 0; i < 50; ++i) {
         logText(3, 300, "while dead\n");
@@ -379,7 +376,7 @@ TEST(Logd, RefusesRecordsForTargetsThatCannotWork) {
         {":5000", "lost=0\n"},             // the whole text as a host name
         {"::1", "lost=0\n"},               // IPv6 text: host ":" and port 1
         {"no.such.host.invalid:9", "lost=0\n"},
-        {refused, "lost=3\n"},             // a refused connection counts
+        {refused, "lost=3\n"}, // a refused connection counts
     };
     for (const Case& c : cases) {
         ChildResult result = runChild("logdBadTarget", {{"KESTLOG", c.target}});

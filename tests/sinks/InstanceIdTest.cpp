@@ -154,7 +154,7 @@ TEST(InstanceId, SinksOfOneProcessShareNodeAndSequence) {
     ASSERT_EQ(result.output.size(), 2 * 36 + 2) << result.output;
     std::string first = result.output.substr(0, 36), second = result.output.substr(37, 36);
     EXPECT_NE(first, second);
-    EXPECT_EQ(first.substr(19), second.substr(19)); // clock sequence and node
-    EXPECT_EQ(first[14], '1');                      // version 1
+    EXPECT_EQ(first.substr(19), second.substr(19));                  // clock sequence and node
+    EXPECT_EQ(first[14], '1');                                       // version 1
     EXPECT_NE(std::string("89").find(first[19]), std::string::npos); // variant 10
 }

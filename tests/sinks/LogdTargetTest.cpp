@@ -11,13 +11,13 @@ TEST(LogdTarget, SettingAndVariableMakeTheTarget) {
         bool banner;
     };
     const Case cases[] = {
-        {"%KESTLOG%", "", "127.0.0.1:12222", false},         // nothing set: the default
-        {"%KESTLOG%", "loghost", "loghost", false},          // the variable as the target
-        {"%KESTLOG%", "null", "", false},                    // the variable switches it off
+        {"%KESTLOG%", "", "127.0.0.1:12222", false}, // nothing set: the default
+        {"%KESTLOG%", "loghost", "loghost", false},  // the variable as the target
+        {"%KESTLOG%", "null", "", false},            // the variable switches it off
         {"10.0.0.1:%KESTLOG%", "9999", "10.0.0.1:9999", false},
-        {"%KESTLOG%:%KESTLOG%", "7", "7:7", false},          // every occurrence
-        {"NuLl", "", "", false},                             // "null" in any case
-        {"null ", "", "null ", false},                       // but only "null"
+        {"%KESTLOG%:%KESTLOG%", "7", "7:7", false}, // every occurrence
+        {"NuLl", "", "", false},                    // "null" in any case
+        {"null ", "", "null ", false},              // but only "null"
         {"10.1.2.3:9999", "", "10.1.2.3:9999", false},
         {"10.1.2.3:9999", "10.1.2.3:9999", "10.1.2.3:9999", false}, // the same target
         {"10.1.2.3:9999", "loghost", "10.1.2.3:9999", true}, // the setting wins, with a banner
@@ -37,10 +37,14 @@ TEST(LogdTarget, SplitsAtTheLastColon) {
         const char* port;
     };
     const Case cases[] = {
-        {"loghost", "loghost", "12222"},      {"10.1.2.3:9999", "10.1.2.3", "9999"},
-        {"a:b:c", "a:b", "c"},                {"loghost:", "loghost", "12222"},
-        {":5000", ":5000", "12222"},          {":", ":", "12222"},
-        {"::1", ":", "1"},                    {"host:http", "host", "http"},
+        {"loghost", "loghost", "12222"},
+        {"10.1.2.3:9999", "10.1.2.3", "9999"},
+        {"a:b:c", "a:b", "c"},
+        {"loghost:", "loghost", "12222"},
+        {":5000", ":5000", "12222"},
+        {":", ":", "12222"},
+        {"::1", ":", "1"},
+        {"host:http", "host", "http"},
     };
     for (const Case& c : cases) {
         ksLogdEndpoint endpoint = splitLogdTarget(c.target);

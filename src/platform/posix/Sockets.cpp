@@ -66,8 +66,9 @@ void setSendBufferSize(SocketHandle socket, int32_t bytes) {
 }
 
 int32_t connectSocket(SocketHandle socket, const SocketAddress& address) {
-    int result = ::connect(static_cast<int>(socket), reinterpret_cast<const sockaddr*>(address.bytes),
-                           static_cast<socklen_t>(address.length));
+    int result =
+        ::connect(static_cast<int>(socket), reinterpret_cast<const sockaddr*>(address.bytes),
+                  static_cast<socklen_t>(address.length));
     if (result == 0)
         return 0;
     // An interrupted connect goes on in the background, like one under way.

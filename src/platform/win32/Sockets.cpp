@@ -92,8 +92,7 @@ bool pollWritable(SocketHandle socket) {
     FD_ZERO(&writable);
     FD_SET(native(socket), &writable);
     timeval zero{0, 0};
-    return select(0, nullptr, &writable, nullptr, &zero) > 0 &&
-           FD_ISSET(native(socket), &writable);
+    return select(0, nullptr, &writable, nullptr, &zero) > 0 && FD_ISSET(native(socket), &writable);
 }
 
 int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count) {
