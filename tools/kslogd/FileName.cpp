@@ -27,8 +27,10 @@ std::string safePart(std::string_view text, std::size_t limit) {
     std::string part;
     for (char c : text.substr(0, limit))
         part += isSafeFileCharacter(c) ? c : '_';
-    if (!part.empty() && part[0] == '.')
-        part[0] = '_'; // neither "." nor ".." nor a hidden file
+    if (part.empty())
+        part.push_back('_');
+    else if (part[0] == '.' || part[0] == '-')
+        part[0] = '_'; // neither "." nor "..", a hidden file or what looks like an option
     if (part != text) {
         char hash[10];
         std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(fnv1a(text)));

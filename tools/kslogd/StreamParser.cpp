@@ -24,6 +24,15 @@ std::string cut(std::string_view text, std::size_t limit) {
     return std::string(text.substr(0, limit));
 }
 
+// Whether text can still grow into a line that may open a stream, so that garbage
+// without newlines is refused at once rather than when the header bound is reached.
+bool mayOpenStream(std::string_view text) {
+    for (std::string_view key : {protocolKey, lostKey})
+        if (text.substr(0, key.size()) == key.substr(0, text.size()))
+            return true;
+    return false;
+}
+
 // NAME carries the application name glued to "(log started, n logs previously lost)".
 std::string_view applicationOfNameLine(std::string_view value) {
     std::size_t tail = value.rfind(startedTail);
@@ -75,6 +84,8 @@ void StreamParser::feedHeader(std::string_view& bytes) {
     if (!newline) {
         partial_.append(bytes);
         bytes = {};
+        if (phase_ == Phase::opening && !mayOpenStream(partial_))
+            reject("no protocol header");
         return;
     }
     std::string_view line = bytes.substr(0, taken - 1);
