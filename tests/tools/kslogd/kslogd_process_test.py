@@ -43,7 +43,11 @@ class Collector:
                         for name in self.output]
         for reader in self.readers:
             reader.start()
-        found = self.wait("stderr", rb"kslogd: listening on 127\.0\.0\.1:(\d+)\n")
+        try:
+            found = self.wait("stderr", rb"kslogd: listening on 127\.0\.0\.1:(\d+)\r?\n")
+        except AssertionError:
+            self.kill()
+            raise
         self.port = int(found.group(1))
 
     def _read(self, name):
