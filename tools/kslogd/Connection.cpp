@@ -4,6 +4,7 @@
 
 #include "FileName.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -41,9 +42,7 @@ void Connection::readMore() {
                             });
 }
 
-void Connection::onRead(const asio::error_code& error, std::size_t count) {
-    if (closed_)
-        return;
+bool Connection::consume(std::size_t count) {
     if (instance_)
         instance_->counts.bytes += count;
     else
@@ -51,7 +50,13 @@ void Connection::onRead(const asio::error_code& error, std::size_t count) {
     bool accepted = parser_.feed(std::string_view(buffer_.data(), count));
     if (instance_)
         store_.flush(*instance_);
-    if (!accepted)
+    return accepted;
+}
+
+void Connection::onRead(const asio::error_code& error, std::size_t count) {
+    if (closed_)
+        return;
+    if (!consume(count))
         return end(parser_.rejection());
     if (storeFull_)
         return end("too many instances");
@@ -73,6 +78,7 @@ void Connection::end(const char* reason) {
 void Connection::close() {
     if (closed_)
         return;
+    drain();
     closed_ = true;
     parser_.finish();
     if (instance_)
@@ -80,6 +86,22 @@ void Connection::close() {
     asio::error_code ignored;
     headerTimer_.cancel();
     socket_.close(ignored);
+}
+
+// What the system already received for this connection is read before it closes, so that
+// a collector stopped right after its clients wrote still stores their last records. Only
+// the bytes waiting at that moment are read: a client that keeps sending cannot hold
+// the shutdown up.
+void Connection::drain() {
+    asio::error_code error;
+    std::size_t waiting = socket_.available(error);
+    socket_.non_blocking(true, error);
+    while (!error && waiting > 0 && !parser_.rejected() && !storeFull_) {
+        std::size_t count = socket_.read_some(
+            asio::buffer(buffer_.data(), std::min(waiting, buffer_.size())), error);
+        waiting -= std::min(waiting, count);
+        consume(count);
+    }
 }
 
 void Connection::onHeader(const StreamHeader& header) {

@@ -26,12 +26,16 @@ class Connection : public std::enable_shared_from_this<Connection>, private Stre
     Connection(asio::ip::tcp::socket socket, InstanceStore& store, ConnectionOwner& owner,
                const StreamLimits& limits, std::chrono::seconds headerTimeout);
     void start();
-    // Ends the stream at shutdown: a line left open is ended and the output flushed.
+    // Ends the stream: what already arrived is read, a line left open is ended and the
+    // output flushed. The owner is not told.
     void close();
 
   private:
     void readMore();
     void onRead(const asio::error_code& error, std::size_t count);
+    // Feeds the first count bytes of the read buffer; false when the stream was rejected.
+    bool consume(std::size_t count);
+    void drain();
     void end(const char* reason);
     void onHeader(const StreamHeader& header) override;
     void onLostReport(std::uint64_t count) override;

@@ -183,12 +183,13 @@ SCENARIOS = [
     {"name": "a line of a megabyte on standard output comes in tagged pieces",
      "steps": [("send", 1, header(U1, b"app") + MEGABYTE_LINE + b"\n"), ("close", 1), closed()],
      "pieces": MEGABYTE_LINE},
-    {"name": "SIGINT stops it as SIGTERM does",
+    {"name": "SIGINT stops it as SIGTERM does, after reading what was already sent",
      "signal": signal.SIGINT,
-     "steps": [("send", 1, header(U1, b"app") + record(b"x")), ("wait", "stderr", rb"connected", 1)],
-     "stdout": b"app: " + record(b"x\n"),
-     "summary": [b"kslogd: instance app " + U1 + b": 1 connections, %d bytes, 1 lines, 0 lost" % len(
-                     header(U1, b"app") + record(b"x"))]},
+     "steps": [("send", 1, header(U1, b"app") + record(b"x\n")), ("wait", "stdout", rb"x\n", 1),
+               ("send", 1, record(b"last"))],
+     "stdout": b"app: " + record(b"x\n") + b"app: " + record(b"last\n"),
+     "summary": [b"kslogd: instance app " + U1 + b": 1 connections, %d bytes, 2 lines, 0 lost" % len(
+                     header(U1, b"app") + record(b"x\n") + record(b"last"))]},
 ]
 
 
