@@ -325,12 +325,8 @@ def run_command(command, arguments):
 
 
 def check_command_line(command, work):
-    cases = [
+    cases = [  # the messages themselves are the options test's
         (["--bogus"], 2, b"kslogd: unknown option '--bogus'\nTry 'kslogd --help'.\n"),
-        (["--listen", "nohost"], 2, b"kslogd: --listen wants HOST:PORT with a port from 0 to "
-                                    b"65535, not 'nohost'\nTry 'kslogd --help'.\n"),
-        (["--max-connections", "x"], 2, b"kslogd: --max-connections wants a number from 1 to "
-                                        b"1000000, not 'x'\nTry 'kslogd --help'.\n"),
         (["--out"], 2, b"kslogd: --out wants a value\nTry 'kslogd --help'.\n"),
     ]
     for arguments, status, message in cases:
