@@ -75,7 +75,8 @@ class Checks : public StreamEvents {
         RecordFields fields;
         if (splitRecordLine(piece.bytes, fields)) {
             require(fields.level.size() == 1 && fields.thread.size() == 8);
-            require(fields.text.data() + fields.text.size() == piece.bytes.data() + piece.bytes.size());
+            require(fields.text.data() + fields.text.size() ==
+                    piece.bytes.data() + piece.bytes.size());
         }
         checkText(piece.bytes);
     }

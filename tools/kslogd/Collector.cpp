@@ -97,8 +97,9 @@ void Collector::onAccept(const asio::error_code& error, asio::ip::tcp::socket so
     refusing_ = false;
     counts_.accepted += 1;
     StreamLimits limits;
-    auto connection = std::make_shared<Connection>(std::move(socket), store_, *this, limits,
-                                                   std::chrono::seconds(options_.headerTimeoutSeconds));
+    auto connection =
+        std::make_shared<Connection>(std::move(socket), store_, *this, limits,
+                                     std::chrono::seconds(options_.headerTimeoutSeconds));
     connections_.emplace(connection.get(), connection);
     connection->start();
     acceptNext();

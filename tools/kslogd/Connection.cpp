@@ -35,11 +35,11 @@ void Connection::start() {
 }
 
 void Connection::readMore() {
-    socket_.async_read_some(asio::buffer(buffer_),
-                            [self = shared_from_this()](const asio::error_code& error,
-                                                        std::size_t count) {
-                                self->onRead(error, count);
-                            });
+    socket_.async_read_some(
+        asio::buffer(buffer_),
+        [self = shared_from_this()](const asio::error_code& error, std::size_t count) {
+            self->onRead(error, count);
+        });
 }
 
 bool Connection::consume(std::size_t count) {

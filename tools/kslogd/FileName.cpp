@@ -10,8 +10,8 @@ constexpr std::size_t applicationPartLimit = 64;
 constexpr std::size_t uuidPartLimit = 40;
 
 bool isSafeFileCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
 }
 
 std::uint32_t fnv1a(std::string_view text) {

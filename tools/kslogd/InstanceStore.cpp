@@ -123,8 +123,9 @@ std::FILE* InstanceStore::outputOf(Instance& instance) {
 }
 
 void InstanceStore::closeLeastRecentlyUsed() {
-    auto oldest = std::min_element(openFiles_.begin(), openFiles_.end(),
-                                   [](Instance* a, Instance* b) { return a->lastUse < b->lastUse; });
+    auto oldest =
+        std::min_element(openFiles_.begin(), openFiles_.end(),
+                         [](Instance* a, Instance* b) { return a->lastUse < b->lastUse; });
     std::fclose((*oldest)->file);
     (*oldest)->file = nullptr;
     openFiles_.erase(oldest);

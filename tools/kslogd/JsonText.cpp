@@ -42,12 +42,23 @@ std::size_t validSequenceLength(std::string_view bytes) {
 
 void appendEscapedControl(std::string& out, unsigned char c) {
     switch (c) {
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    default: break;
+    case '\b':
+        out += "\\b";
+        return;
+    case '\f':
+        out += "\\f";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    default:
+        break;
     }
     char escaped[8];
     std::snprintf(escaped, sizeof escaped, "\\u%04x", c);

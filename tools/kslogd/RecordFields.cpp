@@ -10,7 +10,9 @@ constexpr std::size_t longTime = 23;  // MM/DD/YYYY hh:mm:ss:mmm
 constexpr std::size_t threadWidth = 8;
 constexpr std::size_t moduleWidth = 10;
 
-bool isLevelLetter(char c) { return c == 'E' || c == 'W' || c == 'I' || c == 'D'; }
+bool isLevelLetter(char c) {
+    return c == 'E' || c == 'W' || c == 'I' || c == 'D';
+}
 
 bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -25,8 +27,7 @@ bool isTimeText(std::string_view time) {
 
 std::size_t timeWidth(std::string_view line) {
     for (std::size_t width : {shortTime, longTime})
-        if (line.size() > 2 + width && line[2 + width] == '|' &&
-            isTimeText(line.substr(2, width)))
+        if (line.size() > 2 + width && line[2 + width] == '|' && isTimeText(line.substr(2, width)))
             return width;
     return 0;
 }
@@ -52,7 +53,7 @@ bool splitRecordLine(std::string_view line, RecordFields& fields) {
     std::string_view module = line.substr(moduleAt, moduleWidth);
     while (!module.empty() && module.back() == ' ')
         module.remove_suffix(1);
-    fields = RecordFields{line.substr(0, 1), line.substr(2, width), line.substr(threadAt, threadWidth),
-                          module, line.substr(textAt)};
+    fields = RecordFields{line.substr(0, 1), line.substr(2, width),
+                          line.substr(threadAt, threadWidth), module, line.substr(textAt)};
     return true;
 }

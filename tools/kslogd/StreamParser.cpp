@@ -75,7 +75,8 @@ bool StreamParser::feed(std::string_view bytes) {
 
 void StreamParser::feedHeader(std::string_view& bytes) {
     const char* newline = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
-    std::size_t taken = newline ? static_cast<std::size_t>(newline - bytes.data()) + 1 : bytes.size();
+    std::size_t taken =
+        newline ? static_cast<std::size_t>(newline - bytes.data()) + 1 : bytes.size();
     headerBytes_ += taken;
     if (headerBytes_ > limits_.headerBytes) {
         reject("header too long");

@@ -16,12 +16,10 @@ class Transcript : public StreamEvents {
   public:
     std::string text;
     void onHeader(const StreamHeader& header) override {
-        text += "H[" + header.uuid + "|" + header.application + "|" +
-                std::to_string(header.lost) + "]";
+        text +=
+            "H[" + header.uuid + "|" + header.application + "|" + std::to_string(header.lost) + "]";
     }
-    void onLostReport(std::uint64_t count) override {
-        text += "L[" + std::to_string(count) + "]";
-    }
+    void onLostReport(std::uint64_t count) override { text += "L[" + std::to_string(count) + "]"; }
     void onLine(const LinePiece& piece) override {
         text += piece.startsLine ? "[" : "<[";
         text += piece.bytes;
@@ -48,20 +46,39 @@ std::vector<ParserCase> parserCases() {
         {"lost report before the header is not repeated",
          "\nLOST: 7\n\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 7\nNAME: a b(log started, 7 logs "
          "previously lost)\n",
-         "H[u|a b|7]", nullptr, {}},
-        {"name without its tail is kept whole",
-         "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAME: (x)\n", "H[u|(x)|0]", nullptr, {}},
-        {"records and a report between them",
-         header + "I a|b\nW c\n\nLOST: 3\nE d\n", headerEvent + "[I a|b][W c]L[3][E d]", nullptr,
+         "H[u|a b|7]",
+         nullptr,
          {}},
-        {"a report ends a line left open", header + "I open\nLOST: 2\nI next\n",
-         headerEvent + "[I open]L[2][I next]", nullptr, {}},
-        {"empty lines of a record are kept", header + "I a\n\n\nI b\n",
-         headerEvent + "[I a][][][I b]", nullptr, {}},
-        {"an open line at the end is ended", header + "I no newline",
-         headerEvent + "[I no newline]", nullptr, {}},
-        {"a LOST line needs digits only", header + "LOST: 3x\nLOST: \n",
-         headerEvent + "[LOST: 3x][LOST: ]", nullptr, {}},
+        {"name without its tail is kept whole",
+         "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAME: (x)\n",
+         "H[u|(x)|0]",
+         nullptr,
+         {}},
+        {"records and a report between them",
+         header + "I a|b\nW c\n\nLOST: 3\nE d\n",
+         headerEvent + "[I a|b][W c]L[3][E d]",
+         nullptr,
+         {}},
+        {"a report ends a line left open",
+         header + "I open\nLOST: 2\nI next\n",
+         headerEvent + "[I open]L[2][I next]",
+         nullptr,
+         {}},
+        {"empty lines of a record are kept",
+         header + "I a\n\n\nI b\n",
+         headerEvent + "[I a][][][I b]",
+         nullptr,
+         {}},
+        {"an open line at the end is ended",
+         header + "I no newline",
+         headerEvent + "[I no newline]",
+         nullptr,
+         {}},
+        {"a LOST line needs digits only",
+         header + "LOST: 3x\nLOST: \n",
+         headerEvent + "[LOST: 3x][LOST: ]",
+         nullptr,
+         {}},
         {"a long line in pieces", header + "0123456789abcdefXY\nshort\n",
          headerEvent + "[01234567]><[89abcdef]><[XY][short]", nullptr, small},
         {"a line of exactly the bound is one piece", header + "01234567\n",
@@ -69,16 +86,24 @@ std::vector<ParserCase> parserCases() {
         {"garbage", "GET / HTTP/1.1\r\n", "", "no protocol header", {}},
         {"garbage without newlines", std::string(300, '\xff'), "", "no protocol header", {}},
         {"another protocol", "\nPROTOCOL: ksLogd-2.0\n", "", "unknown protocol", {}},
-        {"fields out of order", "\nPROTOCOL: ksLogd-1.0\nLOST: 0\n", "", "header without UUID",
+        {"fields out of order", "\nPROTOCOL: ksLogd-1.0\nLOST: 0\n", "", "header without UUID", {}},
+        {"lost count of letters",
+         "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: many\n",
+         "",
+         "header without LOST",
          {}},
-        {"lost count of letters", "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: many\n", "",
-         "header without LOST", {}},
-        {"no name", "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAMES: x\n", "",
-         "header without NAME", {}},
+        {"no name",
+         "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAMES: x\n",
+         "",
+         "header without NAME",
+         {}},
         {"a header that never ends", "\nPROTOCOL: ksLogd-1.0\nUUID: " + std::string(200, 'u'), "",
          "header too long", small},
-        {"binary zeros in the name", "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAME: a\0b\n"s, "H[u|a\0b|0]"s,
-         nullptr, {}},
+        {"binary zeros in the name",
+         "\nPROTOCOL: ksLogd-1.0\nUUID: u\nLOST: 0\nNAME: a\0b\n"s,
+         "H[u|a\0b|0]"s,
+         nullptr,
+         {}},
     };
 }
 
@@ -108,8 +133,8 @@ TEST(StreamParser, CutsUuidAndNameFromTheNetworkToTheirBounds) {
     Transcript transcript;
     StreamParser parser(transcript, StreamLimits{});
     std::string longName(10000, 'n');
-    parser.feed("\nPROTOCOL: ksLogd-1.0\nUUID: " + std::string(500, 'u') + "\nLOST: 0\nNAME: " +
-                longName + "(log started, 0 logs previously lost)\n");
+    parser.feed("\nPROTOCOL: ksLogd-1.0\nUUID: " + std::string(500, 'u') +
+                "\nLOST: 0\nNAME: " + longName + "(log started, 0 logs previously lost)\n");
     EXPECT_EQ(transcript.text, "H[" + std::string(StreamParser::uuidLimit, 'u') + "|" +
                                    std::string(StreamParser::nameLimit, 'n') + "|0]");
 }

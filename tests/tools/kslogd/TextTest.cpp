@@ -64,15 +64,16 @@ TEST(JsonString, IsValidForAnyBytes) {
         {"quote \" backslash \\ slash /", "\"quote \\\" backslash \\\\ slash /\""},
         {"\t\n\r\b\f\x01\x1f\x7f", "\"\\t\\n\\r\\b\\f\\u0001\\u001f\x7f\""},
         {"nul \0 byte"s, "\"nul \\u0000 byte\""},
-        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+         "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
         {"\xff\xfe", "\"\\ufffd\\ufffd\""},
-        {"\xc3", "\"\\ufffd\""},                        // cut sequence at the end
-        {"\xc3(", "\"\\ufffd(\""},                      // bad continuation byte
-        {"\xc0\xaf", "\"\\ufffd\\ufffd\""},             // overlong '/'
-        {"\xe0\x80\xaf", "\"\\ufffd\\ufffd\\ufffd\""},  // overlong three-byte form
-        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate
+        {"\xc3", "\"\\ufffd\""},                                  // cut sequence at the end
+        {"\xc3(", "\"\\ufffd(\""},                                // bad continuation byte
+        {"\xc0\xaf", "\"\\ufffd\\ufffd\""},                       // overlong '/'
+        {"\xe0\x80\xaf", "\"\\ufffd\\ufffd\\ufffd\""},            // overlong three-byte form
+        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},            // a surrogate
         {"\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""}, // above U+10FFFF
-        {"\xf4\x8f\xbf\xbf", "\"\xf4\x8f\xbf\xbf\""},   // U+10FFFF itself
+        {"\xf4\x8f\xbf\xbf", "\"\xf4\x8f\xbf\xbf\""},             // U+10FFFF itself
     };
     for (const auto& test : cases) {
         std::string json;

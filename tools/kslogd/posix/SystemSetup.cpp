@@ -13,4 +13,6 @@ void prepareProcess() {
     }
 }
 
-bool quickRebindWanted() { return true; }
+bool quickRebindWanted() {
+    return true;
+}

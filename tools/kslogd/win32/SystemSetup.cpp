@@ -9,4 +9,6 @@ void prepareProcess() {
     _setmode(_fileno(stdout), _O_BINARY); // record bytes pass unchanged, no "\r\n"
 }
 
-bool quickRebindWanted() { return false; }
+bool quickRebindWanted() {
+    return false;
+}
