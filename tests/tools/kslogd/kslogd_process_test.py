@@ -257,6 +257,33 @@ def check_hostile_names(command, work):
     assert sorted(os.listdir(work)) == ["deep"] and os.listdir(os.path.join(work, "deep")) == ["out"]
 
 
+def peak_memory_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        return int(re.search(r"VmHWM:\s*(\d+) kB", status.read()).group(1))
+
+
+def check_memory_bounded(command, work):
+    """A line of 64 MiB passes through without being held whole."""
+    out = os.path.join(work, "out")
+    collector = Collector(command, ["--out", out])
+    size = 64 << 20
+    try:
+        before = peak_memory_kib(collector.process.pid)
+        with collector.connect() as client:
+            client.sendall(header(U1, b"app"))
+            block = b"y" * (1 << 20)
+            for _ in range(size >> 20):
+                client.sendall(block)
+            client.sendall(b"\n")
+        collector.wait("stderr", rb"kslogd: closed: ")
+        growth = peak_memory_kib(collector.process.pid) - before
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    assert os.path.getsize(os.path.join(out, "app-" + U1.decode() + ".log")) == size + 1
+    assert growth < 16 << 10, "peak memory grew by %d KiB" % growth
+
+
 def check_many_connections(command, work):
     """A thousand connections at once, and another client still served among them."""
     count = 1000
@@ -367,7 +394,7 @@ def main():
         checks = [(s["name"], lambda work, s=s: check_scenario(command, s, work))
                   for s in SCENARIOS]
         checks += [(f.__doc__.splitlines()[0], lambda work, f=f: f(command, work)) for f in
-                   (check_hostile_names, check_many_connections, check_connection_limit,
+                   (check_hostile_names, check_memory_bounded, check_many_connections, check_connection_limit,
                     check_header_timeout)]
         checks.append(("command line", lambda work: check_command_line(command, work)))
     failures = 0
