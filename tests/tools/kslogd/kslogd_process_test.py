@@ -1,0 +1,414 @@
+#!/usr/bin/env python3
+"""Runs kslogd as a process on a loopback port and talks to it with raw sockets: exact
+bytes in its files and on its standard output, JSON lines, reconnections, lost counts,
+the summary at SIGTERM or SIGINT, hostile streams and many connections at once.
+
+usage: kslogd_process_test.py [--smoke] [--emulator PROGRAM] KSLOGD
+--smoke runs only what makes sense for the Windows build under an emulator."""
+import argparse
+import json
+import os
+import re
+import resource
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+TIMEOUT = 60
+
+
+def header(uuid, name, lost=0):
+    return (b"\nPROTOCOL: ksLogd-1.0\nUUID: " + uuid + b"\nLOST: %d\nNAME: " % lost + name +
+            b"(log started, %d logs previously lost)\n" % lost)
+
+
+def record(text, level=b"I", module=b"Core      "):
+    return level + b" 09:05:07:042|00001a2c|" + module + b" " + text
+
+
+class Collector:
+    """One kslogd process with its standard streams read in the background."""
+
+    def __init__(self, command, options):
+        self.process = subprocess.Popen(command + ["--listen", "127.0.0.1:0"] + options,
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        start_new_session=True)
+        self.output = {"stdout": b"", "stderr": b""}
+        self.changed = threading.Condition()
+        self.readers = [threading.Thread(target=self._read, args=(name,), daemon=True)
+                        for name in self.output]
+        for reader in self.readers:
+            reader.start()
+        try:
+            found = self.wait("stderr", rb"kslogd: listening on 127\.0\.0\.1:(\d+)\r?\n")
+        except AssertionError:
+            self.kill()
+            raise
+        self.port = int(found.group(1))
+
+    def _read(self, name):
+        stream = getattr(self.process, name)
+        while True:
+            block = os.read(stream.fileno(), 65536)
+            with self.changed:
+                if block:
+                    self.output[name] += block
+                self.changed.notify_all()
+            if not block:
+                return
+
+    def wait(self, name, pattern, count=1):
+        """Waits until pattern occurs count times in the stream; returns the last match."""
+        deadline = time.monotonic() + TIMEOUT
+        with self.changed:
+            while True:
+                matches = list(re.finditer(pattern, self.output[name]))
+                if len(matches) >= count:
+                    return matches[-1]
+                left = deadline - time.monotonic()
+                if left <= 0 or (self.process.poll() is not None and
+                                 not any(r.is_alive() for r in self.readers)):
+                    raise AssertionError("no %r x%d in %s:\n%s" % (
+                        pattern, count, name, self.output[name][-3000:].decode(errors="replace")))
+                self.changed.wait(min(left, 0.5))
+
+    def connect(self):
+        return socket.create_connection(("127.0.0.1", self.port), timeout=TIMEOUT)
+
+    def stop(self, signal_number=signal.SIGTERM):
+        self.process.send_signal(signal_number)
+        status = self.process.wait(TIMEOUT)
+        for reader in self.readers:
+            reader.join(TIMEOUT)
+        return status
+
+    def kill(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait(TIMEOUT)
+
+
+# Scenarios: steps run in order against one collector, then it is stopped and its output
+# checked. Steps: ("send", client, bytes), ("close", client), ("wait", stream, pattern,
+# count). Expectations: "stdout" exact bytes, "files" {name: bytes} for --out, "json" the
+# objects of the JSON lines, "summary" lines that must appear on standard error.
+U1 = b"0a1b2c3d-0000-1000-8000-00aabbccddee"
+U2 = b"99999999-0000-1000-8000-00aabbccddee"
+MEGABYTE_LINE = record(b"x" * (1 << 20))
+
+
+def closed(count=1):
+    return ("wait", "stderr", rb"kslogd: closed: ", count)
+
+
+def rejected(reason, count=1):
+    return ("wait", "stderr", rb"kslogd: rejected [^\n]*: " + reason, count)
+
+
+SCENARIOS = [
+    {"name": "lines tagged on standard output, a line continued and a lost report",
+     "steps": [("send", 1, header(U1, b"app") + record(b"hello\n") + record(b"open")),
+               ("send", 1, b"ed\n\nLOST: 2\n"),
+               ("send", 1, record(b"x\n", b"D")),
+               ("close", 1), closed()],
+     "stdout": b"app: " + record(b"hello\n") + b"app: " + record(b"opened\n") +
+               b"app: " + record(b"x\n", b"D"),
+     "summary": [b"kslogd: summary: 1 instances, 1 connections, 0 refused, 0 rejected, "
+                 b"0 lines not written",
+                 b"kslogd: instance app " + U1 + b": 1 connections, %d bytes, 3 lines, 2 lost" % len(
+                     header(U1, b"app") + record(b"hello\n") + record(b"open") +
+                     b"ed\n\nLOST: 2\n" + record(b"x\n", b"D"))]},
+    {"name": "a reconnection appends to the instance's file and its lost count comes once",
+     "options": ["--out", "{out}"],
+     "steps": [("send", 1, header(U1, b"app") + record(b"one\n")), ("close", 1), closed(),
+               ("send", 2, b"\nLOST: 4\n" + header(U1, b"app", 4) + record(b"two\n")),
+               ("close", 2), closed(2),
+               ("send", 3, header(U2, b"other") + record(b"three\n")), ("close", 3), closed(3)],
+     "files": {"app-" + U1.decode() + ".log": record(b"one\n") + record(b"two\n"),
+               "other-" + U2.decode() + ".log": record(b"three\n")},
+     "summary": [b"kslogd: instance app " + U1 + b": 2 connections, %d bytes, 2 lines, 4 lost" % len(
+                     header(U1, b"app") + record(b"one\n") + b"\nLOST: 4\n" +
+                     header(U1, b"app", 4) + record(b"two\n"))]},
+    {"name": "a line left open by a lost connection is ended, not glued to the next",
+     "options": ["--out", "{out}"],
+     "steps": [("send", 1, header(U1, b"app") + record(b"partial")), ("close", 1), closed(),
+               ("send", 2, header(U1, b"app") + record(b"next\n")), ("close", 2), closed(2)],
+     "files": {"app-" + U1.decode() + ".log": record(b"partial\n") + record(b"next\n")}},
+    {"name": "JSON lines for any bytes",
+     "options": ["--json"],
+     "steps": [("send", 1, header(U1, b"a\x01\xff") + record(b"tab\there caf\xc3\xa9 \"q\"\n") +
+                b"   48 65 - He\n" + record(b"bad \xc3( \x00 end\n", b"E", b"0000007000") +
+                b"E 03/14/2026 09:05:07:042|DEADBEEF|Core       dated\n"),
+               ("close", 1), closed()],
+     "json": [{"instance": U1.decode(), "application": "a\x01\ufffd", "level": "I",
+               "time": "09:05:07:042", "thread": "00001a2c", "module": "Core",
+               "text": "tab\there caf\u00e9 \"q\""},
+              {"instance": U1.decode(), "application": "a\x01\ufffd", "level": "", "time": "",
+               "thread": "", "module": "", "text": "   48 65 - He"},
+              {"instance": U1.decode(), "application": "a\x01\ufffd", "level": "E",
+               "time": "09:05:07:042", "thread": "00001a2c", "module": "0000007000",
+               "text": "bad \ufffd( \x00 end"},
+              {"instance": U1.decode(), "application": "a\x01\ufffd", "level": "E",
+               "time": "03/14/2026 09:05:07:042", "thread": "DEADBEEF", "module": "Core",
+               "text": "dated"}]},
+    {"name": "JSON lines into the instance's file",
+     "options": ["--json", "--out", "{out}"],
+     "steps": [("send", 1, header(U1, b"app") + record(b"hi\n")), ("close", 1), closed()],
+     "files": {"app-" + U1.decode() + ".jsonl":
+               b'{"instance":"' + U1 + b'","application":"app","level":"I",'
+               b'"time":"09:05:07:042","thread":"00001a2c","module":"Core","text":"hi"}\n'}},
+    {"name": "garbage, an endless header and a foreign protocol while another is served",
+     "steps": [("send", 1, header(U1, b"app") + record(b"before\n")),
+               ("wait", "stdout", rb"before", 1),
+               ("send", 2, b"GET / HTTP/1.0\r\n\r\n"), rejected(b"no protocol header"),
+               ("send", 3, b"\nPROTOCOL: ksLogd-1.0\nUUID: " + b"u" * 20000),
+               rejected(b"header too long"),
+               ("send", 4, b"\nPROTOCOL: ksLogd-9.9\n"), rejected(b"unknown protocol"),
+               ("send", 5, b"\x00\xff" * 1000), rejected(b"no protocol header", 2),
+               ("send", 1, record(b"after\n")), ("close", 1), closed()],
+     "stdout": b"app: " + record(b"before\n") + b"app: " + record(b"after\n"),
+     "summary": [b"kslogd: summary: 1 instances, 5 connections, 0 refused, 4 rejected, "
+                 b"0 lines not written"]},
+    {"name": "a line of a megabyte reaches the file whole",
+     "options": ["--out", "{out}"],
+     "steps": [("send", 1, header(U1, b"app") + MEGABYTE_LINE + b"\n" + record(b"next\n")),
+               ("close", 1), closed()],
+     "files": {"app-" + U1.decode() + ".log": MEGABYTE_LINE + b"\n" + record(b"next\n")},
+     "summary": [b"kslogd: instance app " + U1 + b": 1 connections, %d bytes, 2 lines, 0 lost" % len(
+                     header(U1, b"app") + MEGABYTE_LINE + b"\n" + record(b"next\n"))]},
+    {"name": "a line of a megabyte on standard output comes in tagged pieces",
+     "steps": [("send", 1, header(U1, b"app") + MEGABYTE_LINE + b"\n"), ("close", 1), closed()],
+     "pieces": MEGABYTE_LINE},
+    {"name": "SIGINT stops it as SIGTERM does, after reading what was already sent",
+     "signal": signal.SIGINT,
+     "steps": [("send", 1, header(U1, b"app") + record(b"x\n")), ("wait", "stdout", rb"x\n", 1),
+               ("send", 1, record(b"last"))],
+     "stdout": b"app: " + record(b"x\n") + b"app: " + record(b"last\n"),
+     "summary": [b"kslogd: instance app " + U1 + b": 1 connections, %d bytes, 2 lines, 0 lost" % len(
+                     header(U1, b"app") + record(b"x\n") + record(b"last"))]},
+]
+
+
+def run_steps(collector, steps):
+    clients = {}
+    for step in steps:
+        if step[0] == "send":
+            if step[1] not in clients:
+                clients[step[1]] = collector.connect()
+            clients[step[1]].sendall(step[2])
+        elif step[0] == "close":
+            clients.pop(step[1]).close()
+        else:
+            collector.wait(step[1], step[2], step[3])
+    return clients
+
+
+def check_scenario(command, scenario, work):
+    out = os.path.join(work, "out")
+    options = [option.replace("{out}", out) for option in scenario.get("options", [])]
+    collector = Collector(command, options)
+    try:
+        clients = run_steps(collector, scenario["steps"])
+        status = collector.stop(scenario.get("signal", signal.SIGTERM))
+        for client in clients.values():
+            client.close()
+    finally:
+        collector.kill()
+    stdout, stderr = collector.output["stdout"], collector.output["stderr"]
+    assert status == 0, "exit status %d" % status
+    if "stdout" in scenario:
+        assert stdout == scenario["stdout"], stdout[:2000]
+    if "files" in scenario:
+        found = {name: open(os.path.join(out, name), "rb").read() for name in os.listdir(out)}
+        assert found == scenario["files"], {k: v[:300] for k, v in found.items()}
+    if "json" in scenario:
+        assert [json.loads(line) for line in stdout.splitlines()] == scenario["json"], stdout
+    if "pieces" in scenario:
+        lines = stdout.split(b"\n")[:-1]
+        assert all(line.startswith(b"app: ") and len(line) <= 5 + 65536 for line in lines)
+        assert b"".join(line[5:] for line in lines) == scenario["pieces"]
+    for line in scenario.get("summary", []):
+        assert line + b"\n" in stderr, stderr[-3000:]
+
+
+def check_hostile_names(command, work):
+    """Names and identifiers from the network never lead outside the output folder."""
+    out = os.path.join(work, "deep", "out")
+    names = [b"../../x", b"/etc/passwd", b"..\\..\\y", b"a\x00b", b"n" * 10240, b".", b"-rf"]
+    collector = Collector(command, ["--out", out])
+    try:
+        for index, name in enumerate(names):
+            uuid = b"../../../uuid%d" % index
+            with collector.connect() as client:
+                client.sendall(header(uuid, name) + record(b"%d\n" % index))
+            collector.wait("stderr", rb"kslogd: closed: ", index + 1)
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    files = sorted(os.listdir(out))
+    assert len(files) == len(names), files
+    for name in files:
+        assert re.fullmatch(r"[A-Za-z0-9_~][A-Za-z0-9._~-]*", name) and len(name) <= 200, name
+        assert os.path.isfile(os.path.join(out, name))
+    assert sorted(os.listdir(work)) == ["deep"] and os.listdir(os.path.join(work, "deep")) == ["out"]
+
+
+def peak_memory_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        return int(re.search(r"VmHWM:\s*(\d+) kB", status.read()).group(1))
+
+
+def check_memory_bounded(command, work):
+    """A line of 64 MiB passes through without being held whole."""
+    out = os.path.join(work, "out")
+    collector = Collector(command, ["--out", out])
+    size = 64 << 20
+    try:
+        before = peak_memory_kib(collector.process.pid)
+        with collector.connect() as client:
+            client.sendall(header(U1, b"app"))
+            block = b"y" * (1 << 20)
+            for _ in range(size >> 20):
+                client.sendall(block)
+            client.sendall(b"\n")
+        collector.wait("stderr", rb"kslogd: closed: ")
+        growth = peak_memory_kib(collector.process.pid) - before
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    assert os.path.getsize(os.path.join(out, "app-" + U1.decode() + ".log")) == size + 1
+    assert growth < 16 << 10, "peak memory grew by %d KiB" % growth
+
+
+def check_many_connections(command, work):
+    """A thousand connections at once, and another client still served among them."""
+    count = 1000
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, 4 * count)), hard))
+    collector = Collector(command, [])
+    try:
+        clients = []
+        for index in range(count):
+            client = collector.connect()
+            client.sendall(header(U1, b"many") + record(b"%d\n" % index))
+            clients.append(client)
+        collector.wait("stderr", rb"kslogd: connected: ", count)
+        with collector.connect() as late:
+            late.sendall(header(U2, b"late") + record(b"served\n"))
+            collector.wait("stdout", rb"late: [^\n]*served\n")
+        for client in clients:
+            client.close()
+        collector.wait("stderr", rb"kslogd: closed: ", count + 1)
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    assert collector.output["stdout"].count(b"\n") == count + 1
+    assert (b"kslogd: instance many " + U1 + b": %d connections" % count) in collector.output["stderr"]
+
+
+def check_connection_limit(command, work):
+    """Beyond --max-connections a connection is closed at once; a freed place is reused."""
+    collector = Collector(command, ["--max-connections", "3"])
+    try:
+        clients = [collector.connect() for _ in range(3)]
+        for client in clients:
+            client.sendall(header(U1, b"app"))
+        collector.wait("stderr", rb"kslogd: connected: ", 3)
+        with collector.connect() as extra:
+            assert extra.recv(1) == b""
+        collector.wait("stderr", rb"kslogd: refusing connections: 3 already open\n")
+        clients.pop().close()
+        collector.wait("stderr", rb"kslogd: closed: ")
+        with collector.connect() as again:
+            again.sendall(header(U1, b"app") + record(b"in\n"))
+            collector.wait("stdout", rb"app: [^\n]*in\n")
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    assert b"kslogd: summary: 1 instances, 4 connections, 1 refused, 0 rejected" in \
+        collector.output["stderr"]
+
+
+def check_header_timeout(command, work):
+    """A connection that never sends its header is closed after --header-timeout."""
+    collector = Collector(command, ["--header-timeout", "1"])
+    try:
+        with collector.connect() as silent:
+            started = time.monotonic()
+            assert silent.recv(1) == b""
+            assert time.monotonic() - started < 30
+        collector.wait("stderr", rb"kslogd: rejected [^\n]*: no header in time\n")
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+
+
+def run_command(command, arguments):
+    return subprocess.run(command + arguments, capture_output=True, timeout=TIMEOUT)
+
+
+def check_command_line(command, work):
+    cases = [  # the messages themselves are the options test's
+        (["--bogus"], 2, b"kslogd: unknown option '--bogus'\nTry 'kslogd --help'.\n"),
+        (["--out"], 2, b"kslogd: --out wants a value\nTry 'kslogd --help'.\n"),
+    ]
+    for arguments, status, message in cases:
+        result = run_command(command, arguments)
+        assert (result.returncode, result.stderr) == (status, message), (arguments, result)
+    result = run_command(command, ["--help"])
+    assert result.returncode == 0 and result.stdout.startswith(b"Usage: kslogd"), result
+    with socket.socket() as busy:
+        busy.bind(("127.0.0.1", 0))
+        busy.listen()
+        result = run_command(command, ["--listen", "127.0.0.1:%d" % busy.getsockname()[1]])
+        assert result.returncode == 1 and b"kslogd: cannot listen on" in result.stderr, result
+
+
+def check_smoke(command, work):
+    """The Windows build: --help, then one client's line on standard output."""
+    result = run_command(command, ["--help"])
+    assert result.returncode == 0 and result.stdout.startswith(b"Usage: kslogd"), result
+    collector = Collector(command, [])
+    try:
+        with collector.connect() as client:
+            client.sendall(header(U1, b"app.exe") + record(b"from wine\n"))
+            collector.wait("stdout", rb"app\.exe: I 09:05:07:042\|00001a2c\|Core       from wine\n")
+    finally:
+        collector.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--smoke", action="store_true")
+    parser.add_argument("--emulator")
+    parser.add_argument("kslogd")
+    arguments = parser.parse_args()
+    command = ([arguments.emulator] if arguments.emulator else []) + [arguments.kslogd]
+    if arguments.smoke:
+        checks = [("Windows build smoke run", lambda work: check_smoke(command, work))]
+    else:
+        checks = [(s["name"], lambda work, s=s: check_scenario(command, s, work))
+                  for s in SCENARIOS]
+        checks += [(f.__doc__.splitlines()[0], lambda work, f=f: f(command, work)) for f in
+                   (check_hostile_names, check_memory_bounded, check_many_connections, check_connection_limit,
+                    check_header_timeout)]
+        checks.append(("command line", lambda work: check_command_line(command, work)))
+    failures = 0
+    for name, check in checks:
+        with tempfile.TemporaryDirectory() as work:
+            try:
+                check(work)
+                print("ok:", name)
+            except Exception as failure:  # report every failing check, not only the first
+                failures += 1
+                print("FAILED:", name, "\n ", repr(failure)[:4000])
+    print("%d checks, %d failed" % (len(checks), failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

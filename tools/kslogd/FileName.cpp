@@ -1,0 +1,68 @@
+// Safe names from untrusted header fields.
+#include "FileName.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t applicationPartLimit = 64;
+constexpr std::size_t uuidPartLimit = 40;
+
+bool isSafeFileCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
+}
+
+std::uint32_t fnv1a(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::string safePart(std::string_view text, std::size_t limit) {
+    std::string part;
+    for (char c : text.substr(0, limit))
+        part += isSafeFileCharacter(c) ? c : '_';
+    if (part.empty())
+        part.push_back('_');
+    else if (part[0] == '.' || part[0] == '-')
+        part[0] = '_'; // neither "." nor "..", a hidden file or what looks like an option
+    if (part != text) {
+        char hash[10];
+        std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(fnv1a(text)));
+        part += hash;
+    }
+    return part;
+}
+
+} // namespace
+
+std::string instanceFileName(std::string_view application, std::string_view uuid,
+                             std::string_view extension) {
+    std::string name = safePart(application, applicationPartLimit);
+    name += '-';
+    name += safePart(uuid, uuidPartLimit);
+    name += extension;
+    return name;
+}
+
+std::string displayText(std::string_view text, std::size_t limit) {
+    std::string shown;
+    for (char c : text.substr(0, limit)) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f && byte != '\\') {
+            shown += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        }
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}

@@ -1,0 +1,11 @@
+// The few things the collector needs from the system that Asio does not cover.
+#pragma once
+
+// Standard output in binary mode, a broken output pipe as a write error rather than a
+// fatal signal, and as many file descriptors as the system lets the process have.
+void prepareProcess();
+
+// Whether a listener may bind a port that still has connections in TIME_WAIT: wanted on
+// POSIX so that a restarted collector gets its port back; on Windows the same option
+// would let another process take the port over, so it stays off there.
+bool quickRebindWanted();
