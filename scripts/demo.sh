@@ -87,7 +87,9 @@ done
 
 if [ -n "$collector_pid" ]; then
   # The collector's summary comes when it stops; its capture is complete by then.
-  kill -TERM "$collector_pid"; wait "$collector_pid" 2>/dev/null || true; collector_pid=
+  kill -TERM "$collector_pid" 2>/dev/null || true # gone already if it had its own ^C
+  wait "$collector_pid" 2>/dev/null || true
+  collector_pid=
   shown=0
   for capture in "$demo"/capture/*; do
     [ -f "$capture" ] || continue
