@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Records reach rsyslog whole and byte for byte.
 
-Starts rsyslogd in the foreground with a configuration of its own (a TCP input on a free
-loopback port, nothing else), points a program's daemon sink at it through the settings
+Starts rsyslogd in the foreground with the configuration that docs/COLLECTORS.md
+recommends (a TCP input, here on a free loopback port, nothing else), points a program's daemon sink at it through the settings
 file beside a copy of the program, writes a table of records and compares rsyslog's output
 file with what the daemon sink sends: the protocol header's lines, then one line per record
 (prefix and text). rsyslogd is stopped whatever happens.
@@ -25,21 +25,34 @@ import sys
 import tempfile
 import time
 
-# rsyslog's defaults would escape the tab (as #011), cut records at 8 kB and parse a line
-# as a syslog message; this configuration keeps every line exactly as it arrived.
-RSYSLOG_CONF = """\
-global(workDirectory="{work}"
-       maxMessageSize="256k"
-       parser.escapeControlCharactersOnReceive="off"
-       parser.escapeControlCharacterTab="off")
-module(load="imtcp")
-template(name="kslogLine" type="string" string="%rawmsg%\\n")
-ruleset(name="kslog") {{
-  action(type="omfile" file="{output}" template="kslogLine")
-}}
-input(type="imtcp" address="127.0.0.1" port="0" listenPortFileName="{port_file}"
-      supportOctetCountedFraming="off" ruleset="kslog")
-"""
+# The configuration that docs/COLLECTORS.md recommends, run as written apart from the port
+# (0, read back from a file), the output file and a work directory of its own: rsyslog's
+# defaults would escape the tab (as #011), cut records at 8 kB and parse each line as a
+# syslog message, and the test shows that this configuration does none of that.
+DOCUMENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                        "COLLECTORS.md")
+DOCUMENTED_FILE = "/etc/rsyslog.d/30-kslog.conf"
+
+
+def documented_configuration():
+    text = open(DOCUMENT, encoding="utf-8").read()
+    marker = text.find("`%s`:" % DOCUMENTED_FILE)
+    start = text.find("```", marker) if marker >= 0 else -1
+    end = text.find("```", start + 3) if start >= 0 else -1
+    if end < 0:
+        raise SystemExit("no rsyslog configuration for %s in %s" % (DOCUMENTED_FILE, DOCUMENT))
+    return text[text.index("\n", start) + 1:end]
+
+
+def test_configuration(work, output, port_file):
+    conf = documented_configuration()
+    for old, new in (('port="12222"', 'port="0" listenPortFileName="%s"' % port_file),
+                     ('file="/var/log/kslog/received.log"', 'file="%s"' % output)):
+        if conf.count(old) != 1:
+            raise SystemExit("the documented rsyslog configuration has no single %s" % old)
+        conf = conf.replace(old, new)
+    return 'global(workDirectory="%s")\n' % work + conf
+
 
 TWENTY_KB = "".join((string.ascii_letters + string.digits)[i % 62] for i in range(20 * 1024))
 
@@ -95,7 +108,7 @@ class Rsyslog:
         os.mkdir(work)
         conf = os.path.join(self.folder, "rsyslog.conf")
         with open(conf, "w") as f:
-            f.write(RSYSLOG_CONF.format(work=work, output=self.output, port_file=self.port_file))
+            f.write(test_configuration(work, self.output, self.port_file))
         with open(self.log, "wb") as log:
             self.process = subprocess.Popen(
                 [executable, "-n", "-C", "-f", conf, "-i", os.path.join(self.folder, "pid")],
