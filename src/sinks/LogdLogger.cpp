@@ -97,6 +97,7 @@ void ksLogdLogger::disconnect() {
     ksPlatform::closeSocket(socket_);
     socket_ = ksPlatform::kNoSocket;
     state_ = disconnected;
+    lineCut_ = false; // the next connection opens with a header that starts a new line
 }
 
 bool ksLogdLogger::pollConnection() {
@@ -174,6 +175,11 @@ bool ksLogdLogger::begin(ksLogRecord* record) {
         lost_ = 0;
     }
     startBlock();
+    if (lineCut_) {
+        // No lost report went out to end the part of a block the collector received.
+        write(record, "\n", 1);
+        lineCut_ = false;
+    }
     if (lastByte_ == '\n')
         writePrefix(record);
     return true;
@@ -199,8 +205,10 @@ void ksLogdLogger::sendLostReport() {
     int length = ksFormatBuffer(report, sizeof report, "\nLOST: %u\n", lost_);
     if (length <= 0 || length >= static_cast<int>(sizeof report))
         return;
-    if (ksPlatform::sendBytes(socket_, report, static_cast<uint32_t>(length)) > 0)
+    if (ksPlatform::sendBytes(socket_, report, static_cast<uint32_t>(length)) > 0) {
         lost_ = 0;
+        lineCut_ = false;
+    }
 }
 
 // One send call, no retry: what does not go at once is lost.
@@ -213,6 +221,8 @@ bool ksLogdLogger::sendBlock() {
         disconnect();
         return false;
     }
+    if (sent > 0 && static_cast<uint64_t>(sent) < length_)
+        lineCut_ = true;
     return sent >= 0 && static_cast<uint64_t>(sent) == length_;
 }
 

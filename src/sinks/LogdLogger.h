@@ -61,5 +61,7 @@ class ksLogdLogger : public ksLogger {
     // the block never holds more than one record and never grows while the collector
     // is out of reach.
     bool gathering_ = false;
+    // A block went out only in part: the collector holds a line without its end.
+    bool lineCut_ = false;
     char identifier_[kInstanceIdTextSize];
 };
