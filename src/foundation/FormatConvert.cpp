@@ -338,11 +338,13 @@ int64_t decodeWide(const wchar_t* text, uint32_t* point) {
     }
 }
 
-// Bytes and units of wide text under the precision; -1 when it is not well-formed.
+// Bytes and units of wide text under the precision; -1 when it is not well-formed within
+// them. Once the precision is used up nothing further is decoded: what lies beyond it is
+// never written, so it cannot fail the call.
 int64_t measureWide(const wchar_t* text, int64_t precision, uint64_t& units) {
     int64_t bytes = 0;
     units = 0;
-    while (text[units] != 0) {
+    while (text[units] != 0 && bytes != precision) {
         uint32_t point = 0;
         int64_t used = decodeWide(text + units, &point);
         if (used < 0)

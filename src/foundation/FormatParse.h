@@ -49,6 +49,10 @@ constexpr uint32_t kFormat64BitLengths =
     ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff |
     (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
 
+// Lengths that keep %s on UTF-8 text even beside an 'l'.
+constexpr uint32_t kFormatNarrowStringLengths =
+    ksFlagShort | ksFlagShortShort | ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff;
+
 union ksFormatValue {
     int64_t integer;
     double real;
@@ -162,8 +166,9 @@ inline bool ksFormatSetConversion(char c, uint32_t& flags, ksFormatType& type, c
         return false;
     type = info.type;
     flags |= info.flags;
-    // %ls reads wide text, unless an 'h' asks for narrow text again.
-    if (c == 's' && (flags & ksFlagLong) && !(flags & (ksFlagShort | ksFlagShortShort)))
+    // A single 'l' makes %s read wide text; 'h' asks for narrow text again, and so do the
+    // 64-bit lengths (ll, j, z, t), whose strings are UTF-8 as they are without a length.
+    if (c == 's' && (flags & (ksFlagLong | kFormatNarrowStringLengths)) == ksFlagLong)
         flags |= ksFlagWide;
     conversion = c;
     return true;

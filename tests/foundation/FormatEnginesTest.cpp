@@ -8,29 +8,9 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "foundation/FormatCore.h"
 #include "FormatTestSupport.h"
 
 namespace {
-
-constexpr size_t kGuard = 16;
-
-Formatted runEngine(bool quick, size_t size, const char* format, va_list arguments) {
-    std::string block(size + 2 * kGuard, '\x5A');
-    char* buffer = block.data() + kGuard;
-    ksFormatState out(buffer, size == 0 ? 0 : size - 1);
-    va_list copy;
-    va_copy(copy, arguments);
-    const int result = quick ? ksFormatQuick(out, format, &copy) : ksFormatFull(out, format, &copy);
-    va_end(copy);
-    if (size > 0)
-        *out.cursor = '\0';
-    for (size_t i = 0; i < kGuard; ++i) {
-        EXPECT_EQ(block[i], '\x5A') << format;
-        EXPECT_EQ(block[kGuard + size + i], '\x5A') << format;
-    }
-    return {result, size > 0 ? std::string(buffer, strnlen(buffer, size)) : std::string()};
-}
 
 // Both engines on one format and one argument list, into buffers of several sizes.
 void expectEnginesAgree(const char* format, ...) {

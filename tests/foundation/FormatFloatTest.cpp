@@ -102,6 +102,27 @@ TEST(FormatFloat, IntmaxLengthDropsTrailingZeros) {
               ok("1.5|2|2.000000|1e+00|0x1p+0"));
 }
 
+// With '#' the 'j' length keeps trailing zeros, as g does with '#': also the hexadecimal forms
+// (a, A and base 16) when their precision is given. Without a precision they have no zeros to
+// keep, and '#' then only keeps the point.
+TEST(FormatFloat, IntmaxLengthWithAlternativeKeepsTrailingZeros) {
+    struct Case {
+        const char* format;
+        double value;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"%#.3jg", 1.0, "1.00"},           {"%.3jg", 1.0, "1"},
+        {"%#.3je", 1.0, "1.000e+00"},      {"%.3je", 1.0, "1e+00"},
+        {"%#.3ja", 1.0, "0x1.000p+0"},     {"%.3ja", 1.0, "0x1p+0"},
+        {"%#.3jA", 2.5, "0X2.800P+0"},     {"%.3jA", 2.5, "0X2.8P+0"},
+        {"%#.2j.16f", 255.0, "0xf.f0p+4"}, {"%.2j.16f", 255.0, "0xf.fp+4"},
+        {"%#ja", 1.0, "0x1.p+0"},          {"%#ja", 255.0, "0xf.fp+4"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(format(c.format, c.value), ok(c.expected)) << c.format;
+}
+
 TEST(FormatFloat, LengthsReadADouble) {
     EXPECT_EQ(format("%Lf|%hf|%lf|%llf", 1.5, 2.5, 3.5, 4.5),
               ok("1.500000|2.500000|3.500000|4.500000"));

@@ -1,5 +1,7 @@
 // Text conversions (s, ls, c), pointers, counts and literal text.
 #include <cstdint>
+#include <string>
+#include <vector>
 #include "FormatTestSupport.h"
 
 namespace {
@@ -64,6 +66,71 @@ TEST(FormatText, WideStringsBecomeUtf8) {
     EXPECT_EQ(format("%hls", "\xC3\xA9"), ok("\xC3\xA9"));
 }
 
+// Which text %s reads follows its length letters wherever they stand among the items: a single
+// 'l' reads wide text; 'h', 'hh', 'll', 'j', 'z' and 't' read UTF-8, also beside an 'l'.
+TEST(FormatText, LengthLettersChooseTheStringKind) {
+    // Each letter is one item of the directive.
+    const char* const narrowLengths[] = {"",   "h",   "hh",  "L",   "j",   "z",  "t",  "ll", "hl",
+                                         "lh", "hhl", "lhh", "hll", "llh", "lj", "lz", "lt", "llL"};
+    const char* const wideLengths[] = {"l", "lL", "Ll"};
+    // What may stand between the letters without changing the output of "ab" (but "9").
+    const char* const separators[] = {"", ".9", " ", "+", "-", "#", "0", "9"};
+    const wchar_t wide[] = {L'a', L'b', 0};
+    auto check = [&](const std::string& letters, const void* text) {
+        for (const std::string separator : separators) {
+            std::string format = "<%";
+            for (size_t i = 0; i < letters.size(); ++i)
+                format += (i > 0 ? separator : "") + letters[i];
+            format += "s>";
+            const bool padded = separator == "9" && letters.size() > 1;
+            expectEveryEngine(ok(padded ? "<       ab>" : "<ab>"), format.c_str(), text);
+        }
+    };
+    for (const std::string letters : narrowLengths)
+        check(letters, "ab");
+    for (const std::string letters : wideLengths)
+        check(letters, wide);
+    // With widths, precisions and argument numbers in the way.
+    expectEveryEngine(ok("=f       |"), "%-*lls|", 9, "=f");
+    expectEveryEngine(ok("ab>"), "%1$lls>", "ab");
+    expectEveryEngine(ok("ab|ab|ab"), "%l.2ls|%l l0s|%+ lls", "ab", "ab", "ab");
+    expectEveryEngine(ok("   =f|"), "%2$*1$.2lls|", 5, "=f");
+    expectEveryEngine(ok("[ab   ]"), "[%l-5s]", wide);
+}
+
+// Wide text is decoded only as far as its precision reaches: a malformed unit beyond it is
+// never looked at, and the width pads the bytes actually written.
+TEST(FormatText, WidePrecisionEndsTheDecoding) {
+    struct Case {
+        const char* format;
+        std::vector<wchar_t> units; // a terminator follows
+        Formatted expected;
+    };
+    const wchar_t loneHigh = wchar_t(0xD83D);
+    const wchar_t loneLow = wchar_t(0xDEDF);
+    const Case cases[] = {
+        {"[%.1ls]", {L'a', loneHigh, L'A'}, ok("[a]")},
+        {"[%4.1ls]", {L'u', loneLow}, ok("[   u]")},
+        {"[%-4.1ls]", {L'u', loneLow}, ok("[u   ]")},
+        {"[%.0ls]", {wchar_t(0xD800)}, ok("[]")},
+        {"[%3.0ls]", {wchar_t(0xD800)}, ok("[   ]")},
+        {"[%.2ls]", {L'a', 0xE9, loneHigh}, ok("[a]")},
+        {"[%.3ls]", {L'a', 0xE9, loneHigh}, ok("[a\xC3\xA9]")},
+        // Before the precision is used up a malformed unit still fails the call.
+        {"[%.2ls]", {L'a', loneHigh, L'A'}, {-2, "["}},
+        {"[%.4ls]", {L'a', 0xE9, loneLow}, {-2, "["}},
+    };
+    for (const Case& c : cases) {
+        std::vector<wchar_t> text = c.units;
+        text.push_back(0);
+        expectEveryEngine(c.expected, c.format, text.data());
+    }
+    // A precision or width from an argument: the full engine's path.
+    const wchar_t cut[] = {L'u', loneLow, 0};
+    expectEveryEngine(ok("   u"), "%*.1ls", 4, cut);
+    expectEveryEngine(ok("u"), "%.*ls", 1, cut);
+}
+
 TEST(FormatText, WideCharacterBeyondTheBasicPlane) {
     std::wstring text;
     if constexpr (sizeof(wchar_t) == 2)
@@ -74,16 +141,25 @@ TEST(FormatText, WideCharacterBeyondTheBasicPlane) {
     EXPECT_EQ(format("[%.3ls]", text.c_str()), ok("[]"));
 }
 
+// Malformed wide text fails the call with -2 and keeps what came before the directive. A low
+// surrogate can never open a pair; with 32-bit wchar_t (UTF-32) a surrogate value or one above
+// 0x10FFFF is malformed just as a stray surrogate is in UTF-16.
 TEST(FormatText, MalformedWideTextFails) {
-    const wchar_t loneHigh[] = {L'a', wchar_t(0xD800), L'b', 0};
-    const wchar_t loneLow[] = {wchar_t(0xDC00), 0};
-    const wchar_t endsInHigh[] = {L'a', wchar_t(0xD83D), 0};
-    EXPECT_EQ(format("x%ls", loneHigh), (Formatted{-2, "x"}));
-    EXPECT_EQ(format("x%ls", loneLow), (Formatted{-2, "x"}));
-    EXPECT_EQ(format("x%ls", endsInHigh), (Formatted{-2, "x"}));
+    std::vector<std::vector<wchar_t>> malformed = {
+        {L'a', wchar_t(0xD800), L'b'}, // high surrogate without its low one
+        {wchar_t(0xDC00)},             // low surrogate first
+        {L'a', wchar_t(0xD83D)},       // high surrogate at the end
+        {wchar_t(0xDFFF), wchar_t(0xD800)},
+    };
     if constexpr (sizeof(wchar_t) == 4) {
-        const wchar_t tooLarge[] = {wchar_t(0x110000), 0};
-        EXPECT_EQ(format("x%ls", tooLarge), (Formatted{-2, "x"}));
+        malformed.push_back({wchar_t(0x110000)});
+        malformed.push_back({L'a', static_cast<wchar_t>(0xFFFFFFFFu)});
+        malformed.push_back({wchar_t(0xD83D), wchar_t(0xDE00)}); // a pair means nothing here
+    }
+    for (std::vector<wchar_t> text : malformed) {
+        text.push_back(0);
+        expectEveryEngine({-2, "x"}, "x%ls", text.data());
+        expectEveryEngine({-2, "x"}, "x%5ls|%d", text.data(), 1);
     }
 }
 
