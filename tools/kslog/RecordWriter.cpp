@@ -10,7 +10,7 @@ bool writeRecord(const Options& options, const std::string& text) {
     if (options.hex) {
         ksLog_Append_B(text.data(), text.size());
     } else {
-        // "%.*s" keeps a line's own '%' signs and bytes after a NUL out of the format.
+        // The text is an argument, never the format: its own '%' signs stay as they are.
         const int length = text.size() > INT_MAX ? INT_MAX : static_cast<int>(text.size());
         ksLog_Append_F("%.*s\n", length, text.data());
     }

@@ -51,13 +51,20 @@ void printSettingsFiles() {
     else
         std::printf("  write file  %s (its values win over the read file's)\n",
                     files.writeFile.c_str());
-    std::printf("For example, a read file holding these lines prints info records and above of\n"
-                "module 0 on the standard output (a module below 256 is written only where its\n"
-                "switch is on; module 0 is GENERAL; modules from 256 up are always on):\n"
+    std::printf("For example, this read file prints records of level info and above on the\n"
+                "standard output and sends them to a log collector on port 12222 of this machine:\n"
                 "  [File]\n"
                 "  Level=Info\n"
                 "  File=stdout\n"
-                "  LOG_GENERAL=1\n");
+                "  LOG_GENERAL=1\n"
+                "  [ksLogd]\n"
+                "  Level=Info\n"
+                "  Target=127.0.0.1:12222\n"
+                "  Blocking=1\n"
+                "  LOG_GENERAL=1\n"
+                "Each section takes a module below 256 only where its switch is on (module 0 is\n"
+                "GENERAL, so LOG_GENERAL=1); modules from 256 up are always on. Blocking=1 makes\n"
+                "this short-lived program wait for the connection instead of losing its record.\n");
 }
 
 std::string joined(const std::vector<std::string>& words) {
