@@ -70,7 +70,8 @@ def print_machine(contexts):
     print(f"- CPU: {cpu_model()}, {context.get('num_cpus', '?')} logical CPUs, "
           f"{context.get('mhz_per_cpu', '?')} MHz")
     print(f"- Host: {context.get('host_name', '?')}; load average at the start: {load or '?'}")
-    print(f"- Run: {context.get('date', '?')}; Google Benchmark {context.get('library_version', '')} "
+    version = context.get("library_version", "")
+    print(f"- Run: {context.get('date', '?')}; Google Benchmark {version}{' ' if version else ''}"
           f"({context.get('library_build_type', '?')} build)")
 
 
