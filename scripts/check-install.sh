@@ -2,7 +2,8 @@
 # Installs ksLog from a build folder into a temporary prefix, checks what was installed,
 # and builds the example consumer (examples/consumer) outside the source tree against
 # it twice: with CMake's find_package and with make and pkg-config; both programs run.
-# With a Windows cross build present, also checks the distribution archive.
+# With a Windows cross build present, also checks the distribution archive and runs its
+# client under wine.
 # Usage: check-install.sh [build folder] [report folder]. Each check prints "name: ok" or
 # "name: FAILED"; with a report folder they are also written there as a test report.
 set -u
@@ -68,6 +69,10 @@ windows_archive() {
               README.txt; do
     grep -q "/$file " <<<"$listing" || { echo "missing from the archive: $file"; return 1; }
   done
+  # The unpacked client runs under wine with the DLL beside it.
+  python3 -m zipfile -e "$archive" "$work/unpacked" || return 1
+  local unpacked=("$work"/unpacked/*/bin/kslog.exe)
+  bash scripts/wine-run.sh "${unpacked[0]}" --help | grep -q '^Usage: kslog '
 }
 
 write_report() { # folder

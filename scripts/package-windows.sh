@@ -19,7 +19,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=kslog-$version-windows-x86_64
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cmake --install "$build" --prefix "$stage/$name" >/dev/null
+cmake --install "$build" --prefix "$stage/$name" --strip >/dev/null
 
 cat >"$stage/$name/README.txt" <<README
 ksLog $version for Windows x86-64
