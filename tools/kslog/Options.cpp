@@ -1,5 +1,5 @@
 #include "Options.h"
-#include <cstdlib>
+#include <cstddef>
 
 namespace {
 

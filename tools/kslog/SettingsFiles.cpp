@@ -6,6 +6,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Paths travel as UTF-8; a narrow path would be read in the ANSI code page on Windows.
+fs::path pathFromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const fs::path& path) {
+    const std::u8string text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::string trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)
@@ -27,7 +37,7 @@ struct LocatorPaths {
 
 // The keys of the locator's default section: those before any header and those under
 // a header naming "default"; names match without regard to case.
-LocatorPaths readLocator(const std::string& path) {
+LocatorPaths readLocator(const fs::path& path) {
     LocatorPaths paths;
     std::ifstream file(path);
     std::string line;
@@ -57,24 +67,25 @@ std::string inFolder(const fs::path& folder, std::string directory, const std::s
     for (char& c : directory)
         if (c == '\\')
             c = '/';
-    fs::path place(directory);
+    fs::path place = pathFromUtf8(directory);
     if (!place.is_absolute())
         place = folder / place;
-    return (place / name).lexically_normal().generic_string();
+    return utf8FromPath((place / pathFromUtf8(name)).lexically_normal());
 }
 
 } // namespace
 
 SettingsFiles settingsFilesFor(const std::string& executablePath) {
-    const fs::path executable(executablePath);
+    const fs::path executable = pathFromUtf8(executablePath);
     const fs::path folder = executable.parent_path();
+    const fs::path locator = (folder / "ConfigPath.ini").lexically_normal();
     SettingsFiles files;
-    files.application = executable.filename().string().substr(0, 63);
+    files.application = utf8FromPath(executable.filename()).substr(0, 63);
     const std::string settingsName = "ksLog." + files.application + ".ini";
-    files.locator = (folder / "ConfigPath.ini").lexically_normal().generic_string();
+    files.locator = utf8FromPath(locator);
     std::error_code error;
-    files.locatorFound = fs::is_regular_file(files.locator, error);
-    const LocatorPaths paths = files.locatorFound ? readLocator(files.locator) : LocatorPaths();
+    files.locatorFound = fs::is_regular_file(locator, error);
+    const LocatorPaths paths = files.locatorFound ? readLocator(locator) : LocatorPaths();
     files.readFile = inFolder(folder, paths.readPath, settingsName);
     if (!paths.writePath.empty())
         files.writeFile = inFolder(folder, paths.writePath, "_" + settingsName);
