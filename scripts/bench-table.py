@@ -72,7 +72,7 @@ def print_machine(contexts):
     print(f"- Host: {context.get('host_name', '?')}; load average at the start: {load or '?'}")
     version = context.get("library_version", "")
     print(f"- Run: {context.get('date', '?')}; Google Benchmark {version}{' ' if version else ''}"
-          f"({context.get('library_build_type', '?')} build)")
+          f"(the benchmark library's own build: {context.get('library_build_type', '?')})")
 
 
 def main(arguments):
