@@ -1,8 +1,8 @@
 """Prints one table of the benchmarks' medians: per case, ksLog's median, each peer's median
 measured in the same run, and the ratio ksLog / peer (below 1: ksLog is faster).
 
-Benchmark names are "<case>/<implementation>"; the implementation "ksLog" is ours. Google
-Benchmark's own suffixes ("/threads:4", "/real_time", numeric arguments) stay with the case.
+Benchmark names are "<case>/<implementation>"; the implementation "ksLog" is ours. Of
+Google Benchmark's own suffixes, numeric arguments and thread counts stay with the case.
 Usage: bench-table.py [--markdown] RESULTS.json...
 """
 import json
@@ -11,16 +11,23 @@ import sys
 from collections import OrderedDict
 
 SUFFIX = re.compile(r"^(\d+|[a-z_]+:.*|real_time|process_time|manual_time)$")
+HIDDEN = {"real_time", "process_time", "manual_time", "threads:1"}
 OURS = "ksLog"
 
 
 def split_name(name):
+    """"<case>/<impl>[/suffixes]" -> (case, impl): a thread count other than one is named
+    after the case, numeric arguments stay in it, the timing suffixes are dropped."""
     parts = name.split("/")
-    suffixes = [p for p in parts[1:] if SUFFIX.match(p)]
+    suffixes = [p for p in parts[1:] if SUFFIX.match(p) and p not in HIDDEN]
     kept = [parts[0]] + [p for p in parts[1:] if not SUFFIX.match(p)]
-    if len(kept) == 1:
-        return "/".join(kept + suffixes), OURS
-    return "/".join(kept[:-1] + suffixes), kept[-1]
+    threads = [p.split(":")[1] for p in suffixes if p.startswith("threads:")]
+    suffixes = [p for p in suffixes if not p.startswith("threads:")]
+    impl = kept.pop() if len(kept) > 1 else OURS
+    case = "/".join(kept + suffixes)
+    if threads:
+        case += f" ({threads[0]} threads)"
+    return case, impl
 
 
 def read_medians(paths):
