@@ -1,3 +1,5 @@
+include(GNUInstallDirs)
+
 # The library's sources are compiled once into an object library; the shared
 # library is what applications load, the static one lets tests reach internals.
 if(WIN32)
@@ -34,7 +36,11 @@ if(KSLOG_FUZZ)
   set(KSLOG_SHARED_EXCLUDE EXCLUDE_FROM_ALL)
 endif()
 add_library(kslog SHARED ${KSLOG_SHARED_EXCLUDE} $<TARGET_OBJECTS:kslog_objects>)
-target_include_directories(kslog PUBLIC ${PROJECT_SOURCE_DIR}/include)
+target_include_directories(kslog PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+# libkslog.so.0 -> libkslog.so.0.1: the interface is C, compatible within a major version.
+set_target_properties(kslog PROPERTIES VERSION ${PROJECT_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_libraries(kslog PRIVATE ${KSLOG_SYSTEM_LIBS})
 if(WIN32)
   # The DLL must import system DLLs only: no libgcc, libstdc++ or winpthread DLLs.
@@ -43,6 +49,9 @@ if(WIN32)
   # libraries named here, so only a whole-link -static keeps it out of the imports
   # (the system libraries stay DLL imports: their .a files are import libraries).
   target_link_options(kslog PRIVATE -static -static-libgcc -static-libstdc++)
+  # A module definition file beside the DLL, from which other toolchains make their own
+  # import library (lib /def:kslog.def).
+  target_link_options(kslog PRIVATE -Wl,--output-def,$<TARGET_FILE_DIR:kslog>/kslog.def)
 else()
   target_link_options(kslog PRIVATE -Wl,--no-undefined
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/kslog.map)

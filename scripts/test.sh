@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds ksLog for Linux and Windows and runs every test: natively, under
 # AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer, under wine,
-# and each fuzz target briefly. The last line counts what passed and failed.
+# installs the library and builds the example consumer against it, and runs each fuzz
+# target briefly. The last line counts what passed and failed.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,7 +18,9 @@ stage_failures=0
 
 configure_and_build() { # folder, cmake arguments...
   local folder=$1; shift
-  cmake -S . -B "build/$folder" -G Ninja "$@" >"build/$folder.configure.log" 2>&1 &&
+  # Warnings are errors in the project's own builds, not in users' builds.
+  cmake -S . -B "build/$folder" -G Ninja -DKSLOG_WERROR=ON "$@" \
+    >"build/$folder.configure.log" 2>&1 &&
     cmake --build "build/$folder" -j "$jobs" >"build/$folder.build.log" 2>&1
 }
 
@@ -25,7 +28,7 @@ run_ctest() { # folder, label for the results
   local folder=$1 label=$2
   mkdir -p "$results/$label"
   GTEST_OUTPUT="xml:$results/$label/" ctest --test-dir "build/$folder" --output-on-failure \
-    -j 2 2>&1 | tee "build/$folder.test.log" | tail -n 25
+    --no-tests=error -j 2 2>&1 | tee "build/$folder.test.log" | tail -n 25
   return "${PIPESTATUS[0]}"
 }
 
@@ -51,6 +54,12 @@ stage windows windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 echo "== library boundaries"
 boundary_passed=0
 if bash scripts/check-exports.sh; then boundary_passed=1; else stage_failures=$((stage_failures + 1)); fi
+
+echo "== installed package"
+# Its checks are counted from the report it writes beside the test programs' reports.
+bash scripts/check-install.sh build/native "$results/installed-package" ||
+  [ -f "$results/installed-package/installed-package.xml" ] ||
+  stage_failures=$((stage_failures + 1))
 
 echo "== fuzz (${fuzz_seconds}s per target)"
 fuzz_passed=0 fuzz_failed=0

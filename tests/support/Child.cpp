@@ -33,16 +33,6 @@ void setVariable(const std::string& name, const std::string* value) {
 #endif
 }
 
-std::string commandLine(const std::string& program, const std::string& name) {
-    std::string command = "\"" + program + "\" --kslog-child " + name;
-#ifdef _WIN32
-    // cmd.exe strips one outer pair of quotes.
-    return "\"" + command + "\"";
-#else
-    return command;
-#endif
-}
-
 int exitCodeOf(int status) {
 #ifdef _WIN32
     return status & 0xFF;
@@ -84,6 +74,36 @@ int runRegisteredChild(const char* name) {
     return found->second();
 }
 
+namespace {
+
+ChildResult runCommand(const std::string& command) {
+    std::fflush(nullptr);
+    ChildResult result;
+#ifdef _WIN32
+    // cmd.exe strips one outer pair of quotes.
+    FILE* pipe = _popen(("\"" + command + "\"").c_str(), "rb");
+#else
+    FILE* pipe = popen(command.c_str(), "r");
+#endif
+    if (!pipe)
+        return result;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        result.output.append(chunk, got);
+#ifdef _WIN32
+    // The child's standard output is in text mode: compare in "\n" terms.
+    for (size_t at; (at = result.output.find("\r\n")) != std::string::npos;)
+        result.output.erase(at, 1);
+    result.exitCode = exitCodeOf(_pclose(pipe));
+#else
+    result.exitCode = exitCodeOf(pclose(pipe));
+#endif
+    return result;
+}
+
+} // namespace
+
 ChildResult runChild(const std::string& name, const ChildEnv& env, const std::string& program) {
     std::map<std::string, std::pair<bool, std::string>> saved;
     for (const auto& [key, value] : env) {
@@ -91,31 +111,15 @@ ChildResult runChild(const std::string& name, const ChildEnv& env, const std::st
         saved[key] = {old != nullptr, old ? old : ""};
         setVariable(key, &value);
     }
-    std::fflush(nullptr);
-    ChildResult result;
-    std::string command = commandLine(program.empty() ? programPath() : program, name);
-#ifdef _WIN32
-    FILE* pipe = _popen(command.c_str(), "rb");
-#else
-    FILE* pipe = popen(command.c_str(), "r");
-#endif
-    if (pipe) {
-        char chunk[4096];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            result.output.append(chunk, got);
-#ifdef _WIN32
-        // The child's standard output is in text mode: compare in "\n" terms.
-        for (size_t at; (at = result.output.find("\r\n")) != std::string::npos;)
-            result.output.erase(at, 1);
-        result.exitCode = exitCodeOf(_pclose(pipe));
-#else
-        result.exitCode = exitCodeOf(pclose(pipe));
-#endif
-    }
+    ChildResult result =
+        runCommand("\"" + (program.empty() ? programPath() : program) + "\" --kslog-child " + name);
     for (const auto& [key, old] : saved)
         setVariable(key, old.first ? &old.second : nullptr);
     return result;
+}
+
+ChildResult runProgram(const std::string& program, const std::string& arguments) {
+    return runCommand("\"" + program + "\" " + arguments);
 }
 
 std::string copyTestProgram(const std::string& folder) {

@@ -17,6 +17,11 @@ using ChildEnv = std::vector<std::pair<std::string, std::string>>;
 ChildResult runChild(const std::string& name, const ChildEnv& env = {},
                      const std::string& program = {});
 
+// Runs program with arguments, a command-line fragment quoted the way both the POSIX
+// shell and cmd.exe read it (plain words, double-quoted phrases), with redirections of
+// its own if needed; the result holds its exit status and standard output.
+ChildResult runProgram(const std::string& program, const std::string& arguments);
+
 // Sets (or, for a null value, removes) a variable of this process's environment.
 void setEnvironmentVariable(const std::string& name, const char* value);
 
