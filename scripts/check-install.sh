@@ -29,7 +29,7 @@ check() { # name, command...: runs the command with its output in the log
 installed_tree() {
   cmake --install "$root/$build" --prefix "$prefix" || return 1
   local file
-  for file in include/ksLog.h lib/libkslog.so lib/libkslog.so.0 bin/kslog \
+  for file in include/ksLog.h lib/libkslog.so lib/libkslog.so.0 bin/kslog bin/kslogd \
               lib/cmake/kslog/kslogConfig.cmake lib/cmake/kslog/kslogConfigVersion.cmake \
               lib/cmake/kslog/kslogTargets.cmake lib/pkgconfig/kslog.pc; do
     [ -e "$prefix/$file" ] || { echo "missing: $file"; return 1; }
