@@ -46,9 +46,11 @@ TEST(Populate, KeysFoundInEitherFileAreNeitherWrittenNorOverridden) {
                                      "\r\n[probe]\r\nlog_trace=0\r\nlog_http=1\r\n");
 
     // Someone edits the write file: its value wins over the table's default, and a run
-    // that finds every key rewrites nothing (the writer would drop the comment).
+    // that finds every key rewrites nothing (the writer would drop the comment). The file
+    // sink's keys are there too, since that default sink reads them in every run.
     const std::string edited = "; edited\r\n[options]\r\nmax_len_logger=1024\r\n"
-                               "[probe]\r\nlog_trace=1\r\nlog_http=1\r\n";
+                               "[probe]\r\nlog_trace=1\r\nlog_http=1\r\n"
+                               "[file]\r\nlevel=Off\r\nfile=stderr\r\nappend=0\r\n";
     writeFileBytes(app.writeFile(), edited);
     EXPECT_EQ(app.run("logger|Probe|Off;record|4|5|net;record|4|4|trace;record|4|7|web"),
               "refused\nProbe|D TIME|TID|TRACE      trace\nProbe|D TIME|TID|HTTP       web\n");

@@ -169,4 +169,27 @@ int32_t createFolder(const char* path) {
     return mkdir(path, 0777) == 0 ? 0 : lastCode();
 }
 
+// O_NONBLOCK only for the opening, so that a FIFO without reader fails (ENXIO) instead of
+// holding the logging thread; writes block as usual. Close-on-exec: child processes of
+// the host must not inherit the log.
+std::FILE* openLogStream(const char* path, bool append) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
+    int descriptor;
+    do {
+        descriptor = open(path, flags, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        return nullptr;
+    int status = fcntl(descriptor, F_GETFL);
+    if (status >= 0)
+        fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(descriptor, append ? "a" : "w");
+    if (!stream) {
+        int error = errno;
+        close(descriptor);
+        errno = error;
+    }
+    return stream;
+}
+
 } // namespace ksPlatform

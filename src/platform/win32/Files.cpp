@@ -2,6 +2,8 @@
 // just before its call, and GetLastError becomes the system's small negative codes.
 #include "platform/platform.h"
 #include <windows.h>
+#include <cerrno>
+#include <cstdio>
 #include "foundation/Utf.h"
 
 namespace ksPlatform {
@@ -173,6 +175,17 @@ int32_t createFolder(const char* path) {
     if (!wide)
         return kFileFailed;
     return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastCode();
+}
+
+// The C runtime's own stream, opened by its wide name so that any UTF-8 name reaches the
+// file system unchanged. Text mode, as the runtime opens files by default.
+std::FILE* openLogStream(const char* path, bool append) {
+    WidePath wide(path);
+    if (!wide) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return _wfopen(wide.get(), append ? L"a" : L"w");
 }
 
 } // namespace ksPlatform
