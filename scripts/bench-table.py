@@ -12,7 +12,14 @@ for path in sys.argv[1:]:
             if run.get("aggregate_name") != "median":
                 continue
             name = run["run_name"]
+            # "<case>/<impl>/threads:N[/real_time]": the thread count belongs to the case.
+            parts = [p for p in name.split("/") if p != "real_time"]
+            threads = [p for p in parts if p.startswith("threads:")]
+            parts = [p for p in parts if not p.startswith("threads:")]
+            name = "/".join(parts)
             case, _, impl = name.rpartition("/")
+            if threads and threads[0] != "threads:1":
+                case = f"{case} ({threads[0].split(':')[1]} threads)"
             cases.setdefault(case or name, {})[impl or "ksLog"] = run["real_time"]
 
 print(f"{'case':44} {'ksLog ns':>10}  ratios to peers")

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include "foundation/String.h"
 #include "ksLog.h"
+#include "platform/platform.h"
 
 class ksLogger {
   public:
@@ -58,8 +59,13 @@ class ksLogger {
     ksLogger*& nextLink() { return next_; }
     void setNext(ksLogger* next) { next_ = next; }
 
+  protected:
+    // appendFormat (record, "%s", text) without the formatter.
+    void appendText(ksLogRecord* record, const char* text, size_t length);
+
   private:
     void loadOptions();
+    void formatTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
     const char* name_;
     uint16_t threshold_ = 0;

@@ -134,14 +134,17 @@ int32_t createFolder(const char* path);
 // may go to instead. Opens path (UTF-8) for writing, after the file's end when append is
 // true, emptied first otherwise. Null on failure with errno set, so that perror reports
 // the cause; a path the system cannot take (invalid UTF-8 on Windows) gives EINVAL.
-// Opening a FIFO that has no reader fails instead of waiting for one.
+// Opening a FIFO that has no reader fails instead of waiting for one. The stream is
+// unbuffered: its writer hands it whole lines.
 std::FILE* openLogStream(const char* path, bool append);
 
-// The stdio calls through which log streams are written and flushed. Tests replace them
-// to make writes fail as on a full disk; nothing else changes them.
+// Writing and flushing log streams; each true on success. A stream from openLogStream
+// may be written past the C runtime's stream layer where the system allows it; only the
+// standard streams have anything to flush. Tests replace the calls to make writes fail as
+// on a full disk; nothing else changes them.
 struct LogStreamCalls {
-    size_t (*write)(const void* bytes, size_t size, size_t count, std::FILE* stream);
-    int (*flush)(std::FILE* stream);
+    bool (*write)(std::FILE* stream, const void* bytes, size_t count);
+    bool (*flush)(std::FILE* stream);
 };
 extern LogStreamCalls logStreamCalls;
 

@@ -86,14 +86,14 @@ void ksFileLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
         putToStream(bytes, static_cast<size_t>(count));
 }
 
-// Pending bytes go to the stream at the end of every record, so that nothing of an
-// unfinished line waits in the sink: it waits in the stream's buffer, unflushed.
+// An open line waits in the sink until a record ends it (or the sink's buffer is full):
+// readers of the log see whole lines, and each line costs one write.
 void ksFileLogger::end(ksLogRecord*) {
-    if (!stream_)
+    if (!stream_ || lastByte_ != '\n')
         return;
     handOver();
     // A failed flush is a failed write: the bytes did not reach the file.
-    if (stream_ && lastByte_ == '\n' && ksPlatform::logStreamCalls.flush(stream_) != 0)
+    if (stream_ && !ksPlatform::logStreamCalls.flush(stream_))
         close();
 }
 
@@ -107,7 +107,7 @@ void ksFileLogger::handOver() {
 // A failed write closes the stream and drops the rest of the record; the next accepted
 // record opens it again.
 void ksFileLogger::putToStream(const char* bytes, size_t count) {
-    if (ksPlatform::logStreamCalls.write(bytes, count, 1, stream_) != 1)
+    if (!ksPlatform::logStreamCalls.write(stream_, bytes, count))
         close();
 }
 

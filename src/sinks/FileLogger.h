@@ -31,7 +31,8 @@ class ksFileLogger : public ksLogger {
     char lastByte_ = '\n';
     // Set once a file was opened: a reopening must not empty what was written before.
     bool appendFromNowOn_ = false;
-    // A record's pieces (prefix fields, text) gathered for one stdio call per record.
+    // The pieces (prefix fields, text) of the current line, handed to the stream in one
+    // call when a record ends the line.
     uint32_t pendingLength_ = 0;
     char pending_[4096];
 };

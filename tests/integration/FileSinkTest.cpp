@@ -25,11 +25,13 @@ namespace {
 // Writes fail while set, as on a full disk.
 bool diskFull = false;
 
-size_t writeUnlessFull(const void* bytes, size_t size, size_t count, std::FILE* stream) {
-    return diskFull ? 0 : std::fwrite(bytes, size, count, stream);
+ksPlatform::LogStreamCalls systemCalls = ksPlatform::logStreamCalls;
+
+bool writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
+    return !diskFull && systemCalls.write(stream, bytes, count);
 }
-int flushUnlessFull(std::FILE* stream) {
-    return diskFull ? EOF : std::fflush(stream);
+bool flushUnlessFull(std::FILE* stream) {
+    return !diskFull && systemCalls.flush(stream);
 }
 
 std::string unescaped(const std::string& text) {

@@ -188,8 +188,42 @@ std::FILE* openLogStream(const char* path, bool append) {
         int error = errno;
         close(descriptor);
         errno = error;
+        return nullptr;
     }
+    std::setvbuf(stream, nullptr, _IONBF, 0);
     return stream;
 }
+
+namespace {
+
+bool isStandardStream(std::FILE* stream) {
+    return stream == stderr || stream == stdout;
+}
+
+// The standard streams are shared with the application: through stdio, in its order.
+// Streams of our own are unbuffered, so their descriptor takes the bytes directly.
+bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    if (isStandardStream(stream))
+        return std::fwrite(bytes, count, 1, stream) == 1;
+    const char* next = static_cast<const char*>(bytes);
+    while (count > 0) {
+        ssize_t put = write(fileno(stream), next, count);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        next += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool flushLogStream(std::FILE* stream) {
+    return !isStandardStream(stream) || std::fflush(stream) == 0;
+}
+
+} // namespace
+
+LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
 
 } // namespace ksPlatform

@@ -185,7 +185,26 @@ std::FILE* openLogStream(const char* path, bool append) {
         errno = EINVAL;
         return nullptr;
     }
-    return _wfopen(wide.get(), append ? L"a" : L"w");
+    std::FILE* stream = _wfopen(wide.get(), append ? L"a" : L"w");
+    if (stream)
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
 }
+
+namespace {
+
+// Through the runtime's stream, whose text mode ends lines with "\r\n" as Windows
+// programs expect.
+bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    return std::fwrite(bytes, count, 1, stream) == 1;
+}
+
+bool flushLogStream(std::FILE* stream) {
+    return std::fflush(stream) == 0;
+}
+
+} // namespace
+
+LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
 
 } // namespace ksPlatform
