@@ -227,7 +227,7 @@ void ksLogger::write(ksLogRecord*, const char*, uint64_t) {}
 // record (under the library lock, like the record itself) and the three digits put in.
 void ksLogger::writeTime(ksLogRecord* record) {
     if (record->timeLength == 0)
-        formatTime(record, ksPlatform::localTime());
+        formatRecordTime(record, ksPlatform::localTime());
     write(record, record->timeText, record->timeLength);
 }
 
@@ -254,7 +254,7 @@ void putMilliseconds(char* end, int millisecond) {
 
 } // namespace
 
-void ksLogger::formatTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
+void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
     bool plainMilliseconds = t.millisecond >= 0 && t.millisecond <= 999;
     if (plainMilliseconds && lastTimeText.length != 0 && lastTimeText.showDate == ksOptions.showDate &&
         sameSecond(lastTimeText.time, t)) {

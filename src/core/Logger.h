@@ -65,7 +65,6 @@ class ksLogger {
 
   private:
     void loadOptions();
-    void formatTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
     const char* name_;
     uint16_t threshold_ = 0;
@@ -84,6 +83,10 @@ struct ksLoggerOptions {
     char threadIdText[10];
 };
 extern ksLoggerOptions ksOptions;
+
+// writeTime's text of time into the record's timeText and timeLength, with or without
+// the date as the options say.
+void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
 // The shared buffer's size for a "max_len_logger" value: clamped to 1024 ... 104857600.
 int32_t sharedBufferSize(int32_t configured);
