@@ -39,9 +39,9 @@ bool cachedCalendar(int64_t second, uint64_t* packed) {
     uint32_t before = cache.sequence.load(std::memory_order_acquire);
     if (before & 1)
         return false;
-    int64_t cachedSecond = cache.second.load(std::memory_order_relaxed);
-    uint64_t calendar = cache.calendar.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // Acquire: the sequence is read again only after the fields.
+    int64_t cachedSecond = cache.second.load(std::memory_order_acquire);
+    uint64_t calendar = cache.calendar.load(std::memory_order_acquire);
     if (cache.sequence.load(std::memory_order_relaxed) != before || cachedSecond != second)
         return false;
     *packed = calendar;
@@ -51,11 +51,11 @@ bool cachedCalendar(int64_t second, uint64_t* packed) {
 void rememberCalendar(int64_t second, uint64_t packed) {
     uint32_t before = cache.sequence.load(std::memory_order_relaxed);
     if ((before & 1) ||
-        !cache.sequence.compare_exchange_strong(before, before + 1, std::memory_order_acquire))
+        !cache.sequence.compare_exchange_strong(before, before + 1, std::memory_order_relaxed))
         return; // another thread is writing: leave the cache to it
-    std::atomic_thread_fence(std::memory_order_release);
-    cache.second.store(second, std::memory_order_relaxed);
-    cache.calendar.store(packed, std::memory_order_relaxed);
+    // Release: a reader that sees a field also sees the odd sequence stored before it.
+    cache.second.store(second, std::memory_order_release);
+    cache.calendar.store(packed, std::memory_order_release);
     cache.sequence.store(before + 2, std::memory_order_release);
 }
 
