@@ -26,7 +26,8 @@ const double took = 1.25;
 // The logs of one run, removed at exit.
 struct LogFolder {
     LogFolder() {
-        path = fs::temp_directory_path() / ("kslog-bench-" + std::to_string(ksPlatform::currentProcessId()));
+        path = fs::temp_directory_path() /
+               ("kslog-bench-" + std::to_string(ksPlatform::currentProcessId()));
         fs::create_directories(path);
     }
     ~LogFolder() {
@@ -43,7 +44,8 @@ LogFolder logs;
 struct KsLogSetUp {
     KsLogSetUp() {
         char* program = ksPlatform::executablePath();
-        fs::path settings = fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
+        fs::path settings =
+            fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
         std::free(program);
         std::FILE* out = std::fopen(settings.string().c_str(), "wb");
         std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n", logs.file("kslog.log").c_str());
@@ -56,7 +58,8 @@ struct KsLogSetUp {
 std::shared_ptr<spdlog::logger> spdlogFileLogger() {
     static auto logger = [] {
         auto created = std::make_shared<spdlog::logger>(
-            "bench", std::make_shared<spdlog::sinks::basic_file_sink_mt>(logs.file("spdlog.log"), true));
+            "bench",
+            std::make_shared<spdlog::sinks::basic_file_sink_mt>(logs.file("spdlog.log"), true));
         created->set_pattern("%L %H:%M:%S:%e|%t|0000001000 %v");
         created->set_level(spdlog::level::info);
         created->flush_on(spdlog::level::trace);
@@ -74,7 +77,8 @@ ksPlatform::FileHandle bareFile() {
     static ksPlatform::FileHandle file = [] {
         ksPlatform::FileHandle handle = ksPlatform::kNoFile;
         ksPlatform::openFile(logs.file("write.log").c_str(),
-                             {false, true, false, ksPlatform::OpenDisposition::createAlways}, &handle);
+                             {false, true, false, ksPlatform::OpenDisposition::createAlways},
+                             &handle);
         return handle;
     }();
     return file;

@@ -256,8 +256,8 @@ void putMilliseconds(char* end, int millisecond) {
 
 void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
     bool plainMilliseconds = t.millisecond >= 0 && t.millisecond <= 999;
-    if (plainMilliseconds && lastTimeText.length != 0 && lastTimeText.showDate == ksOptions.showDate &&
-        sameSecond(lastTimeText.time, t)) {
+    if (plainMilliseconds && lastTimeText.length != 0 &&
+        lastTimeText.showDate == ksOptions.showDate && sameSecond(lastTimeText.time, t)) {
         std::memcpy(record->timeText, lastTimeText.text, 24); // the longest form and more
         record->timeLength = lastTimeText.length;
         putMilliseconds(record->timeText + record->timeLength, t.millisecond);

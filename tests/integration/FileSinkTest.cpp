@@ -127,12 +127,11 @@ class FileSink : public testing::Test {
     // the child printed on its standard output, times and thread ids made placeholders.
     std::string run(const std::string& fileSection, const std::string& steps) {
         writeFileBytes(app.readFile(), "[File]\r\n" + fileSection);
-        ChildResult result =
-            runChild("fileSinkSteps",
-                     {{"KSLOG_TEST_STEPS", steps},
-                      {"KSLOG_TEST_CWD", workFolder()},
-                      {"KSLOG_TEST_STDERR", stderrFile()}},
-                     app.file(app.app()));
+        ChildResult result = runChild("fileSinkSteps",
+                                      {{"KSLOG_TEST_STEPS", steps},
+                                       {"KSLOG_TEST_CWD", workFolder()},
+                                       {"KSLOG_TEST_STDERR", stderrFile()}},
+                                      app.file(app.app()));
         EXPECT_EQ(result.exitCode, 0) << steps << "\n" << result.output;
         return withoutTimes(result.output);
     }
@@ -170,10 +169,14 @@ std::string errorMessage(int code) {
 
 } // namespace
 
+// Off by default; populate mode writes its keys with their defaults.
 TEST_F(FileSink, WithoutALevelItWritesNothing) {
-    EXPECT_EQ(run("File=log.txt\r\n", "r|1|error\\n;r|3|info\\n"), "");
+    EXPECT_EQ(run("[options]\r\npopulate=1\r\n", "r|1|error\\n;r|3|info\\n"), "");
     EXPECT_EQ(logFiles(), std::set<std::string>{});
     EXPECT_EQ(stderrText(), "");
+    EXPECT_NE(
+        readFileBytes(app.writeFile()).find("[file]\r\nlevel=Off\r\nfile=stderr\r\nappend=0\r\n"),
+        std::string::npos);
 }
 
 // Exactly "stderr" and "stdout" name the streams; an empty value is the default, stderr.
@@ -184,17 +187,15 @@ TEST_F(FileSink, TargetsAreTheStreamsOrAFileInTheWorkingFolder) {
         std::string out, err;
         std::set<std::string> files;
     } cases[] = {
-        {"stdout", nameLine() + line, "", {}},
-        {"stderr", "", nameLine() + line, {}},
-        {"", "", nameLine() + line, {}},
-        {"Stdout", "", "", {"Stdout"}},
-        {"STDERR", "", "", {"STDERR"}},
-        {"./sub/../log.txt", "", "", {"log.txt"}},
+        {"stdout", nameLine() + line, "", {}}, {"stderr", "", nameLine() + line, {}},
+        {"", "", nameLine() + line, {}},       {"Stdout", "", "", {"Stdout"}},
+        {"STDERR", "", "", {"STDERR"}},        {"./sub/../log.txt", "", "", {"log.txt"}},
     };
     fs::create_directory(app.file("work/sub"));
     for (const Case& c : cases) {
-        EXPECT_EQ(run(std::string("Level=Info\r\nFile=") + c.file + "\r\n", "r|3|hello\\n;r|4|no\\n"),
-                  c.out)
+        EXPECT_EQ(
+            run(std::string("Level=Info\r\nFile=") + c.file + "\r\n", "r|3|hello\\n;r|4|no\\n"),
+            c.out)
             << c.file;
         EXPECT_EQ(stderrText(), c.err) << c.file;
         EXPECT_EQ(logFiles(), c.files) << c.file;
@@ -319,8 +320,9 @@ TEST_F(FileSink, RecordsAfterAFailedWriteReachTheFileAgain) {
 TEST_F(FileSink, ASecondInitialisationAddsNoSecondSink) {
     run("Level=Info\r\nFile=log.txt\r\nAppend=1\r\n",
         "init;r|3|one\\n;init;r|3|two\\n;term;init;r|3|three\\n;never;init;r|3|four\\n");
-    EXPECT_EQ(logText("log.txt"), nameLine() + "I TIME|TID|0000000300 one\n"
-                                               "I TIME|TID|0000000300 two\n" +
+    EXPECT_EQ(logText("log.txt"), nameLine() +
+                                      "I TIME|TID|0000000300 one\n"
+                                      "I TIME|TID|0000000300 two\n" +
                                       nameLine() + "I TIME|TID|0000000300 three\n");
 }
 

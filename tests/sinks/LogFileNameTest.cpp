@@ -23,8 +23,8 @@ TEST(LogFileName, TokensAreReplacedInOrderEveryOccurrenceAndNotSearchedAgain) {
         {"%d-%d", &lastSecondOfJanuary, "app", "31-31"},
         {"%y%m%d%H%M%S", &earlyMorning, "app", "20400304050608"},
         {"%Y %D %N %h %s %%", &earlyMorning, "app", "%Y %D %N %h %s %%"},
-        {"%n.log", &earlyMorning, "my%d%n", "my%d%n.log"},   // the name is inserted last
-        {"%y%n%m", nullptr, "app", "%yapp%m"},               // no time: time tokens stay
+        {"%n.log", &earlyMorning, "my%d%n", "my%d%n.log"}, // the name is inserted last
+        {"%y%n%m", nullptr, "app", "%yapp%m"},             // no time: time tokens stay
         {"%%yy", &earlyMorning, "app", "%2040y"},
         {"", &earlyMorning, "app", ""},
     };
@@ -55,10 +55,10 @@ TEST(LogFileName, TheRecordClockAgreesWithAFreshConversion) {
             ksPlatform::LocalTime fresh{};
             if (before != after || !ksPlatform::localTimeAt(static_cast<int64_t>(before), &fresh))
                 continue;
-            bool same = now.year == fresh.year && now.month == fresh.month && now.day == fresh.day &&
-                        now.hour == fresh.hour && now.minute == fresh.minute &&
-                        now.second == fresh.second && now.millisecond >= 0 &&
-                        now.millisecond < 1000;
+            bool same = now.year == fresh.year && now.month == fresh.month &&
+                        now.day == fresh.day && now.hour == fresh.hour &&
+                        now.minute == fresh.minute && now.second == fresh.second &&
+                        now.millisecond >= 0 && now.millisecond < 1000;
             if (!same)
                 return -1;
             ++checked;

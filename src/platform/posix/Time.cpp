@@ -20,9 +20,10 @@ CachedSecond cache;
 
 uint64_t pack(const tm& parts) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(parts.tm_year)) << 32) |
-           (static_cast<uint64_t>(parts.tm_mon) << 24) | (static_cast<uint64_t>(parts.tm_mday) << 18) |
-           (static_cast<uint64_t>(parts.tm_hour) << 12) | (static_cast<uint64_t>(parts.tm_min) << 6) |
-           static_cast<uint64_t>(parts.tm_sec);
+           (static_cast<uint64_t>(parts.tm_mon) << 24) |
+           (static_cast<uint64_t>(parts.tm_mday) << 18) |
+           (static_cast<uint64_t>(parts.tm_hour) << 12) |
+           (static_cast<uint64_t>(parts.tm_min) << 6) | static_cast<uint64_t>(parts.tm_sec);
 }
 
 LocalTime unpack(uint64_t packed, int millisecond) {
@@ -81,8 +82,13 @@ bool localTimeAt(int64_t secondsSince1970, LocalTime* local) {
     tm parts{};
     if (static_cast<int64_t>(seconds) != secondsSince1970 || !localtime_r(&seconds, &parts))
         return false;
-    *local = LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                       parts.tm_min,         parts.tm_sec,      0};
+    *local = LocalTime{parts.tm_year + 1900,
+                       parts.tm_mon + 1,
+                       parts.tm_mday,
+                       parts.tm_hour,
+                       parts.tm_min,
+                       parts.tm_sec,
+                       0};
     return true;
 }
 

@@ -24,7 +24,8 @@ bool localTimeAt(int64_t secondsSince1970, LocalTime* local) {
     if (!FileTimeToSystemTime(&moment, &universal) ||
         !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &here))
         return false;
-    *local = LocalTime{here.wYear, here.wMonth, here.wDay, here.wHour, here.wMinute, here.wSecond, 0};
+    *local =
+        LocalTime{here.wYear, here.wMonth, here.wDay, here.wHour, here.wMinute, here.wSecond, 0};
     return true;
 }
 
