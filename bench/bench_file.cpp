@@ -6,6 +6,7 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -48,6 +49,10 @@ struct KsLogSetUp {
             fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
         std::free(program);
         std::FILE* out = std::fopen(settings.string().c_str(), "wb");
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", settings.string().c_str());
+            std::exit(1);
+        }
         std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n", logs.file("kslog.log").c_str());
         std::fclose(out);
         KSLOG_INFO(module, "opened\n");
