@@ -5,6 +5,7 @@
 #include "config/Settings.h"
 #include "core/Library.h"
 #include "core/Modules.h"
+#include "foundation/CopyShort.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "platform/platform.h"
@@ -290,7 +291,7 @@ void ksLogger::writeThread(ksLogRecord* record) {
                        static_cast<unsigned>(id));
         formattedThreadId = id;
     }
-    appendText(record, ksOptions.threadIdText, std::strlen(ksOptions.threadIdText));
+    appendText(record, ksOptions.threadIdText, 8); // "%08x" of 32 bits: always 8 digits
 }
 
 // What appendFormat (record, "%s", text) does, without the formatter: the text goes
@@ -300,7 +301,7 @@ void ksLogger::appendText(ksLogRecord* record, const char* text, size_t length) 
         return;
     size_t room = static_cast<size_t>(record->bufferSize) - 1;
     size_t kept = length < room ? length : room;
-    std::memcpy(record->buffer, text, kept);
+    ksCopyShort(record->buffer, text, kept);
     record->buffer[kept] = 0;
     record->textLength = static_cast<int32_t>(kept);
     record->format = "%s";

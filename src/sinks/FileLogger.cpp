@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "core/Level.h"
 #include "core/Library.h"
+#include "foundation/CopyShort.h"
 #include "platform/platform.h"
 #include "sinks/LogFileName.h"
 
@@ -77,7 +78,7 @@ void ksFileLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
     if (!stream_)
         return;
     if (count <= sizeof pending_ - pendingLength_) {
-        std::memcpy(pending_ + pendingLength_, bytes, static_cast<size_t>(count));
+        ksCopyShort(pending_ + pendingLength_, bytes, static_cast<size_t>(count));
         pendingLength_ += static_cast<uint32_t>(count);
         return;
     }
