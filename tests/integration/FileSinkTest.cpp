@@ -145,7 +145,7 @@ class FileSink : public testing::Test {
         }
         return withoutTimes(text);
     }
-    std::string stderrText() const { return withoutTimes(logText("../stderr.txt")); }
+    std::string stderrText() const { return logText("../stderr.txt"); }
     std::string workFolder() const { return app.file("work"); }
     std::string stderrFile() const { return app.file("stderr.txt"); }
     // Files written in the working folder.
