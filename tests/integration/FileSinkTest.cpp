@@ -125,8 +125,9 @@ class FileSink : public testing::Test {
   protected:
     // Runs the steps with the settings file holding [File] and these lines; returns what
     // the child printed on its standard output, times and thread ids made placeholders.
+    // The daemon sink is off, so that the streams hold the file sink's output alone.
     std::string run(const std::string& fileSection, const std::string& steps) {
-        writeFileBytes(app.readFile(), "[File]\r\n" + fileSection);
+        writeFileBytes(app.readFile(), "[ksLogd]\r\nLevel=Off\r\n[File]\r\n" + fileSection);
         ChildResult result = runChild("fileSinkSteps",
                                       {{"KSLOG_TEST_STEPS", steps},
                                        {"KSLOG_TEST_CWD", workFolder()},
