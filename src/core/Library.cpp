@@ -32,6 +32,14 @@ std::atomic_ref<uint16_t> levelRef() {
     return std::atomic_ref<uint16_t>(_ksLog_Level);
 }
 
+uint16_t greatestThreshold() {
+    uint16_t greatest = 0;
+    for (ksLogger* logger = loggerHead; logger; logger = logger->next())
+        if (logger->threshold() > greatest)
+            greatest = logger->threshold();
+    return greatest;
+}
+
 // The elected thread. It holds the lock from before the dispatcher exists until the
 // default sinks are made, so no other thread can see a half-built library.
 void initialise() {
@@ -41,6 +49,9 @@ void initialise() {
     levelRef().store(0xFFFF, std::memory_order_relaxed);
     ksLogger_File_Init();
     ksLogger_ksLogd_Init();
+    // A default sink that stays off never changes its threshold, so the level would keep
+    // 0xFFFF and every refused record would take the lock: make it the sinks' greatest.
+    levelRef().store(greatestThreshold(), std::memory_order_relaxed);
     ready.store(1, std::memory_order_release);
     libraryMutex.unlock();
 }
@@ -139,11 +150,8 @@ void updateGlobalLevel(uint16_t t) {
     } else if (t < level) {
         // Lowered: the greatest threshold of the others may still be above t.
         ksLibraryLock lock;
-        uint16_t greatest = t;
-        for (ksLogger* logger = loggerHead; logger; logger = logger->next())
-            if (logger->threshold() > greatest)
-                greatest = logger->threshold();
-        levelRef().store(greatest, std::memory_order_relaxed);
+        uint16_t others = greatestThreshold();
+        levelRef().store(others > t ? others : t, std::memory_order_relaxed);
     }
 }
 

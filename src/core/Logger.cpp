@@ -5,6 +5,7 @@
 #include "config/Settings.h"
 #include "core/Library.h"
 #include "core/Modules.h"
+#include "foundation/CopyShort.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "platform/platform.h"
@@ -222,28 +223,89 @@ void ksLogger::appendWide(ksLogRecord* record, const ksLogUnit* text, uint64_t c
 
 void ksLogger::write(ksLogRecord*, const char*, uint64_t) {}
 
-// The timestamp is formatted once per record; every logger writes the same text.
+// The timestamp is formatted once per record; every logger writes the same text. Within
+// one second only the milliseconds change: the rest of the text is kept from the last
+// record (under the library lock, like the record itself) and the three digits put in.
 void ksLogger::writeTime(ksLogRecord* record) {
-    if (record->timeLength == 0) {
-        ksPlatform::LocalTime t = ksPlatform::localTime();
-        int n =
-            ksOptions.showDate
+    if (record->timeLength == 0)
+        formatRecordTime(record, ksPlatform::localTime());
+    write(record, record->timeText, record->timeLength);
+}
+
+namespace {
+
+struct TimeText {
+    ksPlatform::LocalTime time; // the second it was formatted for; millisecond unused
+    uint16_t showDate;
+    uint64_t length; // 0: nothing kept
+    char text[sizeof ksLogRecord::timeText];
+};
+TimeText lastTimeText;
+
+bool sameSecond(const ksPlatform::LocalTime& a, const ksPlatform::LocalTime& b) {
+    return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
+           a.month == b.month && a.year == b.year;
+}
+
+void putMilliseconds(char* end, int millisecond) {
+    end[-3] = static_cast<char>('0' + millisecond / 100);
+    end[-2] = static_cast<char>('0' + millisecond / 10 % 10);
+    end[-1] = static_cast<char>('0' + millisecond % 10);
+}
+
+} // namespace
+
+void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
+    bool plainMilliseconds = t.millisecond >= 0 && t.millisecond <= 999;
+    if (plainMilliseconds && lastTimeText.length != 0 &&
+        lastTimeText.showDate == ksOptions.showDate && sameSecond(lastTimeText.time, t)) {
+        std::memcpy(record->timeText, lastTimeText.text, 24); // the longest form and more
+        record->timeLength = lastTimeText.length;
+        putMilliseconds(record->timeText + record->timeLength, t.millisecond);
+        return;
+    }
+    int n = ksOptions.showDate
                 ? ksFormatBuffer(record->timeText, sizeof record->timeText,
                                  "%02d/%02d/%04d %02d:%02d:%02d:%03d", t.month, t.day, t.year,
                                  t.hour, t.minute, t.second, t.millisecond)
                 : ksFormatBuffer(record->timeText, sizeof record->timeText, "%02d:%02d:%02d:%03d",
                                  t.hour, t.minute, t.second, t.millisecond);
-        record->timeLength = n > 0 ? static_cast<uint64_t>(n) : 0;
-        if (record->timeLength >= sizeof record->timeText)
-            record->timeLength = sizeof record->timeText - 1;
+    record->timeLength = n > 0 ? static_cast<uint64_t>(n) : 0;
+    if (record->timeLength >= sizeof record->timeText)
+        record->timeLength = sizeof record->timeText - 1;
+    lastTimeText.length = 0;
+    if (plainMilliseconds && record->timeLength >= 3 && record->timeLength < 24) {
+        lastTimeText.time = t;
+        lastTimeText.showDate = ksOptions.showDate;
+        std::memcpy(lastTimeText.text, record->timeText, sizeof lastTimeText.text);
+        lastTimeText.length = record->timeLength;
     }
-    write(record, record->timeText, record->timeLength);
 }
 
+// The id is formatted again only when another thread writes.
 void ksLogger::writeThread(ksLogRecord* record) {
-    ksFormatBuffer(ksOptions.threadIdText, sizeof ksOptions.threadIdText, "%08x",
-                   static_cast<unsigned>(ksPlatform::currentThreadId()));
-    appendFormat(record, "%s", ksOptions.threadIdText);
+    static uint32_t formattedThreadId = 0; // under the library lock; ids are never 0
+    uint32_t id = ksPlatform::currentThreadId();
+    if (id != formattedThreadId || ksOptions.threadIdText[0] == 0) {
+        ksFormatBuffer(ksOptions.threadIdText, sizeof ksOptions.threadIdText, "%08x",
+                       static_cast<unsigned>(id));
+        formattedThreadId = id;
+    }
+    appendText(record, ksOptions.threadIdText, 8); // "%08x" of 32 bits: always 8 digits
+}
+
+// What appendFormat (record, "%s", text) does, without the formatter: the text goes
+// through the shared buffer (cut to it), and nothing when there is no buffer.
+void ksLogger::appendText(ksLogRecord* record, const char* text, size_t length) {
+    if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
+        return;
+    size_t room = static_cast<size_t>(record->bufferSize) - 1;
+    size_t kept = length < room ? length : room;
+    ksCopyShort(record->buffer, text, kept);
+    record->buffer[kept] = 0;
+    record->textLength = static_cast<int32_t>(kept);
+    record->format = "%s";
+    write(record, record->buffer, kept);
 }
 
 void ksLogger::writeApplication(ksLogRecord* record) {
@@ -255,7 +317,17 @@ void ksLogger::writeModule(ksLogRecord* record) {
     int32_t unusedDefault = 0;
     const char* moduleText = moduleName(record->module, &unusedDefault);
     if (!moduleText) {
-        appendFormat(record, "%010u", static_cast<unsigned>(record->module));
+        // "%010u": a 16-bit id always fits ten digits. Kept for the next record, which is
+        // mostly of the same module (under the library lock, like the record).
+        static uint16_t shownModule = 0;
+        static char digits[10] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+        if (record->module != shownModule) {
+            unsigned value = record->module;
+            for (int i = 9; i >= 0; --i, value /= 10)
+                digits[i] = static_cast<char>('0' + value % 10);
+            shownModule = record->module;
+        }
+        appendText(record, digits, sizeof digits);
         return;
     }
     size_t length = std::strlen(moduleText);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include "foundation/String.h"
 #include "ksLog.h"
+#include "platform/platform.h"
 
 class ksLogger {
   public:
@@ -58,6 +59,10 @@ class ksLogger {
     ksLogger*& nextLink() { return next_; }
     void setNext(ksLogger* next) { next_ = next; }
 
+  protected:
+    // appendFormat (record, "%s", text) without the formatter.
+    void appendText(ksLogRecord* record, const char* text, size_t length);
+
   private:
     void loadOptions();
 
@@ -78,6 +83,10 @@ struct ksLoggerOptions {
     char threadIdText[10];
 };
 extern ksLoggerOptions ksOptions;
+
+// writeTime's text of time into the record's timeText and timeLength, with or without
+// the date as the options say.
+void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
 // The shared buffer's size for a "max_len_logger" value: clamped to 1024 ... 104857600.
 int32_t sharedBufferSize(int32_t configured);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace ksPlatform {
 
@@ -49,8 +50,14 @@ uint32_t currentThreadId();
 struct LocalTime {
     int year, month, day, hour, minute, second, millisecond;
 };
-// The wall clock in the local time zone, to the millisecond.
+// The wall clock in the local time zone, to the millisecond. Cheap enough to call for
+// every record: where the conversion costs, the calendar part is reused within a second.
 LocalTime localTime();
+
+// The local calendar time of a moment given in seconds since 1970, to the second (the
+// millisecond is 0). 64-bit, so that moments after 2038 convert like any other. False
+// when the system cannot convert the moment.
+bool localTimeAt(int64_t secondsSince1970, LocalTime* local);
 
 // The wall clock: microseconds since 1970-01-01 00:00 UTC.
 uint64_t wallClockMicroseconds();
@@ -126,6 +133,24 @@ enum class PathKind { missing, file, directory };
 PathKind pathKind(const char* path);
 // Creates one folder whose parent exists. 0 or an error code.
 int32_t createFolder(const char* path);
+
+// Log files are C stdio streams, like the standard error and output streams that a log
+// may go to instead. Opens path (UTF-8) for writing, after the file's end when append is
+// true, emptied first otherwise. Null on failure with errno set, so that perror reports
+// the cause; a path the system cannot take (invalid UTF-8 on Windows) gives EINVAL.
+// Opening a FIFO that has no reader fails instead of waiting for one. The stream is
+// unbuffered: its writer hands it whole lines.
+std::FILE* openLogStream(const char* path, bool append);
+
+// Writing and flushing log streams; each true on success. A stream from openLogStream
+// may be written past the C runtime's stream layer where the system allows it; only the
+// standard streams have anything to flush. Tests replace the calls to make writes fail as
+// on a full disk; nothing else changes them.
+struct LogStreamCalls {
+    bool (*write)(std::FILE* stream, const void* bytes, size_t count);
+    bool (*flush)(std::FILE* stream);
+};
+extern LogStreamCalls logStreamCalls;
 
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,126 @@
-// The file sink's initialiser. The sink itself (log files and console streams) is not
-// built yet: until it is, initialisation creates no file sink.
-#include "ksLog.h"
+// ksFileLogger and ksLogger_File_Init.
+#include "sinks/FileLogger.h"
+#include <cstring>
+#include "config/Settings.h"
+#include "core/Level.h"
+#include "core/Library.h"
+#include "foundation/CopyShort.h"
+#include "platform/platform.h"
+#include "sinks/LogFileName.h"
 
-void ksLogger_File_Init() {}
+namespace {
+
+ksFileLogger* theFileLogger = nullptr; // guarded by the library lock
+
+bool isStandardStream(std::FILE* stream) {
+    return stream == stderr || stream == stdout;
+}
+
+} // namespace
+
+ksFileLogger::ksFileLogger() : ksLogger("File", true) {
+    theFileLogger = this;
+    setThreshold(parseLevel(this, "Off"));
+    // Read once here so that populate mode writes them to the settings file.
+    getOwnSetting("File", "stderr");
+    getOwnIntSetting("Append", 0);
+}
+
+ksFileLogger::~ksFileLogger() {
+    theFileLogger = nullptr;
+    if (stream_)
+        handOver();
+    if (stream_)
+        close();
+}
+
+ksFileLogger* ksFileLogger::instance() {
+    return theFileLogger;
+}
+
+bool ksFileLogger::open(ksLogRecord* record) {
+    bool append = getOwnIntSetting("Append", 0) == 1 || appendFromNowOn_;
+    ksString pattern = getOwnSetting("File", "stderr");
+    ksPlatform::LocalTime now;
+    bool timed = logFileTime(&now);
+    ksString name = logFileName(pattern, timed ? &now : nullptr, applicationName());
+    if (std::strcmp(name, "stderr") == 0) {
+        stream_ = stderr;
+    } else if (std::strcmp(name, "stdout") == 0) {
+        stream_ = stdout;
+    } else {
+        stream_ = ksPlatform::openLogStream(name, append);
+        if (stream_)
+            appendFromNowOn_ = true;
+    }
+    if (!stream_) {
+        std::perror("ksFileLogger");
+        return false;
+    }
+    pendingLength_ = 0;
+    lastByte_ = '\n';
+    appendFormat(record, "NAME: %s (log started)\n", applicationName());
+    return true;
+}
+
+bool ksFileLogger::begin(ksLogRecord* record) {
+    if (!stream_ && !open(record))
+        return false;
+    if (lastByte_ == '\n')
+        writePrefix(record);
+    return true;
+}
+
+void ksFileLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
+    if (count == 0 || !bytes)
+        return;
+    lastByte_ = bytes[count - 1];
+    if (!stream_)
+        return;
+    if (count <= sizeof pending_ - pendingLength_) {
+        ksCopyShort(pending_ + pendingLength_, bytes, static_cast<size_t>(count));
+        pendingLength_ += static_cast<uint32_t>(count);
+        return;
+    }
+    handOver();
+    if (stream_)
+        putToStream(bytes, static_cast<size_t>(count));
+}
+
+// An open line waits in the sink until a record ends it (or the sink's buffer is full):
+// readers of the log see whole lines, and each line costs one write.
+void ksFileLogger::end(ksLogRecord*) {
+    if (!stream_ || lastByte_ != '\n')
+        return;
+    handOver();
+    // A failed flush is a failed write: the bytes did not reach the file.
+    if (stream_ && !ksPlatform::logStreamCalls.flush(stream_))
+        close();
+}
+
+void ksFileLogger::handOver() {
+    uint32_t length = pendingLength_;
+    pendingLength_ = 0;
+    if (length > 0)
+        putToStream(pending_, length);
+}
+
+// A failed write closes the stream and drops the rest of the record; the next accepted
+// record opens it again.
+void ksFileLogger::putToStream(const char* bytes, size_t count) {
+    if (!ksPlatform::logStreamCalls.write(stream_, bytes, count))
+        close();
+}
+
+void ksFileLogger::close() {
+    if (stream_ && !isStandardStream(stream_))
+        std::fclose(stream_); // the standard streams belong to the process: only let go
+    stream_ = nullptr;
+    pendingLength_ = 0;
+}
+
+void ksLogger_File_Init() {
+    ksLibraryLock lock;
+    if (!theFileLogger && !isNeverLog())
+        new ksFileLogger; // owned by the registry from here on
+}

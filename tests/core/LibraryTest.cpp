@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include "CaptureLogger.h"
 #include "core/Library.h"
 #include "platform/platform.h"
+#include "sinks/FileLogger.h"
 #include "support/Child.h"
 #include "support/DefaultSinks.h"
 
@@ -25,6 +27,13 @@ class Library : public testing::Test {
     void SetUp() override { switchOffDefaultSinks(); }
     void TearDown() override { ksLog_Term(); }
 };
+
+uint16_t greatestThresholdOfLoggers() {
+    uint16_t greatest = 0;
+    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
+        greatest = logger->threshold() > greatest ? logger->threshold() : greatest;
+    return greatest;
+}
 
 void expectChildPasses(const char* name) {
     ChildResult result = runChild(name);
@@ -45,9 +54,13 @@ KSLOG_CHILD(levelBeforeAnyCall) {
     CHILD_CHECK(ksLog_Init() == 1);
     CHILD_CHECK(currentDispatcher() != nullptr);
     CHILD_CHECK(ksLog_Init() == 1);
-    CHILD_CHECK(registeredLoggers("ksLogd") == 1); // the daemon sink is a default sink
-    CHILD_CHECK(_ksLog_Level == 4);                // its "Info"; the file sink is off
-    CHILD_CHECK(ksLog_Begin(4, 300) == nullptr);   // refused by the level, without the lock
+    // The default sinks: the file sink, off without settings, and the daemon sink at
+    // "Info". The level is their greatest threshold, so that a debug record is refused
+    // by one comparison.
+    CHILD_CHECK(ksFileLogger::instance() != nullptr);
+    CHILD_CHECK(registeredLoggers("ksLogd") == 1);
+    CHILD_CHECK(_ksLog_Level == 4 && _ksLog_Level == greatestThresholdOfLoggers());
+    CHILD_CHECK(ksLog_Begin(4, 300) == nullptr); // refused by the level, without the lock
     return 0;
 }
 
@@ -62,6 +75,7 @@ KSLOG_CHILD(termInitialisesAgain) {
     CHILD_CHECK(_ksLog_Level == 4);              // keeps its last value
     CHILD_CHECK(ksLog_Begin(3, 300) == nullptr); // initialises again: no logger takes it
     CHILD_CHECK(registeredLoggers("ksLogd") == 1); // the default sinks are built again
+    CHILD_CHECK(_ksLog_Level == greatestThresholdOfLoggers());
     switchOffDefaultSinks();
     logger = new CaptureLogger(4);
     CHILD_CHECK(ksTheRecord.buffer != nullptr); // the options were read again

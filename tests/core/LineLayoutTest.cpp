@@ -85,6 +85,45 @@ TEST_F(LineLayout, ModuleColumnIsTenCharacters) {
     EXPECT_EQ(logger->pieces.at(6), " ");
 }
 
+TEST_F(LineLayout, UnnamedModuleColumnsFollowEachRecordsModule) {
+    for (uint16_t module : {7000, 300, 300, 7000, 65535, 0xFFFF - 1, 123}) {
+        CaptureLogger* logger = open(3, module, true);
+        close();
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "%010u", module);
+        EXPECT_EQ(logger->pieces.at(5), expected);
+        ksLog_Term();
+    }
+}
+
+// Within one second the time text is reused with new milliseconds: every text must be
+// what the full formatting gives.
+TEST_F(LineLayout, TimeTextsInSequence) {
+    struct Case {
+        ksPlatform::LocalTime time;
+        uint16_t showDate;
+        const char* expected;
+    } cases[] = {
+        {{2026, 3, 14, 9, 5, 7, 42}, 0, "09:05:07:042"},
+        {{2026, 3, 14, 9, 5, 7, 999}, 0, "09:05:07:999"},
+        {{2026, 3, 14, 9, 5, 7, 0}, 1, "03/14/2026 09:05:07:000"},
+        {{2026, 3, 14, 9, 5, 7, 5}, 1, "03/14/2026 09:05:07:005"},
+        {{2026, 3, 15, 9, 5, 7, 5}, 1, "03/15/2026 09:05:07:005"},
+        {{2026, 3, 15, 9, 5, 7, 6}, 0, "09:05:07:006"},
+        {{2026, 3, 15, 9, 5, 8, 6}, 0, "09:05:08:006"},
+        {{2027, 3, 15, 9, 5, 8, 7}, 0, "09:05:08:007"},
+        {{2027, 3, 15, 9, 5, 8, 1000}, 0, "09:05:08:1000"},
+        {{2027, 3, 15, 9, 5, 8, 100}, 0, "09:05:08:100"},
+    };
+    ksLogRecord record{};
+    for (const Case& c : cases) {
+        ksOptions.showDate = c.showDate;
+        formatRecordTime(&record, c.time);
+        EXPECT_EQ(std::string(record.timeText, record.timeLength), c.expected);
+        EXPECT_EQ(record.timeText[record.timeLength], 0) << c.expected;
+    }
+}
+
 TEST_F(LineLayout, DateWhenAskedAndTheSameTimestampForEveryLogger) {
     auto* first = new CaptureLogger(0xFFFF, true, true);
     auto* second = new CaptureLogger(0xFFFF, true, true);

@@ -47,9 +47,10 @@ TEST(Populate, KeysFoundInEitherFileAreNeitherWrittenNorOverridden) {
 
     // Someone edits the write file: its value wins over the table's default, and a run
     // that finds every key rewrites nothing (the writer would drop the comment).
-    // The daemon sink's keys are there too: it is a default sink of every run.
+    // The default sinks' keys are there too: they read them in every run.
     const std::string edited = "; edited\r\n[options]\r\nmax_len_logger=1024\r\n"
                                "[probe]\r\nlog_trace=1\r\nlog_http=1\r\n"
+                               "[file]\r\nlevel=Off\r\nfile=stderr\r\nappend=0\r\n"
                                "[kslogd]\r\nlevel=Info\r\nblocking=0\r\ntarget=%KESTLOG%\r\n";
     writeFileBytes(app.writeFile(), edited);
     EXPECT_EQ(app.run("logger|Probe|Off;record|4|5|net;record|4|4|trace;record|4|7|web"),

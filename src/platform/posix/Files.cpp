@@ -169,4 +169,61 @@ int32_t createFolder(const char* path) {
     return mkdir(path, 0777) == 0 ? 0 : lastCode();
 }
 
+// O_NONBLOCK only for the opening, so that a FIFO without reader fails (ENXIO) instead of
+// holding the logging thread; writes block as usual. Close-on-exec: child processes of
+// the host must not inherit the log.
+std::FILE* openLogStream(const char* path, bool append) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
+    int descriptor;
+    do {
+        descriptor = open(path, flags, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        return nullptr;
+    int status = fcntl(descriptor, F_GETFL);
+    if (status >= 0)
+        fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(descriptor, append ? "a" : "w");
+    if (!stream) {
+        int error = errno;
+        close(descriptor);
+        errno = error;
+        return nullptr;
+    }
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+namespace {
+
+bool isStandardStream(std::FILE* stream) {
+    return stream == stderr || stream == stdout;
+}
+
+// The standard streams are shared with the application: through stdio, in its order.
+// Streams of our own are unbuffered, so their descriptor takes the bytes directly.
+bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    if (isStandardStream(stream))
+        return std::fwrite(bytes, count, 1, stream) == 1;
+    const char* next = static_cast<const char*>(bytes);
+    while (count > 0) {
+        ssize_t put = write(fileno(stream), next, count);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        next += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool flushLogStream(std::FILE* stream) {
+    return !isStandardStream(stream) || std::fflush(stream) == 0;
+}
+
+} // namespace
+
+LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
+
 } // namespace ksPlatform

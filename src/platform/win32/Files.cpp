@@ -2,6 +2,8 @@
 // just before its call, and GetLastError becomes the system's small negative codes.
 #include "platform/platform.h"
 #include <windows.h>
+#include <cerrno>
+#include <cstdio>
 #include "foundation/Utf.h"
 
 namespace ksPlatform {
@@ -174,5 +176,35 @@ int32_t createFolder(const char* path) {
         return kFileFailed;
     return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastCode();
 }
+
+// The C runtime's own stream, opened by its wide name so that any UTF-8 name reaches the
+// file system unchanged. Text mode, as the runtime opens files by default.
+std::FILE* openLogStream(const char* path, bool append) {
+    WidePath wide(path);
+    if (!wide) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::FILE* stream = _wfopen(wide.get(), append ? L"a" : L"w");
+    if (stream)
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+namespace {
+
+// Through the runtime's stream, whose text mode ends lines with "\r\n" as Windows
+// programs expect.
+bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    return std::fwrite(bytes, count, 1, stream) == 1;
+}
+
+bool flushLogStream(std::FILE* stream) {
+    return std::fflush(stream) == 0;
+}
+
+} // namespace
+
+LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
 
 } // namespace ksPlatform

@@ -11,6 +11,24 @@ LocalTime localTime() {
                      now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
+bool localTimeAt(int64_t secondsSince1970, LocalTime* local) {
+    constexpr int64_t ticksPerSecond = 10000000;
+    constexpr int64_t ticksTo1970 = 116444736000000000;
+    // FILETIME counts from 1601 and SYSTEMTIME stops at year 30827.
+    if (secondsSince1970 < -ticksTo1970 / ticksPerSecond ||
+        secondsSince1970 > (INT64_MAX - ticksTo1970) / ticksPerSecond)
+        return false;
+    uint64_t ticks = static_cast<uint64_t>(secondsSince1970 * ticksPerSecond + ticksTo1970);
+    FILETIME moment{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME universal, here;
+    if (!FileTimeToSystemTime(&moment, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &here))
+        return false;
+    *local =
+        LocalTime{here.wYear, here.wMonth, here.wDay, here.wHour, here.wMinute, here.wSecond, 0};
+    return true;
+}
+
 uint64_t wallClockMicroseconds() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

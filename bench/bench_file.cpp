@@ -1,0 +1,139 @@
+// One flushed line in a log file per record, with the line prefix: the file sink beside
+// spdlog's basic file sink (a similar pattern, flushed on every message), the plain C way
+// (fprintf of a fixed prefix and the message, then fflush) and a bare write of the
+// finished line, the floor. On one thread and on two.
+#include <benchmark/benchmark.h>
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/spdlog.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include "Opaque.h"
+#include "config/Settings.h"
+#include "ksLog.h"
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint16_t module = 1000;
+const char* user = "ann";
+const int id = 42;
+const double took = 1.25;
+
+// The logs of one run, removed at exit.
+struct LogFolder {
+    LogFolder() {
+        path = fs::temp_directory_path() /
+               ("kslog-bench-" + std::to_string(ksPlatform::currentProcessId()));
+        fs::create_directories(path);
+    }
+    ~LogFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    std::string file(const char* name) const { return (path / name).string(); }
+    fs::path path;
+};
+LogFolder logs;
+
+// The file sink at "info" writing into the run's folder: the settings file beside the
+// program names it, and goes once the sink has opened its log.
+struct KsLogSetUp {
+    KsLogSetUp() {
+        char* program = ksPlatform::executablePath();
+        fs::path settings =
+            fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
+        std::free(program);
+        std::FILE* out = std::fopen(settings.string().c_str(), "wb");
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", settings.string().c_str());
+            std::exit(1);
+        }
+        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n", logs.file("kslog.log").c_str());
+        std::fclose(out);
+        KSLOG_INFO(module, "opened\n");
+        fs::remove(settings);
+    }
+};
+
+std::shared_ptr<spdlog::logger> spdlogFileLogger() {
+    static auto logger = [] {
+        auto created = std::make_shared<spdlog::logger>(
+            "bench",
+            std::make_shared<spdlog::sinks::basic_file_sink_mt>(logs.file("spdlog.log"), true));
+        created->set_pattern("%L %H:%M:%S:%e|%t|0000001000 %v");
+        created->set_level(spdlog::level::info);
+        created->flush_on(spdlog::level::trace);
+        return created;
+    }();
+    return logger;
+}
+
+std::FILE* plainFile() {
+    static std::FILE* file = std::fopen(logs.file("fprintf.log").c_str(), "w");
+    return file;
+}
+
+ksPlatform::FileHandle bareFile() {
+    static ksPlatform::FileHandle file = [] {
+        ksPlatform::FileHandle handle = ksPlatform::kNoFile;
+        ksPlatform::openFile(logs.file("write.log").c_str(),
+                             {false, true, false, ksPlatform::OpenDisposition::createAlways},
+                             &handle);
+        return handle;
+    }();
+    return file;
+}
+
+void flushedKsLog(benchmark::State& state) {
+    static KsLogSetUp setUp;
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_INFO(module, "user %s id=%d took %.3f ms\n", name, id, took);
+    }
+}
+
+void flushedSpdlog(benchmark::State& state) {
+    auto logger = spdlogFileLogger();
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        logger->info("user {} id={} took {:.3f} ms", name, id, took);
+    }
+}
+
+void flushedFprintf(benchmark::State& state) {
+    std::FILE* file = plainFile();
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        std::fprintf(file, "I 12:34:56:789|0000abcd|0000001000 user %s id=%d took %.3f ms\n", name,
+                     id, took);
+        std::fflush(file);
+    }
+}
+
+void flushedWrite(benchmark::State& state) {
+    static const char line[] = "I 12:34:56:789|0000abcd|0000001000 user ann id=42 took 1.250 ms\n";
+    ksPlatform::FileHandle file = bareFile();
+    for (auto _ : state)
+        ksPlatform::writeFile(file, opaque(line), sizeof line - 1);
+}
+
+} // namespace
+
+BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog");
+BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog");
+BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf");
+BENCHMARK(flushedWrite)->Name("file_flushed/write");
+BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog")->Threads(2)->UseRealTime();
+BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog")->Threads(2)->UseRealTime();
+BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf")->Threads(2)->UseRealTime();
+BENCHMARK(flushedWrite)->Name("file_flushed/write")->Threads(2)->UseRealTime();
+
+BENCHMARK_MAIN();

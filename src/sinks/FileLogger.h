@@ -1,0 +1,38 @@
+// ksFileLogger: the file sink. Records become text lines in a log file whose name is a
+// pattern with date, time and application name, or on the standard error or output
+// stream. The stream opens when the first accepted record begins and stays open; a
+// failed opening or write is retried at the next accepted record.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include "core/Logger.h"
+
+class ksFileLogger : public ksLogger {
+  public:
+    ksFileLogger();
+    ~ksFileLogger() override;
+
+    bool begin(ksLogRecord* record) override;
+    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    void end(ksLogRecord* record) override;
+    virtual bool isOpen() const { return stream_ != nullptr; }
+
+    // The one file sink of the process, or null.
+    static ksFileLogger* instance();
+
+  private:
+    bool open(ksLogRecord* record);
+    void handOver();
+    void putToStream(const char* bytes, size_t count);
+    void close();
+
+    std::FILE* stream_ = nullptr;
+    // The last byte of the latest non-empty write: '\n' means the next record starts a line.
+    char lastByte_ = '\n';
+    // Set once a file was opened: a reopening must not empty what was written before.
+    bool appendFromNowOn_ = false;
+    // The pieces (prefix fields, text) of the current line, handed to the stream in one
+    // call when a record ends the line.
+    uint32_t pendingLength_ = 0;
+    char pending_[4096];
+};

@@ -1,0 +1,349 @@
+// The file sink in a fresh process beside its settings: targets, the name pattern, the
+// first line of every opening, open lines, appending, and the faults it lives through
+// (names it cannot open, writes that fail).
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+#include "AppFolder.h"
+#include "config/Scenario.h"
+#include "ksLog.h"
+#include "platform/platform.h"
+#include "sinks/LogFileName.h"
+#include "support/Target.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes fail while set, as on a full disk.
+bool diskFull = false;
+
+ksPlatform::LogStreamCalls systemCalls = ksPlatform::logStreamCalls;
+
+bool writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
+    return !diskFull && systemCalls.write(stream, bytes, count);
+}
+bool flushUnlessFull(std::FILE* stream) {
+    return !diskFull && systemCalls.flush(stream);
+}
+
+std::string unescaped(const std::string& text) {
+    std::string out;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] == 'n') {
+            out += '\n';
+            ++at;
+        } else {
+            out += text[at];
+        }
+    }
+    return out;
+}
+
+// What another reader of the file sees now.
+void show(const std::string& path) {
+    std::printf("[%s]\n", readFileBytes(path).c_str());
+}
+
+void writeRecord(uint16_t level, const std::string& text) {
+    ksLogRecord* record = ksLog_Begin(level, 300);
+    if (!record)
+        return;
+    ksLog_Append_F("%s", text.c_str());
+    ksLog_End(record);
+}
+
+void writeFromTwoThreads(int records) {
+    ksLog_Init(); // records of other threads are refused while the first initialisation runs
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([t, records] {
+            for (int i = 0; i < records; ++i)
+                KSLOG_INFO(300, "thread %d record %d\n", t, i);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+// Steps separated by ";", fields by "|":
+//   r|<level>|<text>   one record of module 300 ("\n" in text is a newline)
+//   full, room         writes start or stop failing
+//   show|<file>        prints the file's bytes as another reader sees them
+//   threads|<count>    two threads write count records each
+//   init, term, never  ksLogger_File_Init, ksLog_Term, ksLog_NeverLog
+bool runStep(const std::vector<std::string>& f) {
+    if (f[0] == "r" && f.size() == 3)
+        writeRecord(static_cast<uint16_t>(std::stoul(f[1])), unescaped(f[2]));
+    else if (f[0] == "full" || f[0] == "room")
+        diskFull = f[0] == "full";
+    else if (f[0] == "show" && f.size() == 2)
+        show(f[1]);
+    else if (f[0] == "threads" && f.size() == 2)
+        writeFromTwoThreads(std::stoi(f[1]));
+    else if (f[0] == "init")
+        ksLogger_File_Init();
+    else if (f[0] == "term")
+        ksLog_Term();
+    else if (f[0] == "never")
+        ksLog_NeverLog();
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+// Runs in the folder named by KSLOG_TEST_CWD, with its standard error stream in the file
+// named by KSLOG_TEST_STDERR.
+KSLOG_CHILD(fileSinkSteps) {
+    std::error_code ec;
+    fs::current_path(std::getenv("KSLOG_TEST_CWD"), ec);
+    if (ec || !std::freopen(std::getenv("KSLOG_TEST_STDERR"), "w", stderr))
+        return 4;
+    ksPlatform::logStreamCalls = {writeUnlessFull, flushUnlessFull};
+    const char* steps = std::getenv("KSLOG_TEST_STEPS");
+    for (const std::string& step : split(steps ? steps : "", ';')) {
+        if (!runStep(split(step, '|'))) {
+            std::printf("bad step: %s\n", step.c_str());
+            return 3;
+        }
+    }
+    ksLog_Term();
+    return 0;
+}
+
+namespace {
+
+class FileSink : public testing::Test {
+  protected:
+    // Runs the steps with the settings file holding [File] and these lines; returns what
+    // the child printed on its standard output, times and thread ids made placeholders.
+    // The daemon sink is off, so that the streams hold the file sink's output alone.
+    std::string run(const std::string& fileSection, const std::string& steps) {
+        writeFileBytes(app.readFile(), "[ksLogd]\r\nLevel=Off\r\n[File]\r\n" + fileSection);
+        ChildResult result = runChild("fileSinkSteps",
+                                      {{"KSLOG_TEST_STEPS", steps},
+                                       {"KSLOG_TEST_CWD", workFolder()},
+                                       {"KSLOG_TEST_STDERR", stderrFile()}},
+                                      app.file(app.app()));
+        EXPECT_EQ(result.exitCode, 0) << steps << "\n" << result.output;
+        return withoutTimes(result.output);
+    }
+    // A log file's text: times placeholders, and on Windows lines ended by "\r\n" (the
+    // runtime's text mode) read as "\n".
+    std::string logText(const std::string& name) const {
+        std::string text = readFileBytes(fs::path(workFolder()).append(name).string());
+        if (kWindowsTarget) {
+            for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
+                text.erase(at, 1);
+        }
+        return withoutTimes(text);
+    }
+    std::string stderrText() const { return logText("../stderr.txt"); }
+    std::string workFolder() const { return app.file("work"); }
+    std::string stderrFile() const { return app.file("stderr.txt"); }
+    // Files written in the working folder.
+    std::set<std::string> logFiles() const {
+        std::set<std::string> names;
+        for (const std::string& name : app.newRegularFiles())
+            if (name.rfind("work/", 0) == 0)
+                names.insert(name.substr(5));
+        return names;
+    }
+    std::string nameLine() const { return "NAME: " + app.app() + " (log started)\n"; }
+
+    void SetUp() override { fs::create_directory(workFolder()); }
+
+    AppFolder app;
+};
+
+std::string errorMessage(int code) {
+    return std::string("ksFileLogger: ") + std::strerror(code) + "\n";
+}
+
+} // namespace
+
+// Off by default; populate mode writes its keys with their defaults.
+TEST_F(FileSink, WithoutALevelItWritesNothing) {
+    EXPECT_EQ(run("[options]\r\npopulate=1\r\n", "r|1|error\\n;r|3|info\\n"), "");
+    EXPECT_EQ(logFiles(), std::set<std::string>{});
+    EXPECT_EQ(stderrText(), "");
+    EXPECT_NE(
+        readFileBytes(app.writeFile()).find("[file]\r\nlevel=Off\r\nfile=stderr\r\nappend=0\r\n"),
+        std::string::npos);
+}
+
+// Exactly "stderr" and "stdout" name the streams; an empty value is the default, stderr.
+TEST_F(FileSink, TargetsAreTheStreamsOrAFileInTheWorkingFolder) {
+    const std::string line = "I TIME|TID|0000000300 hello\n";
+    struct Case {
+        const char* file;
+        std::string out, err;
+        std::set<std::string> files;
+    } cases[] = {
+        {"stdout", nameLine() + line, "", {}}, {"stderr", "", nameLine() + line, {}},
+        {"", "", nameLine() + line, {}},       {"Stdout", "", "", {"Stdout"}},
+        {"STDERR", "", "", {"STDERR"}},        {"./sub/../log.txt", "", "", {"log.txt"}},
+    };
+    fs::create_directory(app.file("work/sub"));
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            run(std::string("Level=Info\r\nFile=") + c.file + "\r\n", "r|3|hello\\n;r|4|no\\n"),
+            c.out)
+            << c.file;
+        EXPECT_EQ(stderrText(), c.err) << c.file;
+        EXPECT_EQ(logFiles(), c.files) << c.file;
+        for (const std::string& name : c.files)
+            EXPECT_EQ(logText(name), nameLine() + line) << c.file;
+        for (const std::string& name : c.files)
+            fs::remove(fs::path(workFolder()) / name);
+    }
+}
+
+TEST_F(FileSink, ThePatternTakesTheTimeOfOpeningAndTheApplicationName) {
+    auto nowSeconds = [] {
+        return static_cast<int64_t>(ksPlatform::wallClockMicroseconds() / 1000000u);
+    };
+    const char* pattern = "log_%n_%y%m%d_%H%M%S.%d.%Y";
+    int64_t before = nowSeconds();
+    run(std::string("Level=Info\r\nFile=") + pattern + "\r\n", "r|3|hello\\n");
+    int64_t after = nowSeconds();
+    std::set<std::string> expected;
+    for (int64_t second = before; second <= after; ++second) {
+        ksPlatform::LocalTime time;
+        ASSERT_TRUE(ksPlatform::localTimeAt(second, &time));
+        expected.insert(logFileName(pattern, &time, app.app().c_str()).c_str());
+    }
+    std::set<std::string> files = logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(expected.count(*files.begin()), 1u) << *files.begin();
+    EXPECT_EQ(files.begin()->rfind("log_" + app.app() + "_", 0), 0u);
+    EXPECT_NE(files.begin()->find(".%Y"), std::string::npos);
+}
+
+// A record without a newline leaves its line open: the next record continues it without
+// a prefix, and nothing reaches the file until the line is complete.
+TEST_F(FileSink, AnOpenLineIsContinuedAndFlushedOnlyWhenComplete) {
+    std::string out = run("Level=Debug\r\nFile=log.txt\r\n",
+                          "r|3|first ;show|log.txt;r|1|second\\n;show|log.txt;r|4|third\\n");
+    std::string whole = nameLine() + "I TIME|TID|0000000300 first second\n";
+    EXPECT_EQ(out, "[]\n[" + whole + "]\n");
+    EXPECT_EQ(logText("log.txt"), whole + "D TIME|TID|0000000300 third\n");
+}
+
+TEST_F(FileSink, AppendKeepsEarlierRunsAndAnyOtherValueEmptiesTheFile) {
+    struct Case {
+        const char* append;
+        int runsKept;
+    } cases[] = {{"1", 2}, {"0", 1}, {"2", 1}, {"yes", 1}};
+    for (const Case& c : cases) {
+        for (int i = 0; i < 2; ++i)
+            run(std::string("Level=Info\r\nFile=log.txt\r\nAppend=") + c.append + "\r\n",
+                "r|3|run " + std::to_string(i) + "\\n");
+        std::string expected;
+        for (int i = 2 - c.runsKept; i < 2; ++i)
+            expected += nameLine() + "I TIME|TID|0000000300 run " + std::to_string(i) + "\n";
+        EXPECT_EQ(logText("log.txt"), expected) << c.append;
+    }
+}
+
+// Each accepted record tries the opening again and reports its failure once; records the
+// level refuses report nothing.
+TEST_F(FileSink, ANameThatCannotBeOpenedReportsEachAcceptedRecord) {
+    std::string longName(5000, 'n');
+    struct Case {
+        std::string file;
+        int error;
+    } cases[] = {
+        {"missing/log.txt", ENOENT},
+        {"sub", kWindowsTarget ? EACCES : EISDIR},
+        {longName, kWindowsTarget ? ENOENT : ENAMETOOLONG},
+    };
+    fs::create_directory(app.file("work/sub"));
+    for (const Case& c : cases) {
+        run("Level=Warn\r\nFile=" + c.file + "\r\n", "r|1|one\\n;r|3|refused\\n;r|2|two\\n");
+        std::string message = errorMessage(c.error);
+        EXPECT_EQ(stderrText(), message + message) << c.file.substr(0, 20);
+        EXPECT_EQ(logFiles(), std::set<std::string>{}) << c.file.substr(0, 20);
+    }
+}
+
+// Names the file system takes as they are: devices, names of tokens only, bytes that are
+// no UTF-8 (which Windows cannot take). Nothing but the named file is written.
+TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
+    struct Case {
+        std::string file;
+        bool runsOn;
+        std::string err;
+        size_t files;
+    } cases[] = {
+        {"NUL", kWindowsTarget, "", 0},
+        {"/dev/null", kLinuxTarget, "", 0},
+        {"/dev/full", kLinuxTarget, "", 0}, // every write fails with ENOSPC
+        {"%H%M%S", true, "", 1},
+        {"\xff\xfe.log", !kWindowsTarget, "", 1},
+        {"\xff\xfe.log", kWindowsTarget, errorMessage(EINVAL) + errorMessage(EINVAL), 0},
+    };
+    for (const Case& c : cases) {
+        if (!c.runsOn)
+            continue;
+        run("Level=Info\r\nFile=" + c.file + "\r\n", "r|3|one\\n;r|3|two\\n");
+        EXPECT_EQ(stderrText(), c.err) << c.file;
+        EXPECT_EQ(logFiles().size(), c.files) << c.file;
+        for (const std::string& name : logFiles())
+            fs::remove(fs::path(workFolder()) / name);
+    }
+}
+
+// After a failed write the log is opened again at the next record, after the records
+// written before the failure: reopening never empties it, whatever "Append" says.
+TEST_F(FileSink, RecordsAfterAFailedWriteReachTheFileAgain) {
+    for (const char* append : {"0", "1"}) {
+        fs::remove(fs::path(workFolder()) / "log.txt");
+        run(std::string("Level=Info\r\nFile=log.txt\r\nAppend=") + append + "\r\n",
+            "r|3|one\\n;full;r|3|lost\\n;r|3|lost too\\n;room;r|3|two\\n;r|3|three\\n");
+        EXPECT_EQ(logText("log.txt"), nameLine() + "I TIME|TID|0000000300 one\n" + nameLine() +
+                                          "I TIME|TID|0000000300 two\n"
+                                          "I TIME|TID|0000000300 three\n")
+            << append;
+        EXPECT_EQ(stderrText(), "") << append;
+    }
+}
+
+// ksLogger_File_Init once the sink exists, or after ksLog_NeverLog, changes nothing.
+TEST_F(FileSink, ASecondInitialisationAddsNoSecondSink) {
+    run("Level=Info\r\nFile=log.txt\r\nAppend=1\r\n",
+        "init;r|3|one\\n;init;r|3|two\\n;term;init;r|3|three\\n;never;init;r|3|four\\n");
+    EXPECT_EQ(logText("log.txt"), nameLine() +
+                                      "I TIME|TID|0000000300 one\n"
+                                      "I TIME|TID|0000000300 two\n" +
+                                      nameLine() + "I TIME|TID|0000000300 three\n");
+}
+
+// Records of two threads never mix within a line.
+TEST_F(FileSink, TwoThreadsWriteWholeLines) {
+    run("Level=Info\r\nFile=log.txt\r\n", "threads|500");
+    std::string expected = nameLine();
+    for (int thread = 0; thread < 2; ++thread)
+        for (int i = 0; i < 500; ++i)
+            expected += "I TIME|TID|0000000300 thread " + std::to_string(thread) + " record " +
+                        std::to_string(i) + "\n";
+    std::string text = logText("log.txt");
+    std::vector<std::string> lines = split(text, '\n'), wanted = split(expected, '\n');
+    std::sort(lines.begin(), lines.end());
+    std::sort(wanted.begin(), wanted.end());
+    std::vector<std::string> missing, extra;
+    std::set_difference(wanted.begin(), wanted.end(), lines.begin(), lines.end(),
+                        std::back_inserter(missing));
+    std::set_difference(lines.begin(), lines.end(), wanted.begin(), wanted.end(),
+                        std::back_inserter(extra));
+    EXPECT_EQ(missing, std::vector<std::string>{});
+    EXPECT_EQ(extra, std::vector<std::string>{});
+}
