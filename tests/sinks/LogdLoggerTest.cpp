@@ -35,6 +35,8 @@ TEST(LogdLogger, RecordsAllocateNothingOnceTheBlockHasGrown) {
         sleepMilliseconds(1);
     }
     ASSERT_TRUE(sink->isConnected());
+    // The listener's own thread allocates when it takes the connection: let it first.
+    ASSERT_TRUE(listener.waitFor([](const auto& c) { return c.size() == 1; }));
     const std::string longest(300, 'z');
     writeRecord(longest);
     uint64_t capacity = sink->blockCapacity();
