@@ -5,7 +5,9 @@
 #include "config/Settings.h"
 #include "core/Library.h"
 #include "core/Modules.h"
+#include "core/TimeText.h"
 #include "foundation/Fatal.h"
+#include "foundation/FixedDigits.h"
 #include "foundation/Format.h"
 #include "platform/platform.h"
 
@@ -225,14 +227,8 @@ void ksLogger::write(ksLogRecord*, const char*, uint64_t) {}
 // The timestamp is formatted once per record; every logger writes the same text.
 void ksLogger::writeTime(ksLogRecord* record) {
     if (record->timeLength == 0) {
-        ksPlatform::LocalTime t = ksPlatform::localTime();
-        int n =
-            ksOptions.showDate
-                ? ksFormatBuffer(record->timeText, sizeof record->timeText,
-                                 "%02d/%02d/%04d %02d:%02d:%02d:%03d", t.month, t.day, t.year,
-                                 t.hour, t.minute, t.second, t.millisecond)
-                : ksFormatBuffer(record->timeText, sizeof record->timeText, "%02d:%02d:%02d:%03d",
-                                 t.hour, t.minute, t.second, t.millisecond);
+        int n = ksFormatTimeText(record->timeText, sizeof record->timeText,
+                                 ksPlatform::localTime(), ksOptions.showDate != 0);
         record->timeLength = n > 0 ? static_cast<uint64_t>(n) : 0;
         if (record->timeLength >= sizeof record->timeText)
             record->timeLength = sizeof record->timeText - 1;
@@ -241,8 +237,7 @@ void ksLogger::writeTime(ksLogRecord* record) {
 }
 
 void ksLogger::writeThread(ksLogRecord* record) {
-    ksFormatBuffer(ksOptions.threadIdText, sizeof ksOptions.threadIdText, "%08x",
-                   static_cast<unsigned>(ksPlatform::currentThreadId()));
+    ksWriteHex8(ksOptions.threadIdText, ksPlatform::currentThreadId()); // "%08x"
     appendFormat(record, "%s", ksOptions.threadIdText);
 }
 

@@ -4,18 +4,25 @@
 
 namespace ksPlatform {
 
+// The calendar fields change once a second while records come by the thousand: each
+// thread keeps the last second's conversion, which the C library would repeat under its
+// time-zone lock.
 LocalTime localTime() {
+    thread_local time_t lastSeconds = -1;
+    thread_local tm lastParts{};
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tm parts{};
     time_t seconds = now.tv_sec;
-    localtime_r(&seconds, &parts);
-    return LocalTime{parts.tm_year + 1900,
-                     parts.tm_mon + 1,
-                     parts.tm_mday,
-                     parts.tm_hour,
-                     parts.tm_min,
-                     parts.tm_sec,
+    if (seconds != lastSeconds) {
+        localtime_r(&seconds, &lastParts);
+        lastSeconds = seconds;
+    }
+    return LocalTime{lastParts.tm_year + 1900,
+                     lastParts.tm_mon + 1,
+                     lastParts.tm_mday,
+                     lastParts.tm_hour,
+                     lastParts.tm_min,
+                     lastParts.tm_sec,
                      static_cast<int>(now.tv_nsec / 1000000)};
 }
 
