@@ -178,7 +178,11 @@ Trial pacedTrial(double rate) {
         }
     } while (Clock::now() < stop);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return Trial{rate, sent / seconds, lostShare(ksLogApplication, sent)};
+    Trial trial{rate, sent / seconds, lostShare(ksLogApplication, sent)};
+    if (std::getenv("KSLOG_BENCH_TRIALS")) // to see how the search went
+        std::fprintf(stderr, "trial: offered %.0f achieved %.0f lost share %g\n", trial.offered,
+                     trial.achieved, trial.lostShare);
+    return trial;
 }
 
 // Doubles the rate until something is lost or the producer cannot keep up, then halves
