@@ -1,8 +1,9 @@
 """Prints one table of the benchmarks' medians: per case, ksLog's median, each peer's median
 measured in the same run, and the ratio ksLog / peer (below 1: ksLog is faster).
 
-Benchmark names are "<case>/<implementation>"; the implementation "ksLog" is ours. Of
-Google Benchmark's own suffixes, numeric arguments and thread counts stay with the case.
+Benchmark names are "<case>/<implementation>"; the implementations "ksLog" and "kslogd" are
+ours. Of Google Benchmark's own suffixes, numeric arguments and thread counts stay with the
+case. A case's counters (rates, lost shares, load average) follow the table.
 Usage: bench-table.py [--markdown] RESULTS.json...
 """
 import json
@@ -11,19 +12,26 @@ import sys
 from collections import OrderedDict
 
 SUFFIX = re.compile(r"^(\d+|[a-z_]+:.*|real_time|process_time|manual_time)$")
-HIDDEN = {"real_time", "process_time", "manual_time", "threads:1"}
-OURS = "ksLog"
+HIDDEN = re.compile(r"^(real_time|process_time|manual_time|threads:1|"
+                    r"(iterations|min_time|min_warmup_time|repeats):.*)$")
+OURS = ("ksLog", "kslogd")
+# Fields of a run that are not counters.
+RUN_FIELDS = {
+    "name", "run_name", "run_type", "repetitions", "repetition_index", "threads", "iterations",
+    "real_time", "cpu_time", "time_unit", "aggregate_name", "aggregate_unit", "family_index",
+    "per_family_instance_index", "label", "error_occurred", "error_message",
+}
 
 
 def split_name(name):
     """"<case>/<impl>[/suffixes]" -> (case, impl): a thread count other than one is named
     after the case, numeric arguments stay in it, the timing suffixes are dropped."""
     parts = name.split("/")
-    suffixes = [p for p in parts[1:] if SUFFIX.match(p) and p not in HIDDEN]
+    suffixes = [p for p in parts[1:] if SUFFIX.match(p) and not HIDDEN.match(p)]
     kept = [parts[0]] + [p for p in parts[1:] if not SUFFIX.match(p)]
     threads = [p.split(":")[1] for p in suffixes if p.startswith("threads:")]
     suffixes = [p for p in suffixes if not p.startswith("threads:")]
-    impl = kept.pop() if len(kept) > 1 else OURS
+    impl = kept.pop() if len(kept) > 1 else OURS[0]
     case = "/".join(kept + suffixes)
     if threads:
         case += f" ({threads[0]} threads)"
@@ -31,7 +39,8 @@ def split_name(name):
 
 
 def read_medians(paths):
-    cases, contexts = OrderedDict(), []
+    """case -> implementation -> median ns; case/implementation -> its counters; contexts."""
+    cases, counters, contexts = OrderedDict(), OrderedDict(), []
     for path in paths:
         with open(path) as f:
             report = json.load(f)
@@ -42,18 +51,38 @@ def read_medians(paths):
             case, impl = split_name(run["run_name"])
             scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}.get(run.get("time_unit", "ns"), 1)
             cases.setdefault(case, OrderedDict())[impl] = run["real_time"] * scale
-    return cases, contexts
+            found = {key: value for key, value in run.items()
+                     if key not in RUN_FIELDS and isinstance(value, (int, float))}
+            if found:
+                counters[f"{case}/{impl}"] = found
+    return cases, counters, contexts
 
 
 def rows(cases):
     for case, impls in cases.items():
-        ours = impls.get(OURS)
-        peers = [(impl, t) for impl, t in impls.items() if impl != OURS]
+        ours = next((t for impl, t in impls.items() if impl in OURS), None)
+        peers = [(impl, t) for impl, t in impls.items() if impl not in OURS]
         if not peers:
             yield case, ours, "", None, None
         for impl, t in peers:
             ratio = ours / t if ours is not None and t > 0 else None
             yield case, ours, impl, t, ratio
+
+
+def shown_number(value):
+    """A counter in a few characters: 1.27M, 250k, 0.0428."""
+    magnitude = abs(value)
+    if magnitude >= 1e6:
+        return f"{value / 1e6:.3g}M"
+    if magnitude >= 1e3:
+        return f"{value / 1e3:.3g}k"
+    return f"{value:.3g}"
+
+
+def counter_lines(counters):
+    for name, found in counters.items():
+        listed = ", ".join(f"{key} {shown_number(value)}" for key, value in sorted(found.items()))
+        yield f"{name}: {listed}"
 
 
 def shown(value, form):
@@ -85,7 +114,7 @@ def print_machine(contexts):
 def main(arguments):
     markdown = "--markdown" in arguments
     paths = [a for a in arguments if a != "--markdown"]
-    cases, contexts = read_medians(paths)
+    cases, counters, contexts = read_medians(paths)
     if markdown:
         print_machine(contexts)
         print()
@@ -94,11 +123,21 @@ def main(arguments):
         for case, ours, peer, theirs, ratio in rows(cases):
             print(f"| {case} | {shown(ours, '{:.1f}')} | {peer or '-'} | "
                   f"{shown(theirs, '{:.1f}')} | {shown(ratio, '{:.2f}')} |")
+        if counters:
+            print()
+            print("Counters (medians):")
+            print()
+            for line in counter_lines(counters):
+                print(f"- {line}")
         return
     print(f"{'case':40} {'ksLog ns':>11}  {'peer':28} {'peer ns':>11} {'ratio':>7}")
     for case, ours, peer, theirs, ratio in rows(cases):
         print(f"{case:40} {shown(ours, '{:11.1f}'):>11}  {peer or '-':28} "
               f"{shown(theirs, '{:11.1f}'):>11} {shown(ratio, '{:7.2f}'):>7}")
+    if counters:
+        print()
+        for line in counter_lines(counters):
+            print(line)
 
 
 if __name__ == "__main__":

@@ -29,6 +29,7 @@ for program in build/bench/bin/bench_*; do
 done
 shopt -s nullglob
 reports=("$results"/*.json)
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 [ ${#reports[@]} -gt 0 ] || { echo "no benchmark ran" >&2; exit 1; }
 python3 scripts/bench-table.py $markdown "${reports[@]}"
 if [ -n "$markdown" ]; then
