@@ -40,7 +40,7 @@ struct LogFolder {
 };
 LogFolder logs;
 
-// The file sink at "info" writing into the run's folder: the settings file beside the
+// The file sink at "info" writing into the run's folder, alone: the settings file beside the
 // program names it, and goes once the sink has opened its log.
 struct KsLogSetUp {
     KsLogSetUp() {
@@ -53,7 +53,9 @@ struct KsLogSetUp {
             std::fprintf(stderr, "cannot write %s\n", settings.string().c_str());
             std::exit(1);
         }
-        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n", logs.file("kslog.log").c_str());
+        // The daemon sink is off: without a collector it would try to connect at every record.
+        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n[ksLogd]\r\nLevel=Off\r\n",
+                     logs.file("kslog.log").c_str());
         std::fclose(out);
         KSLOG_INFO(module, "opened\n");
         fs::remove(settings);
