@@ -9,9 +9,9 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "scripts", "bench-table.py")
-spec = importlib.util.spec_from_file_location("bench_table", SCRIPT)
-bench_table = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(bench_table)
+script_spec = importlib.util.spec_from_file_location("bench_table", SCRIPT)
+bench_table = importlib.util.module_from_spec(script_spec)
+script_spec.loader.exec_module(bench_table)
 
 
 def median(run_name, real_time, **counters):
