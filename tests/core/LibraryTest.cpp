@@ -12,14 +12,6 @@
 #include "support/Child.h"
 #include "support/DefaultSinks.h"
 
-#define CHILD_CHECK(condition)                                                                     \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::printf("failed at line %d: %s\n", __LINE__, #condition);                          \
-            return 1;                                                                              \
-        }                                                                                          \
-    } while (0)
-
 namespace {
 
 class Library : public testing::Test {

@@ -133,16 +133,20 @@ bool runStep(const std::vector<std::string>& f) {
 
 } // namespace
 
-KSLOG_CHILD(loggingSteps) {
+int runStepsFromEnvironment(bool (*runOne)(const std::vector<std::string>& fields)) {
     const char* steps = std::getenv("KSLOG_TEST_STEPS");
     for (const std::string& step : split(steps ? steps : "", ';')) {
-        if (!runStep(split(step, '|'))) {
+        if (!runOne(split(step, '|'))) {
             std::printf("bad step: %s\n", step.c_str());
             return 3;
         }
     }
     ksLog_Term();
     return 0;
+}
+
+KSLOG_CHILD(loggingSteps) {
+    return runStepsFromEnvironment(runStep);
 }
 
 std::string withoutTimes(const std::string& text) {

@@ -18,6 +18,7 @@
 #pragma once
 #include <set>
 #include <string>
+#include <vector>
 #include "config/Scenario.h"
 #include "support/Child.h"
 
@@ -37,6 +38,10 @@ class AppFolder : public Scenario {
     std::string readFileName() const { return "ksLog." + app() + ".ini"; }
     std::string writeFileName() const { return "_ksLog." + app() + ".ini"; }
 };
+
+// In a child: runs each step of KSLOG_TEST_STEPS (";" between steps, "|" between fields)
+// through runOne, then ksLog_Term. 0, or 3 after the first step runOne does not know.
+int runStepsFromEnvironment(bool (*runOne)(const std::vector<std::string>& fields));
 
 // Replaces the time and thread parts of every line prefix in text by placeholders.
 std::string withoutTimes(const std::string& text);

@@ -108,15 +108,7 @@ KSLOG_CHILD(fileSinkSteps) {
     if (ec || !std::freopen(std::getenv("KSLOG_TEST_STDERR"), "w", stderr))
         return 4;
     ksPlatform::logStreamCalls = {writeUnlessFull, flushUnlessFull};
-    const char* steps = std::getenv("KSLOG_TEST_STEPS");
-    for (const std::string& step : split(steps ? steps : "", ';')) {
-        if (!runStep(split(step, '|'))) {
-            std::printf("bad step: %s\n", step.c_str());
-            return 3;
-        }
-    }
-    ksLog_Term();
-    return 0;
+    return runStepsFromEnvironment(runStep);
 }
 
 namespace {

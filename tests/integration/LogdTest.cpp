@@ -18,14 +18,6 @@
 
 namespace fs = std::filesystem;
 
-#define CHILD_CHECK(condition)                                                                     \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::printf("failed at line %d: %s\n", __LINE__, #condition);                          \
-            return 1;                                                                              \
-        }                                                                                          \
-    } while (0)
-
 namespace {
 
 // The library's messages on the standard error stream go to this file beside the program.

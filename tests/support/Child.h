@@ -1,6 +1,7 @@
 // Runs a named piece of test code in a fresh process of the same test program,
 // for tests that need a new library state, an exit status or the exact output.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,3 +42,13 @@ int runRegisteredChild(const char* name);
     static int kslogChild_##name();                                                                \
     static const bool kslogChildRegistered_##name = registerChild(#name, kslogChild_##name);       \
     static int kslogChild_##name()
+
+// In child code: reports the failed condition on standard output, where runChild's caller
+// sees it, and ends the child with status 1.
+#define CHILD_CHECK(condition)                                                                     \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::printf("failed at line %d: %s\n", __LINE__, #condition);                          \
+            return 1;                                                                              \
+        }                                                                                          \
+    } while (0)
