@@ -1,9 +1,11 @@
 #include "Child.h"
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -79,12 +81,19 @@ namespace {
 ChildResult runCommand(const std::string& command) {
     std::fflush(nullptr);
     ChildResult result;
+    // Starting the shell fails now and then under wine while the other test programs
+    // start theirs: a few more tries tell that from a child that cannot run.
+    FILE* pipe = nullptr;
+    for (int attempt = 0; attempt < 5 && !pipe; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
 #ifdef _WIN32
-    // cmd.exe strips one outer pair of quotes.
-    FILE* pipe = _popen(("\"" + command + "\"").c_str(), "rb");
+        // cmd.exe strips one outer pair of quotes.
+        pipe = _popen(("\"" + command + "\"").c_str(), "rb");
 #else
-    FILE* pipe = popen(command.c_str(), "r");
+        pipe = popen(command.c_str(), "r");
 #endif
+    }
     if (!pipe)
         return result;
     char chunk[4096];
