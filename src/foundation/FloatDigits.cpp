@@ -1,6 +1,6 @@
 // Exact digits of a double, rounded half up: a 128-bit path for values of ordinary size, a
 // big-number path (numbers of up to 1280 bits, on the stack) for the very large and the very
-// small, and a shortcut for base 10 with a few decimals.
+// small, and two shortcuts for base 10: a few decimals, and a few significant digits.
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
@@ -342,8 +342,8 @@ bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) 
     } else if (binary.exponent > -128) {
         // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
         const int shift = -binary.exponent;
-        scaled = (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >>
-                 shift;
+        scaled =
+            (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >> shift;
     } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
     if (scaled == 0) {
         number.count = 0;
@@ -354,9 +354,70 @@ bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) 
     return true;
 }
 
+constexpr int kSignificantDecimalMax = 17;
+
+// 10^0 to 10^22 as 128-bit numbers.
+struct PowersOfTen128 {
+    uint128 values[23];
+    constexpr PowersOfTen128() : values{} {
+        values[0] = 1;
+        for (int i = 1; i < 23; ++i)
+            values[i] = values[i - 1] * 10;
+    }
+};
+constexpr PowersOfTen128 kPowersOfTen128{};
+
+// Base 10 to at most 17 significant digits, for values from about 10^-5 to 2^64: one 128-bit
+// product gives the value's leading 18 digits exactly (all of them for an integer), and the
+// first digit dropped decides, since half a unit of the last kept digit is 5 and zeros.
+bool roundSignificantDecimal(double value, int maxDigits, ksFloatDigitString& number) {
+    BinaryValue binary = decompose(value);
+    const int bits = std::bit_width(binary.mantissa);
+    uint64_t leading = binary.mantissa;
+    if (leading == 0)
+        binary = {0, 0};
+    int lastPower = 0; // the power of ten of leading's last digit
+    if (binary.exponent >= 0) {
+        if (bits + binary.exponent > 64)
+            return false;
+        leading <<= binary.exponent;
+    } else {
+        // The value lies in [2^top, 2^(top + 1)): its leading power of ten is estimate or one
+        // more, so leading gets 18 or 19 digits and stays below 10^19.
+        const int top = bits - 1 + binary.exponent;
+        const int estimate = (top * 78913) >> 18; // floor(top * log10(2))
+        lastPower = estimate - kSignificantDecimalMax;
+        if (lastPower < -22)
+            return false;
+        const uint128 scaled =
+            static_cast<uint128>(binary.mantissa) * kPowersOfTen128.values[-lastPower];
+        leading = static_cast<uint64_t>(scaled >> -binary.exponent);
+    }
+    if (leading == 0) {
+        number.count = 0;
+        number.exponent = 0;
+        return true;
+    }
+    uint8_t reversed[20];
+    const int length = reversedDecimalDigits(leading, reversed);
+    for (int i = 0; i < length; ++i)
+        number.digits[i] = reversed[length - 1 - i];
+    number.exponent = lastPower + length - 1;
+    number.count = length < maxDigits ? length : maxDigits;
+    if (length > maxDigits && number.digits[maxDigits] >= 5)
+        roundUp(number, 10);
+    while (number.count > 0 && number.digits[number.count - 1] == 0)
+        --number.count;
+    return true;
+}
+
 } // namespace
 
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {
+    // Exponent and general forms to a precision that a double's digits cover.
+    if (base == 10 && maxDigits <= kSignificantDecimalMax && lowest <= -kFloatPositionLimit &&
+        roundSignificantDecimal(value, maxDigits, number))
+        return;
     // Fixed forms with few decimals are by far the most printed; their number has at most 29
     // digits, so a digit count above that never binds.
     if (base == 10 && lowest <= 0 && lowest >= -kFixedDecimalPrecisionMax && maxDigits >= 29 &&

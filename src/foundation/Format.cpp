@@ -1,135 +1,20 @@
-// The system's printf: the entry points and the quick engine, which takes the everyday
-// formats, whose arguments go in order: they are read into a short plan before any byte is
-// written and then written with the shared conversions, without the full engine's argument
-// numbering and its 64-slot table. The entry points sit beside it so that a format of one
-// directive goes through without a call. Every other format goes to the full engine.
+// The system's printf: the entry points and the engine. The format is read once into argument
+// slots, so that a malformed one fails before any byte is written; one loop then writes literal
+// text and directives, reading each argument just before its directive. Only a format with
+// '$' or a base from an argument first reads its arguments in the order of their numbers.
 #include "foundation/Format.h"
+#include <bit>
 #include <climits>
+#include <cstring>
 #include "foundation/FormatConvert.h"
-#include "foundation/FormatCore.h"
+#include "foundation/FormatDirective.h"
+#include "foundation/FormatOutput.h"
 
 namespace {
 
-// Flags in any number and order; '-' cancels zero-padding whether it comes before or after '0'.
-uint32_t readFlags(const char* format, uint64_t& index) {
-    uint32_t flags = 0;
-    for (;; ++index) {
-        switch (format[index]) {
-        case ' ':
-            flags |= ksFlagSpace;
-            break;
-        case '+':
-            flags |= ksFlagPlus;
-            break;
-        case '#':
-            flags |= ksFlagAlternative;
-            break;
-        case '-':
-            flags = (flags | ksFlagMinus) & ~ksFlagZero;
-            break;
-        case '0':
-            if (!(flags & ksFlagMinus))
-                flags |= ksFlagZero;
-            break;
-        default:
-            return flags;
-        }
-    }
-}
-
-// One length: h, hh, l, ll, L, j, z or t, or none.
-uint32_t readLength(const char* format, uint64_t& index) {
-    const char letter = format[index];
-    uint32_t single = 0;
-    uint32_t doubled = 0;
-    switch (letter) {
-    case 'h':
-        single = ksFlagShort;
-        doubled = ksFlagShort | ksFlagShortShort;
-        break;
-    case 'l':
-        single = ksFlagLong;
-        doubled = ksFlagLong | ksFlagQuad;
-        break;
-    case 'L':
-        single = ksFlagLongDouble;
-        break;
-    case 'j':
-        single = ksFlagIntmax;
-        break;
-    case 'z':
-        single = ksFlagSize;
-        break;
-    case 't':
-        single = ksFlagPtrdiff;
-        break;
-    default:
-        return 0;
-    }
-    ++index;
-    if (doubled && format[index] == letter) {
-        ++index;
-        return doubled;
-    }
-    return single;
-}
-
-// Flags, width, precision and length before a conversion; false for a precision that is not
-// literal digits, or for a base.
-bool readModifiers(const char* format, uint64_t& index, ksFormatOptions& options) {
-    options.flags = readFlags(format, index);
-    if (format[index] >= '1' && format[index] <= '9')
-        options.width = static_cast<int64_t>(ksFormatReadNumber(format, index));
-    if (format[index] == '.') {
-        ++index;
-        if (format[index] == '.' || format[index] == '*')
-            return false;
-        options.precision = static_cast<int64_t>(ksFormatReadNumber(format, index));
-        options.flags |= ksFlagPrecision;
-    }
-    options.flags |= readLength(format, index);
-    return true;
-}
-
-// A directive, or a "%%" when escape is set.
-struct QuickDirective {
-    uint32_t start; // index of the '%'
-    uint32_t end;   // index just past the conversion character
-    bool escape;
-    ksFormatType type;
-    ksFormatOptions options;
-};
-
-// The directives of a format, read before any is written.
-struct QuickPlan {
-    static constexpr int kCapacity = 16;
-    QuickDirective directives[kCapacity];
-    int count = 0;
-    uint64_t formatLength = 0;
-};
-
-// Reads the directive whose '%' is at start; false for anything outside the quick path's
-// forms, which the full engine then reads (and reports, when it is malformed). Inlined: it is
-// most of the work of a format that is one directive.
-[[gnu::always_inline]] inline bool readDirective(const char* format, uint64_t start,
-                                                 QuickDirective& directive) {
-    ksFormatOptions& options = directive.options;
-    uint64_t index = start + 1;
-    options.flags = 0;
-    options.width = 0;
-    options.precision = -1;
-    options.base = 10;
-    // Most directives are a bare conversion: nothing else to look for.
-    if (!kFormatConversions.entries[static_cast<unsigned char>(format[index])].valid &&
-        !readModifiers(format, index, options))
-        return false;
-    if (!ksFormatSetConversion(format[index], options.flags, directive.type, options.conversion))
-        return false;
-    directive.escape = false;
-    directive.start = static_cast<uint32_t>(start);
-    directive.end = static_cast<uint32_t>(index + 1);
-    return true;
-}
+constexpr int kErrorLimit = 3;
+constexpr int kErrorTwice = 4;
+constexpr int kErrorUnused = 5;
 
 // The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
 // pointer of its own beats a library call.
@@ -140,83 +25,147 @@ uint64_t nextPercent(const char* format, uint64_t index) {
     return static_cast<uint64_t>(at - format);
 }
 
-// Reads the whole format; false when some directive has no quick form, or there are more than
-// the plan holds.
-bool readPlan(const char* format, QuickPlan& plan) {
-    uint64_t index = plan.count > 0 ? plan.directives[plan.count - 1].end : 0;
+// Reads every directive; the length of the format, or a negative error result.
+int64_t readPlan(const char* format, ksFormatPlan& plan) {
+    uint64_t index = 0;
     for (;;) {
         index = nextPercent(format, index);
         if (format[index] == '\0')
-            break;
-        if (index > INT_MAX || plan.count == QuickPlan::kCapacity)
-            return false;
-        QuickDirective& directive = plan.directives[plan.count++];
+            return static_cast<int64_t>(index);
+        if (index > INT_MAX)
+            return ksFormatError(kErrorLimit, index);
         if (format[index + 1] == '%') {
-            directive.escape = true;
-            directive.start = static_cast<uint32_t>(index);
-            directive.end = static_cast<uint32_t>(index + 2);
-        } else if (!readDirective(format, index, directive)) {
-            return false;
-        }
-        index = directive.end;
-    }
-    plan.formatLength = index;
-    return true;
-}
-
-// Reads a directive's argument and writes it; 0, or the call's negative result.
-[[gnu::always_inline]] inline int
-writeDirective(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
-    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
-    const int result = ksFormatConvert(out, directive.type, value, directive.options);
-    if (result < 0)
-        return result;
-    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, directive.start + 1u) : 0;
-}
-
-// Writes the planned directives in turn, reading each argument just before its directive: the
-// format is known to be whole, so the arguments go in the order the full engine reads them.
-int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_list* arguments) {
-    uint64_t literal = 0;
-    for (int i = 0; i < plan.count; ++i) {
-        const QuickDirective& directive = plan.directives[i];
-        if (directive.start > literal)
-            out.write(format + literal, directive.start - literal);
-        literal = directive.end;
-        if (directive.escape) {
-            out.put('%');
+            plan.escapes = true;
+            index += 2;
             continue;
         }
-        const int result = writeDirective(out, directive, arguments);
+        const int64_t end = ksFormatReadDirective(format, index, plan);
+        if (end < 0)
+            return end;
+        index = static_cast<uint64_t>(end);
+    }
+}
+
+// Every argument from 1 to the highest must be named exactly once; fills slotOf for them.
+int checkNumbering(const ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
+    highest = 0;
+    uint64_t seen = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        const int argument = plan.slots[i].argument;
+        const uint64_t bit = uint64_t{1} << (argument - 1);
+        if (seen & bit)
+            return ksFormatError(kErrorTwice, static_cast<uint64_t>(argument - 1));
+        seen |= bit;
+        slotOf[argument] = static_cast<uint8_t>(i);
+        if (argument > highest)
+            highest = argument;
+    }
+    if (highest > 0 && seen != ~uint64_t{0} >> (64 - highest))
+        return ksFormatError(kErrorUnused, static_cast<uint64_t>(std::countr_one(seen)));
+    return 0;
+}
+
+bool usesBase(const ksFormatSlot& slot) {
+    return slot.type == ksFormatFloating ||
+           (slot.type == ksFormatInteger && (slot.conversion == 'i' || slot.conversion == 'u'));
+}
+
+// Reads the arguments in the order of their numbers; then a base from an argument, known only
+// now, must lie from 2 to 36 to be honoured.
+int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
+    uint8_t slotOf[kFormatMaxSlots + 1];
+    int highest = 0;
+    const int result = checkNumbering(plan, slotOf, highest);
+    if (result < 0)
+        return result;
+    for (int argument = 1; argument <= highest; ++argument) {
+        ksFormatSlot& slot = plan.slots[slotOf[argument]];
+        slot.value = ksFormatFetch(slot.argumentType, arguments);
+    }
+    for (int i = 0; i < plan.count; ++i) {
+        const ksFormatSlot& slot = plan.slots[i];
+        if (!(slot.flags & ksFlagBaseArgument) || !usesBase(slot))
+            continue;
+        const ksFormatSlot& base = plan.slots[slot.base];
+        if (base.value.integer < 2 || base.value.integer > 36)
+            return ksFormatError(kErrorLimit, base.start + 1u);
+    }
+    return 0;
+}
+
+// Width, precision and base of a directive, with those from arguments read from their slots.
+ksFormatOptions resolveOptions(const ksFormatSlot& slot, const ksFormatSlot* slots) {
+    ksFormatOptions options{slot.flags, slot.conversion, slot.width, slot.precision, slot.base};
+    if (slot.flags & ksFlagWidthArgument) {
+        int64_t width = slots[slot.width].value.integer;
+        if (width < 0) {
+            options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
+            width = -width;
+        }
+        options.width = width;
+    }
+    if (slot.flags & ksFlagPrecisionArgument) {
+        const int64_t precision = slots[slot.precision].value.integer;
+        options.precision = precision < 0 ? -1 : precision;
+    }
+    if (options.precision < 0)
+        options.flags &= ~ksFlagPrecision;
+    if (slot.flags & ksFlagBaseArgument) {
+        const int64_t base = slots[slot.base].value.integer;
+        options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
+    }
+    return options;
+}
+
+// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
+// in the format there is nothing to look for.
+void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
+    if (!escapes) {
+        out.write(from, static_cast<uint64_t>(to - from));
+        return;
+    }
+    while (from < to) {
+        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
+        const char* at = percent ? static_cast<const char*>(percent) : to - 1;
+        out.write(from, static_cast<uint64_t>(at - from) + 1);
+        from = at + 2;
+    }
+}
+
+// A text longer than a result can report fails like a limit of the format, and like a parse
+// error it leaves the buffer empty.
+int failTooLong(ksFormatState& out, uint64_t position) {
+    out.cursor = out.begin;
+    return ksFormatError(kErrorLimit, position);
+}
+
+// The output loop of every format: literal text, then each directive with its argument,
+// read here unless the arguments were read first.
+int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& plan,
+         va_list* arguments) {
+    uint64_t position = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        ksFormatSlot& slot = plan.slots[i];
+        if (!plan.fetchFirst)
+            slot.value = ksFormatFetch(slot.argumentType, arguments);
+        if (slot.type == ksFormatParameter)
+            continue;
+        copyLiteral(out, format + position, format + slot.start, plan.escapes);
+        const int result =
+            ksFormatConvert(out, slot.type, slot.value, resolveOptions(slot, plan.slots));
         if (result < 0)
             return result;
+        if (out.processed() > INT_MAX)
+            return failTooLong(out, slot.start + 1u);
+        position = slot.end;
     }
-    out.write(format + literal, plan.formatLength - literal);
+    copyLiteral(out, format + position, format + length, plan.escapes);
     if (out.processed() > INT_MAX)
-        return ksFormatFailTooLong(out, plan.formatLength);
+        return failTooLong(out, length);
     return static_cast<int>(out.processed());
 }
 
-// Writes the format from a plan that may already hold its first directive. Kept out of line so
-// that a lone directive does not pay for setting up the plan's frame.
-[[gnu::noinline]] int formatByPlan(ksFormatState& out, const char* format, va_list* arguments,
-                                   const QuickDirective* first) {
-    QuickPlan plan;
-    if (first) {
-        plan.directives[0] = *first;
-        plan.count = 1;
-    }
-    if (!readPlan(format, plan))
-        return kFormatDeclined;
-    return writePlan(out, format, plan, arguments);
-}
-
-int writeLone(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
-    const int result = writeDirective(out, directive, arguments);
-    return result < 0 ? result : static_cast<int>(out.processed());
-}
-
-// Both entry points: the limit, the core, the terminator.
+// Both entry points: the limit, the engine, the terminator.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
     uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
     if (limit > INT_MAX)
@@ -224,12 +173,7 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
     if (!buffer)
         limit = 0;
     ksFormatState out(buffer, limit);
-    int result = 0;
-    if (format) {
-        result = ksFormatQuick(out, format, arguments);
-        if (result == kFormatDeclined)
-            result = ksFormatFull(out, format, arguments);
-    }
+    const int result = format ? ksFormatRun(out, format, arguments) : 0;
     if (size > 0 && buffer)
         *out.cursor = '\0';
     return result;
@@ -237,17 +181,18 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
 
 } // namespace
 
-int ksFormatQuick(ksFormatState& out, const char* format, va_list* arguments) {
-    if (format[0] != '%' || format[1] == '%')
-        return formatByPlan(out, format, arguments, nullptr);
-    // The first directive is read here, so that a format that is that directive alone ("%d",
-    // "%08x") needs no plan, and a longer one does not read it twice.
-    QuickDirective first;
-    if (!readDirective(format, 0, first))
-        return kFormatDeclined;
-    if (format[first.end] == '\0')
-        return writeLone(out, first, arguments);
-    return formatByPlan(out, format, arguments, &first);
+int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool fetchFirst) {
+    ksFormatPlan plan;
+    plan.fetchFirst = fetchFirst;
+    const int64_t length = readPlan(format, plan);
+    if (length < 0)
+        return static_cast<int>(length);
+    if (plan.fetchFirst) {
+        const int result = fetchInNumberOrder(plan, arguments);
+        if (result < 0)
+            return result;
+    }
+    return emit(out, format, static_cast<uint64_t>(length), plan, arguments);
 }
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {

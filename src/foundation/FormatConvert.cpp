@@ -1,6 +1,5 @@
-// The formatter's output pass pieces: the integer, character, string, pointer and count
-// conversions, literal text, and the dispatch from a directive's type to its conversion.
-// Floating conversions live in FormatFloat.cpp.
+// The formatter's conversions: integer, character, string, pointer and count, and the
+// dispatch from a directive's type to its conversion (floating ones live in FormatFloat.cpp).
 #include "foundation/FormatConvert.h"
 #include <bit>
 #include <climits>
@@ -13,7 +12,6 @@ const char kFormatDigitsUpper[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 namespace {
 
-constexpr int kErrorLimit = 3;
 constexpr int kResultMalformedText = -2;
 const char kNil[] = "(nil)";
 
@@ -448,52 +446,6 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Width, precision and base of a directive, with those from arguments read from their slots.
-ksFormatOptions resolveOptions(const ksFormatParam& param, const ksFormatParam* slots) {
-    ksFormatOptions options{param.flags, param.conversion, param.width, param.precision,
-                            param.base};
-    if (param.flags & ksFlagWidthArgument) {
-        int64_t width = slots[param.width].value.integer;
-        if (width < 0) {
-            options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
-            width = -width;
-        }
-        options.width = width;
-    }
-    if (param.flags & ksFlagPrecisionArgument) {
-        int64_t precision = slots[param.precision].value.integer;
-        options.precision = precision < 0 ? -1 : precision;
-    }
-    if (options.precision < 0)
-        options.flags &= ~ksFlagPrecision;
-    if (param.flags & ksFlagBaseArgument) {
-        int64_t base = slots[param.base].value.integer;
-        options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
-    }
-    return options;
-}
-
-// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
-// in the format there is nothing to look for.
-void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
-    if (from == to)
-        return;
-    if (!escapes) {
-        out.write(from, static_cast<uint64_t>(to - from));
-        return;
-    }
-    while (from < to) {
-        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
-        if (!percent) {
-            out.write(from, static_cast<uint64_t>(to - from));
-            return;
-        }
-        const char* at = static_cast<const char*>(percent);
-        out.write(from, static_cast<uint64_t>(at - from) + 1);
-        from = at + 2;
-    }
-}
-
 } // namespace
 
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
@@ -505,33 +457,6 @@ int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
         return 0;
     }
     return convertOther(out, type, value, options);
-}
-
-int ksFormatFailTooLong(ksFormatState& out, uint64_t position) {
-    out.cursor = out.begin;
-    return ksFormatError(kErrorLimit, position);
-}
-
-int ksFormatEmit(ksFormatState& out, const char* format, const ksFormatParam* slots, int count,
-                 bool escapes, uint64_t formatLength) {
-    uint64_t position = 0;
-    for (int i = 0; i < count; ++i) {
-        const ksFormatParam& param = slots[i];
-        if (param.type == ksFormatParameter)
-            continue;
-        copyLiteral(out, format + position, format + param.start, escapes);
-        const int result =
-            ksFormatConvert(out, param.type, param.value, resolveOptions(param, slots));
-        if (result < 0)
-            return result;
-        if (out.processed() > INT_MAX)
-            return ksFormatFailTooLong(out, param.start + 1u);
-        position = param.end;
-    }
-    copyLiteral(out, format + position, format + formatLength, escapes);
-    if (out.processed() > INT_MAX)
-        return ksFormatFailTooLong(out, formatLength);
-    return static_cast<int>(out.processed());
 }
 
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include "foundation/FloatDigits.h"
-#include "foundation/FormatParse.h"
+#include "foundation/FormatConvert.h"
 
 namespace {
 
@@ -181,15 +181,29 @@ class FloatWriter {
         writeMantissaAndPower(nullptr, 0, point, fraction, exponent, exponentLength);
     }
 
-    // One leading digit, the point and fraction digits, then the power text, as one number.
+    // One leading digit, the point and fraction digits, then the power text, as one number;
+    // built in place and written in one piece when it is short.
     void writeMantissaAndPower(const char* prefix, int prefixLength, bool point, int64_t fraction,
                                const char* power, int powerLength) {
-        beginNumber(1 + (point ? 1 : 0) + fraction + powerLength, prefix, prefixLength);
-        writeDigits(leading_, leading_);
-        if (point)
-            out_.put('.');
-        writeDigits(leading_ - 1, leading_ - fraction);
-        out_.write(power, static_cast<uint64_t>(powerLength));
+        const int64_t body = 1 + (point ? 1 : 0) + fraction + powerLength;
+        beginNumber(body, prefix, prefixLength);
+        if (body <= kAssembledMax) {
+            char text[kAssembledMax];
+            text[0] = digitAt(leading_);
+            text[1] = '.';
+            char* at = text + (point ? 2 : 1);
+            const int64_t made = std::clamp<int64_t>(count_ - 1, 0, fraction);
+            std::memcpy(at, digits_ + 1, static_cast<size_t>(made));
+            std::memset(at + made, '0', static_cast<size_t>(fraction - made));
+            std::memcpy(at + fraction, power, static_cast<size_t>(powerLength));
+            out_.write(text, static_cast<uint64_t>(body));
+        } else {
+            writeDigits(leading_, leading_);
+            if (point)
+                out_.put('.');
+            writeDigits(leading_ - 1, leading_ - fraction);
+            out_.write(power, static_cast<uint64_t>(powerLength));
+        }
         endNumber();
     }
 
@@ -201,9 +215,11 @@ class FloatWriter {
         int length = 0;
         uint64_t magnitude =
             power < 0 ? static_cast<uint64_t>(-power) : static_cast<uint64_t>(power);
-        do {
-            reversed[length++] = table[magnitude % static_cast<uint64_t>(base)];
-            magnitude /= static_cast<uint64_t>(base);
+        const uint64_t divisor = static_cast<uint64_t>(base);
+        do { // base 10, by far the most common, divides by a constant
+            const uint64_t next = base == 10 ? magnitude / 10 : magnitude / divisor;
+            reversed[length++] = table[magnitude - next * divisor];
+            magnitude = next;
         } while (magnitude);
         while (length < minimum)
             reversed[length++] = '0';

@@ -1,0 +1,300 @@
+// The directive reader: one table gives every byte's part in a directive (flag, digit, star,
+// dot, length letter or conversion, with the bits it sets), a second gives, per length and
+// conversion, the C type of the argument.
+#include "foundation/FormatDirective.h"
+#include <climits>
+
+int ksFormatError(int code, uint64_t position) {
+    const uint64_t largest = (static_cast<uint64_t>(INT_MAX) - static_cast<uint64_t>(code)) / 256;
+    if (position > largest)
+        position = largest;
+    return -(code + static_cast<int>(position) * 256);
+}
+
+namespace {
+
+constexpr int kErrorInvalid = 2;
+constexpr int kErrorLimit = 3;
+
+enum ItemKind : uint8_t { kInvalid, kFlag, kZero, kDigit, kStar, kDot, kLength, kConversion };
+
+struct Item {
+    ItemKind kind = kInvalid;
+    ksFormatType type = ksFormatInteger; // of a conversion
+    uint32_t bits = 0;                   // flags a flag, length or conversion sets
+};
+
+constexpr Item describe(char c) {
+    switch (c) {
+    case ' ':
+        return {kFlag, ksFormatInteger, ksFlagSpace};
+    case '+':
+        return {kFlag, ksFormatInteger, ksFlagPlus};
+    case '#':
+        return {kFlag, ksFormatInteger, ksFlagAlternative};
+    case '-':
+        return {kFlag, ksFormatInteger, ksFlagMinus};
+    case '0':
+        return {kZero, ksFormatInteger, ksFlagZero};
+    case '*':
+        return {kStar};
+    case '.':
+        return {kDot};
+    case 'h':
+        return {kLength, ksFormatInteger, ksFlagShort};
+    case 'l':
+        return {kLength, ksFormatInteger, ksFlagLong};
+    case 'L':
+        return {kLength, ksFormatInteger, ksFlagLongDouble};
+    case 'j':
+        return {kLength, ksFormatInteger, ksFlagIntmax};
+    case 'z':
+        return {kLength, ksFormatInteger, ksFlagSize};
+    case 't':
+        return {kLength, ksFormatInteger, ksFlagPtrdiff};
+    case 'd':
+    case 'i':
+        return {kConversion, ksFormatInteger, 0};
+    case 'u':
+    case 'o':
+    case 'x':
+        return {kConversion, ksFormatInteger, ksFlagUnsigned};
+    case 'X':
+        return {kConversion, ksFormatInteger, ksFlagUnsigned | ksFlagUpper};
+    case 'c':
+        return {kConversion, ksFormatCharacter, 0};
+    case 's':
+        return {kConversion, ksFormatString, 0};
+    case 'p':
+        return {kConversion, ksFormatPointer, 0};
+    case 'n':
+        return {kConversion, ksFormatCount, 0};
+    case 'e':
+    case 'E':
+        return {kConversion, ksFormatFloating, ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
+    case 'g':
+    case 'G':
+        return {kConversion, ksFormatFloating, ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
+    case 'f':
+    case 'a':
+        return {kConversion, ksFormatFloating, 0};
+    case 'F':
+    case 'A':
+        return {kConversion, ksFormatFloating, ksFlagUpper};
+    default:
+        return {c >= '1' && c <= '9' ? kDigit : kInvalid};
+    }
+}
+
+struct ItemTable {
+    Item entries[256];
+    constexpr ItemTable() {
+        for (int c = 0; c < 256; ++c)
+            entries[c] = describe(static_cast<char>(c));
+    }
+};
+constexpr ItemTable kItems{};
+
+// The argument's C type by length (none, h, hh or L; l; ll, j, z or t) and conversion type.
+constexpr ksFormatArgument kArguments[3][7] = {
+    {ksArgumentInt, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+    {ksArgumentLong, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+    {ksArgumentLongLong, ksArgumentDouble, ksArgumentLongLong, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+};
+
+constexpr uint32_t kLongLongLengths = ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff;
+
+// Lengths that keep %s on UTF-8 text even beside an 'l'.
+constexpr uint32_t kNarrowStringLengths = ksFlagShort | ksFlagShortShort | kLongLongLengths;
+
+// Reads a run of decimal digits at index, saturating beyond any count an int can report so
+// that huge numbers stay huge.
+uint64_t readNumber(const char* format, uint64_t& index) {
+    constexpr uint64_t kCeiling = uint64_t{1} << 32;
+    uint64_t value = 0;
+    for (char c = format[index]; c >= '0' && c <= '9'; c = format[++index])
+        if ((value = value * 10 + static_cast<uint64_t>(c - '0')) > kCeiling)
+            value = kCeiling;
+    return value;
+}
+
+// Reads "m$" at index when it is there; 0 (and index unchanged) when it is not.
+uint64_t readArgumentNumber(const char* format, uint64_t& index) {
+    uint64_t probe = index;
+    const uint64_t number = readNumber(format, probe);
+    if (probe == index || format[probe] != '$' || number == 0)
+        return 0;
+    index = probe + 1;
+    return number;
+}
+
+class DirectiveReader {
+  public:
+    DirectiveReader(const char* format, ksFormatPlan& plan) : format_(format), plan_(plan) {}
+
+    int64_t read(uint64_t start) {
+        // The directive's own slot is kept free while its '*' parameters take theirs.
+        if (plan_.count == kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, start + 1);
+        index_ = start + 1;
+        if (format_[index_] >= '1' && format_[index_] <= '9') {
+            number_ = readArgumentNumber(format_, index_);
+            if (number_ > kFormatMaxSlots)
+                return ksFormatError(kErrorLimit, index_);
+            if (number_)
+                plan_.fetchFirst = true;
+        }
+        for (;;) {
+            const char c = format_[index_++];
+            const Item& item = kItems.entries[static_cast<unsigned char>(c)];
+            int result = 0;
+            switch (item.kind) {
+            case kFlag:
+                flags_ |= item.bits;
+                if (item.bits == ksFlagMinus)
+                    flags_ &= ~ksFlagZero;
+                continue;
+            case kZero:
+                if (!(flags_ & ksFlagMinus))
+                    flags_ |= ksFlagZero;
+                readWidth();
+                continue;
+            case kDigit:
+                --index_;
+                readWidth();
+                continue;
+            case kStar:
+                result = readStar(ksFlagWidthArgument, ksFlagWidth, width_);
+                break;
+            case kDot:
+                result = readDot();
+                break;
+            case kLength:
+                result = addLength(item.bits);
+                break;
+            case kConversion:
+                return finish(start, c, item);
+            default: // a format ending inside a directive is reported at its end
+                return ksFormatError(kErrorInvalid, c == '\0' ? index_ - 1 : index_);
+            }
+            if (result < 0)
+                return result;
+        }
+    }
+
+  private:
+    void readWidth() {
+        width_ = static_cast<int64_t>(readNumber(format_, index_));
+        flags_ = (flags_ | ksFlagWidth) & ~ksFlagWidthArgument;
+    }
+
+    int addLength(uint32_t flag) {
+        if (flag == ksFlagShort || flag == ksFlagLong) {
+            uint32_t& count = flag == ksFlagShort ? shorts_ : longs_;
+            if (count == 2 || (flag == ksFlagLong && (flags_ & (kLongLongLengths & ~ksFlagQuad))))
+                return ksFormatError(kErrorInvalid, index_);
+            if (++count == 2)
+                flag = flag == ksFlagShort ? ksFlagShortShort : ksFlagQuad;
+        }
+        flags_ |= flag;
+        return 0;
+    }
+
+    int readDot() {
+        if (++dots_ == 3)
+            return ksFormatError(kErrorInvalid, index_);
+        if (dots_ == 1) {
+            if (format_[index_] == '.')
+                return 0; // two dots together: no precision, a base follows
+            if (format_[index_] == '*' && ++index_)
+                return readStar(ksFlagPrecisionArgument, ksFlagPrecision, precision_);
+            precision_ = static_cast<int64_t>(readNumber(format_, index_));
+            flags_ = (flags_ | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+            return 0;
+        }
+        if (format_[index_] == '*' && ++index_) {
+            plan_.fetchFirst = true; // the base must be checked before any output
+            int64_t slot = 0;
+            const int result = readStar(ksFlagBaseArgument, ksFlagBase, slot);
+            base_ = static_cast<int32_t>(slot);
+            return result;
+        }
+        const uint64_t afterDot = index_;
+        const uint64_t base = readNumber(format_, index_);
+        if (base < 2 || base > 36) // no digits to write with
+            return ksFormatError(kErrorInvalid, afterDot);
+        base_ = static_cast<int32_t>(base);
+        flags_ = (flags_ | ksFlagBase) & ~ksFlagBaseArgument;
+        return 0;
+    }
+
+    // A '*' (already read) that takes a width, precision or base from an argument.
+    int readStar(uint32_t fromArgument, uint32_t given, int64_t& field) {
+        const uint64_t afterStar = index_;
+        uint64_t number = readArgumentNumber(format_, index_);
+        // Numbered directives name every argument; unnumbered ones name none.
+        if ((number_ != 0) != (number != 0))
+            return ksFormatError(kErrorInvalid, number ? index_ : afterStar);
+        if (number > kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, index_);
+        if (plan_.count + 1 >= kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, afterStar);
+        if (number == 0 && (number = plan_.nextArgument++) > kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, afterStar);
+        ksFormatSlot& parameter = plan_.slots[plan_.count];
+        parameter.type = ksFormatParameter;
+        parameter.argumentType = ksArgumentInt;
+        parameter.argument = static_cast<uint8_t>(number);
+        parameter.start = static_cast<uint32_t>(afterStar - 1);
+        field = plan_.count++;
+        flags_ |= fromArgument | given;
+        return 0;
+    }
+
+    int64_t finish(uint64_t start, char conversion, const Item& item) {
+        uint64_t number = number_;
+        if (number == 0 && (number = plan_.nextArgument++) > kFormatMaxSlots)
+            return ksFormatError(kErrorLimit, start + 1);
+        uint32_t flags = flags_ | item.bits;
+        // A single 'l' makes %s read wide text; 'h' asks for narrow text again, and so do the
+        // 64-bit lengths, whose strings are UTF-8 as they are without a length.
+        if (item.type == ksFormatString &&
+            (flags & (ksFlagLong | kNarrowStringLengths)) == ksFlagLong)
+            flags |= ksFlagWide;
+        const int length = (flags & kLongLongLengths) ? 2 : (flags & ksFlagLong) ? 1 : 0;
+        ksFormatSlot& slot = plan_.slots[plan_.count++];
+        slot.flags = flags;
+        slot.type = item.type;
+        slot.argumentType = kArguments[length][item.type];
+        slot.conversion = conversion;
+        slot.argument = static_cast<uint8_t>(number);
+        slot.width = width_;
+        slot.precision = precision_;
+        slot.base = base_;
+        slot.start = static_cast<uint32_t>(start);
+        slot.end = static_cast<uint32_t>(index_);
+        return static_cast<int64_t>(index_);
+    }
+
+    const char* format_;
+    ksFormatPlan& plan_;
+    uint64_t index_ = 0;
+    uint64_t number_ = 0; // the directive's own argument number, 0 when it has none
+    uint32_t flags_ = 0;
+    uint32_t shorts_ = 0;
+    uint32_t longs_ = 0;
+    int dots_ = 0;
+    int64_t width_ = 0;
+    int64_t precision_ = -1;
+    int32_t base_ = 10;
+};
+
+} // namespace
+
+int64_t ksFormatReadDirective(const char* format, uint64_t start, ksFormatPlan& plan) {
+    DirectiveReader reader(format, plan);
+    return reader.read(start);
+}

@@ -1,0 +1,128 @@
+// The formatter's directives: what one asks for, and the reader that takes it from the format
+// into argument slots.
+#pragma once
+#include <cstdarg>
+#include <cstdint>
+
+constexpr int kFormatMaxSlots = 64; // also the highest argument number
+
+enum ksFormatType : uint8_t {
+    ksFormatInteger,
+    ksFormatFloating,
+    ksFormatCharacter,
+    ksFormatString,
+    ksFormatPointer,
+    ksFormatCount,
+    ksFormatParameter, // supplies a width, precision or base to the directive after it
+};
+
+enum ksFormatFlag : uint32_t {
+    ksFlagSpace = 1u << 0,
+    ksFlagPlus = 1u << 1,
+    ksFlagMinus = 1u << 2, // left-adjust
+    ksFlagAlternative = 1u << 3,
+    ksFlagZero = 1u << 4,
+    ksFlagShort = 1u << 5,
+    ksFlagShortShort = 1u << 6,
+    ksFlagLong = 1u << 7,
+    ksFlagQuad = 1u << 8,
+    ksFlagLongDouble = 1u << 9,
+    ksFlagSize = 1u << 10,
+    ksFlagPtrdiff = 1u << 11,
+    ksFlagIntmax = 1u << 12,
+    ksFlagUnsigned = 1u << 13,
+    ksFlagUpper = 1u << 14,
+    ksFlagWidth = 1u << 15,
+    ksFlagWidthArgument = 1u << 16,
+    ksFlagPrecision = 1u << 17,
+    ksFlagPrecisionArgument = 1u << 18,
+    ksFlagBase = 1u << 19,
+    ksFlagBaseArgument = 1u << 20,
+    ksFlagExponent = 1u << 21,
+    ksFlagGeneral = 1u << 22,
+    ksFlagWide = 1u << 23, // wide string argument
+};
+
+// Lengths that read and print a full 64-bit value. 'l' joins them where long is 64-bit.
+constexpr uint32_t kFormat64BitLengths =
+    ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff |
+    (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
+
+// The C type a directive's argument is read as.
+enum ksFormatArgument : uint8_t {
+    ksArgumentInt,
+    ksArgumentLong,
+    ksArgumentLongLong,
+    ksArgumentDouble,
+    ksArgumentPointer
+};
+
+union ksFormatValue {
+    int64_t integer;
+    double real;
+    const void* pointer;
+};
+
+// One argument slot. Width, precision and base hold the literal values or, when taken from an
+// argument, the index of the parameter slot holding it.
+struct ksFormatSlot {
+    uint32_t flags;
+    ksFormatType type;
+    ksFormatArgument argumentType;
+    char conversion;
+    uint8_t argument;  // 1 to 64
+    int64_t width;     // absent: 0
+    uint32_t start;    // index of the '%' (of the '*' for a parameter slot)
+    int32_t base;      // absent: 10
+    int64_t precision; // absent: -1
+    uint32_t end;      // index just past the conversion character
+    ksFormatValue value;
+};
+
+// A directive with its width, precision and base resolved from arguments.
+struct ksFormatOptions {
+    uint32_t flags;
+    char conversion;
+    int64_t width;     // never negative
+    int64_t precision; // -1 when absent
+    int base;          // 2 to 36
+};
+
+// The directives of a whole format, a directive's parameter slots before its own, so that
+// without '$' slot i takes argument i + 1.
+struct ksFormatPlan {
+    ksFormatSlot slots[kFormatMaxSlots];
+    int count = 0;
+    uint32_t nextArgument = 1;
+    bool fetchFirst = false; // some '$' or base from an argument: arguments before any output
+    bool escapes = false;    // the literal text holds some "%%"
+};
+
+// The negative result of a failed call: -(code + 256 * position), kept within an int.
+int ksFormatError(int code, uint64_t position);
+
+// Reads the directive whose '%' is at start into the plan's next slots. Returns the index just
+// past it, or a negative error result.
+int64_t ksFormatReadDirective(const char* format, uint64_t start, ksFormatPlan& plan);
+
+inline ksFormatValue ksFormatFetch(ksFormatArgument type, va_list* arguments) {
+    ksFormatValue value;
+    switch (type) {
+    case ksArgumentInt:
+        value.integer = va_arg(*arguments, int);
+        break;
+    case ksArgumentLong:
+        value.integer = va_arg(*arguments, long);
+        break;
+    case ksArgumentLongLong:
+        value.integer = va_arg(*arguments, long long);
+        break;
+    case ksArgumentDouble:
+        value.real = va_arg(*arguments, double);
+        break;
+    default:
+        value.pointer = va_arg(*arguments, const void*);
+        break;
+    }
+    return value;
+}
