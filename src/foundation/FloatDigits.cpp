@@ -4,6 +4,7 @@
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -367,6 +368,36 @@ struct PowersOfTen128 {
 };
 constexpr PowersOfTen128 kPowersOfTen128{};
 
+// The eight decimal digits of a value below 10^8, leading zeros included, from independent
+// divisions by constants.
+void eightDigits(uint8_t* at, uint32_t value) {
+    const uint32_t high = value / 10000, low = value % 10000;
+    const uint32_t pairs[4] = {high / 100, high % 100, low / 100, low % 100};
+    for (int i = 0; i < 4; ++i) {
+        at[2 * i] = static_cast<uint8_t>(pairs[i] / 10);
+        at[2 * i + 1] = static_cast<uint8_t>(pairs[i] % 10);
+    }
+}
+
+// The decimal digits of a non-zero value, leading digit first, written in place (building
+// them elsewhere and copying them stalls on the copy); their count.
+int decimalDigits(uint64_t value, uint8_t* digits) {
+    const int guess = std::bit_width(value) * 1233 >> 12; // log10(2^bits), rounded down
+    const int length = guess + (value >= kPowersOfTen128.values[guess] ? 1 : 0);
+    if (length < 16) {
+        for (int i = length - 1; i >= 0; --i, value /= 10)
+            digits[i] = static_cast<uint8_t>(value % 10);
+        return length;
+    }
+    const uint64_t high = value / 100000000;
+    eightDigits(digits + length - 8, static_cast<uint32_t>(value % 100000000));
+    eightDigits(digits + length - 16, static_cast<uint32_t>(high % 100000000));
+    uint32_t top = static_cast<uint32_t>(high / 100000000);
+    for (int i = length - 17; i >= 0; --i, top /= 10)
+        digits[i] = static_cast<uint8_t>(top % 10);
+    return length;
+}
+
 // Base 10 to at most 17 significant digits, for values from about 10^-5 to 2^64: one 128-bit
 // product gives the value's leading 18 digits exactly (all of them for an integer), and the
 // first digit dropped decides, since half a unit of the last kept digit is 5 and zeros.
@@ -398,10 +429,7 @@ bool roundSignificantDecimal(double value, int maxDigits, ksFloatDigitString& nu
         number.exponent = 0;
         return true;
     }
-    uint8_t reversed[20];
-    const int length = reversedDecimalDigits(leading, reversed);
-    for (int i = 0; i < length; ++i)
-        number.digits[i] = reversed[length - 1 - i];
+    const int length = decimalDigits(leading, number.digits);
     number.exponent = lastPower + length - 1;
     number.count = length < maxDigits ? length : maxDigits;
     if (length > maxDigits && number.digits[maxDigits] >= 5)

@@ -16,36 +16,6 @@ constexpr int kErrorLimit = 3;
 constexpr int kErrorTwice = 4;
 constexpr int kErrorUnused = 5;
 
-// The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
-// pointer of its own beats a library call.
-uint64_t nextPercent(const char* format, uint64_t index) {
-    const char* at = format + index;
-    while (*at != '%' && *at != '\0')
-        ++at;
-    return static_cast<uint64_t>(at - format);
-}
-
-// Reads every directive; the length of the format, or a negative error result.
-int64_t readPlan(const char* format, ksFormatPlan& plan) {
-    uint64_t index = 0;
-    for (;;) {
-        index = nextPercent(format, index);
-        if (format[index] == '\0')
-            return static_cast<int64_t>(index);
-        if (index > INT_MAX)
-            return ksFormatError(kErrorLimit, index);
-        if (format[index + 1] == '%') {
-            plan.escapes = true;
-            index += 2;
-            continue;
-        }
-        const int64_t end = ksFormatReadDirective(format, index, plan);
-        if (end < 0)
-            return end;
-        index = static_cast<uint64_t>(end);
-    }
-}
-
 // Every argument from 1 to the highest must be named exactly once; fills slotOf for them.
 int checkNumbering(const ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
     highest = 0;
@@ -117,19 +87,26 @@ ksFormatOptions resolveOptions(const ksFormatSlot& slot, const ksFormatSlot* slo
     return options;
 }
 
-// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
-// in the format there is nothing to look for.
-void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
-    if (!escapes) {
-        out.write(from, static_cast<uint64_t>(to - from));
-        return;
-    }
+// Literal text with "%%" pairs in it, each written as one '%'.
+void copyEscaped(ksFormatState& out, const char* from, const char* to) {
     while (from < to) {
         const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
         const char* at = percent ? static_cast<const char*>(percent) : to - 1;
         out.write(from, static_cast<uint64_t>(at - from) + 1);
         from = at + 2;
     }
+}
+
+// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
+// in the format there is nothing to look for.
+[[gnu::always_inline]] inline void copyLiteral(ksFormatState& out, const char* from, const char* to,
+                                               bool escapes) {
+    if (!escapes) {
+        if (from != to)
+            out.write(from, static_cast<uint64_t>(to - from));
+        return;
+    }
+    copyEscaped(out, from, to);
 }
 
 // A text longer than a result can report fails like a limit of the format, and like a parse
@@ -165,6 +142,15 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return static_cast<int>(out.processed());
 }
 
+[[gnu::noinline]] int writeLone(ksFormatState& out, char conversion, const ksFormatItem& item,
+                                va_list* arguments) {
+    const ksFormatValue value = ksFormatFetch(kFormatArguments[0][item.type], arguments);
+    const int result = ksFormatConvert(out, item.type, value, {item.bits, conversion, 0, -1, 10});
+    if (result < 0)
+        return result;
+    return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
+}
+
 // Both entry points: the limit, the engine, the terminator.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
     uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
@@ -182,9 +168,14 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
 } // namespace
 
 int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool fetchFirst) {
+    // A format that is one bare conversion ("%d", "%s") needs no plan.
+    const ksFormatItem& item =
+        kFormatItems.entries[static_cast<unsigned char>(format[0] ? format[1] : 0)];
+    if (format[0] == '%' && item.kind == ksItemConversion && format[2] == '\0' && !fetchFirst)
+        return writeLone(out, format[1], item, arguments);
     ksFormatPlan plan;
     plan.fetchFirst = fetchFirst;
-    const int64_t length = readPlan(format, plan);
+    const int64_t length = ksFormatReadPlan(format, plan);
     if (length < 0)
         return static_cast<int>(length);
     if (plan.fetchFirst) {

@@ -1,5 +1,5 @@
-// The directive reader: one table gives every byte's part in a directive (flag, digit, star,
-// dot, length letter or conversion, with the bits it sets), a second gives, per length and
+// The directive reader: a table gives every byte's part in a directive (flag, digit, star,
+// dot, length letter or conversion, with the bits it sets), a second, per length and
 // conversion, the C type of the argument.
 #include "foundation/FormatDirective.h"
 #include <climits>
@@ -15,95 +15,6 @@ namespace {
 
 constexpr int kErrorInvalid = 2;
 constexpr int kErrorLimit = 3;
-
-enum ItemKind : uint8_t { kInvalid, kFlag, kZero, kDigit, kStar, kDot, kLength, kConversion };
-
-struct Item {
-    ItemKind kind = kInvalid;
-    ksFormatType type = ksFormatInteger; // of a conversion
-    uint32_t bits = 0;                   // flags a flag, length or conversion sets
-};
-
-constexpr Item describe(char c) {
-    switch (c) {
-    case ' ':
-        return {kFlag, ksFormatInteger, ksFlagSpace};
-    case '+':
-        return {kFlag, ksFormatInteger, ksFlagPlus};
-    case '#':
-        return {kFlag, ksFormatInteger, ksFlagAlternative};
-    case '-':
-        return {kFlag, ksFormatInteger, ksFlagMinus};
-    case '0':
-        return {kZero, ksFormatInteger, ksFlagZero};
-    case '*':
-        return {kStar};
-    case '.':
-        return {kDot};
-    case 'h':
-        return {kLength, ksFormatInteger, ksFlagShort};
-    case 'l':
-        return {kLength, ksFormatInteger, ksFlagLong};
-    case 'L':
-        return {kLength, ksFormatInteger, ksFlagLongDouble};
-    case 'j':
-        return {kLength, ksFormatInteger, ksFlagIntmax};
-    case 'z':
-        return {kLength, ksFormatInteger, ksFlagSize};
-    case 't':
-        return {kLength, ksFormatInteger, ksFlagPtrdiff};
-    case 'd':
-    case 'i':
-        return {kConversion, ksFormatInteger, 0};
-    case 'u':
-    case 'o':
-    case 'x':
-        return {kConversion, ksFormatInteger, ksFlagUnsigned};
-    case 'X':
-        return {kConversion, ksFormatInteger, ksFlagUnsigned | ksFlagUpper};
-    case 'c':
-        return {kConversion, ksFormatCharacter, 0};
-    case 's':
-        return {kConversion, ksFormatString, 0};
-    case 'p':
-        return {kConversion, ksFormatPointer, 0};
-    case 'n':
-        return {kConversion, ksFormatCount, 0};
-    case 'e':
-    case 'E':
-        return {kConversion, ksFormatFloating, ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
-    case 'g':
-    case 'G':
-        return {kConversion, ksFormatFloating, ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
-    case 'f':
-    case 'a':
-        return {kConversion, ksFormatFloating, 0};
-    case 'F':
-    case 'A':
-        return {kConversion, ksFormatFloating, ksFlagUpper};
-    default:
-        return {c >= '1' && c <= '9' ? kDigit : kInvalid};
-    }
-}
-
-struct ItemTable {
-    Item entries[256];
-    constexpr ItemTable() {
-        for (int c = 0; c < 256; ++c)
-            entries[c] = describe(static_cast<char>(c));
-    }
-};
-constexpr ItemTable kItems{};
-
-// The argument's C type by length (none, h, hh or L; l; ll, j, z or t) and conversion type.
-constexpr ksFormatArgument kArguments[3][7] = {
-    {ksArgumentInt, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-    {ksArgumentLong, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-    {ksArgumentLongLong, ksArgumentDouble, ksArgumentLongLong, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-};
 
 constexpr uint32_t kLongLongLengths = ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff;
 
@@ -149,33 +60,33 @@ class DirectiveReader {
         }
         for (;;) {
             const char c = format_[index_++];
-            const Item& item = kItems.entries[static_cast<unsigned char>(c)];
+            const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(c)];
             int result = 0;
             switch (item.kind) {
-            case kFlag:
+            case ksItemFlag:
                 flags_ |= item.bits;
                 if (item.bits == ksFlagMinus)
                     flags_ &= ~ksFlagZero;
                 continue;
-            case kZero:
+            case ksItemZero:
                 if (!(flags_ & ksFlagMinus))
                     flags_ |= ksFlagZero;
                 readWidth();
                 continue;
-            case kDigit:
+            case ksItemDigit:
                 --index_;
                 readWidth();
                 continue;
-            case kStar:
+            case ksItemStar:
                 result = readStar(ksFlagWidthArgument, ksFlagWidth, width_);
                 break;
-            case kDot:
+            case ksItemDot:
                 result = readDot();
                 break;
-            case kLength:
+            case ksItemLength:
                 result = addLength(item.bits);
                 break;
-            case kConversion:
+            case ksItemConversion:
                 return finish(start, c, item);
             default: // a format ending inside a directive is reported at its end
                 return ksFormatError(kErrorInvalid, c == '\0' ? index_ - 1 : index_);
@@ -254,7 +165,7 @@ class DirectiveReader {
         return 0;
     }
 
-    int64_t finish(uint64_t start, char conversion, const Item& item) {
+    int64_t finish(uint64_t start, char conversion, const ksFormatItem& item) {
         uint64_t number = number_;
         if (number == 0 && (number = plan_.nextArgument++) > kFormatMaxSlots)
             return ksFormatError(kErrorLimit, start + 1);
@@ -268,7 +179,7 @@ class DirectiveReader {
         ksFormatSlot& slot = plan_.slots[plan_.count++];
         slot.flags = flags;
         slot.type = item.type;
-        slot.argumentType = kArguments[length][item.type];
+        slot.argumentType = kFormatArguments[length][item.type];
         slot.conversion = conversion;
         slot.argument = static_cast<uint8_t>(number);
         slot.width = width_;
@@ -292,9 +203,34 @@ class DirectiveReader {
     int32_t base_ = 10;
 };
 
+// The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
+// pointer of its own beats a library call.
+uint64_t nextPercent(const char* format, uint64_t index) {
+    const char* at = format + index;
+    while (*at != '%' && *at != '\0')
+        ++at;
+    return static_cast<uint64_t>(at - format);
+}
+
 } // namespace
 
-int64_t ksFormatReadDirective(const char* format, uint64_t start, ksFormatPlan& plan) {
-    DirectiveReader reader(format, plan);
-    return reader.read(start);
+int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan) {
+    uint64_t index = 0;
+    for (;;) {
+        index = nextPercent(format, index);
+        if (format[index] == '\0')
+            return static_cast<int64_t>(index);
+        if (index > INT_MAX)
+            return ksFormatError(kErrorLimit, index);
+        if (format[index + 1] == '%') {
+            plan.escapes = true;
+            index += 2;
+            continue;
+        }
+        DirectiveReader reader(format, plan);
+        const int64_t end = reader.read(index);
+        if (end < 0)
+            return end;
+        index = static_cast<uint64_t>(end);
+    }
 }

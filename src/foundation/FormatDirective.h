@@ -101,9 +101,109 @@ struct ksFormatPlan {
 // The negative result of a failed call: -(code + 256 * position), kept within an int.
 int ksFormatError(int code, uint64_t position);
 
-// Reads the directive whose '%' is at start into the plan's next slots. Returns the index just
-// past it, or a negative error result.
-int64_t ksFormatReadDirective(const char* format, uint64_t start, ksFormatPlan& plan);
+// Reads every directive of the format into the plan. Returns the format's length, or a
+// negative error result.
+int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan);
+
+// What a byte is in a directive, and the flags it sets.
+enum ksFormatItemKind : uint8_t {
+    ksItemInvalid,
+    ksItemFlag,
+    ksItemZero,
+    ksItemDigit,
+    ksItemStar,
+    ksItemDot,
+    ksItemLength,
+    ksItemConversion,
+};
+
+struct ksFormatItem {
+    ksFormatItemKind kind = ksItemInvalid;
+    ksFormatType type = ksFormatInteger; // of a conversion
+    uint32_t bits = 0;                   // flags a flag, length or conversion sets
+};
+
+constexpr ksFormatItem ksFormatDescribeItem(char c) {
+    switch (c) {
+    case ' ':
+        return {ksItemFlag, ksFormatInteger, ksFlagSpace};
+    case '+':
+        return {ksItemFlag, ksFormatInteger, ksFlagPlus};
+    case '#':
+        return {ksItemFlag, ksFormatInteger, ksFlagAlternative};
+    case '-':
+        return {ksItemFlag, ksFormatInteger, ksFlagMinus};
+    case '0':
+        return {ksItemZero, ksFormatInteger, ksFlagZero};
+    case '*':
+        return {ksItemStar};
+    case '.':
+        return {ksItemDot};
+    case 'h':
+        return {ksItemLength, ksFormatInteger, ksFlagShort};
+    case 'l':
+        return {ksItemLength, ksFormatInteger, ksFlagLong};
+    case 'L':
+        return {ksItemLength, ksFormatInteger, ksFlagLongDouble};
+    case 'j':
+        return {ksItemLength, ksFormatInteger, ksFlagIntmax};
+    case 'z':
+        return {ksItemLength, ksFormatInteger, ksFlagSize};
+    case 't':
+        return {ksItemLength, ksFormatInteger, ksFlagPtrdiff};
+    case 'd':
+    case 'i':
+        return {ksItemConversion, ksFormatInteger, 0};
+    case 'u':
+    case 'o':
+    case 'x':
+        return {ksItemConversion, ksFormatInteger, ksFlagUnsigned};
+    case 'X':
+        return {ksItemConversion, ksFormatInteger, ksFlagUnsigned | ksFlagUpper};
+    case 'c':
+        return {ksItemConversion, ksFormatCharacter, 0};
+    case 's':
+        return {ksItemConversion, ksFormatString, 0};
+    case 'p':
+        return {ksItemConversion, ksFormatPointer, 0};
+    case 'n':
+        return {ksItemConversion, ksFormatCount, 0};
+    case 'e':
+    case 'E':
+        return {ksItemConversion, ksFormatFloating, ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
+    case 'g':
+    case 'G':
+        return {ksItemConversion, ksFormatFloating, ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
+    case 'f':
+    case 'a':
+        return {ksItemConversion, ksFormatFloating, 0};
+    case 'F':
+    case 'A':
+        return {ksItemConversion, ksFormatFloating, ksFlagUpper};
+    default:
+        return {c >= '1' && c <= '9' ? ksItemDigit : ksItemInvalid};
+    }
+}
+
+// Every byte's part in a directive, so that reading one is a lookup per byte.
+struct ksFormatItemTable {
+    ksFormatItem entries[256];
+    constexpr ksFormatItemTable() {
+        for (int c = 0; c < 256; ++c)
+            entries[c] = ksFormatDescribeItem(static_cast<char>(c));
+    }
+};
+inline constexpr ksFormatItemTable kFormatItems{};
+
+// The argument's C type by length (none, h, hh or L; l; ll, j, z or t) and conversion type.
+inline constexpr ksFormatArgument kFormatArguments[3][7] = {
+    {ksArgumentInt, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+    {ksArgumentLong, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+    {ksArgumentLongLong, ksArgumentDouble, ksArgumentLongLong, ksArgumentPointer, ksArgumentPointer,
+     ksArgumentPointer, ksArgumentInt},
+};
 
 inline ksFormatValue ksFormatFetch(ksFormatArgument type, va_list* arguments) {
     ksFormatValue value;
