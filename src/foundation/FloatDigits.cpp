@@ -368,15 +368,17 @@ struct PowersOfTen128 {
 };
 constexpr PowersOfTen128 kPowersOfTen128{};
 
-// The eight decimal digits of a value below 10^8, leading zeros included, from independent
-// divisions by constants.
+// The eight decimal digits of a value below 10^8, leading zeros included, stored at once: the
+// digits are split in the lanes of one word (two of four digits, four of two, eight of one),
+// each split a multiplication by a reciprocal. Bytes go to memory lowest first.
 void eightDigits(uint8_t* at, uint32_t value) {
-    const uint32_t high = value / 10000, low = value % 10000;
-    const uint32_t pairs[4] = {high / 100, high % 100, low / 100, low % 100};
-    for (int i = 0; i < 4; ++i) {
-        at[2 * i] = static_cast<uint8_t>(pairs[i] / 10);
-        at[2 * i + 1] = static_cast<uint8_t>(pairs[i] % 10);
-    }
+    static_assert(std::endian::native == std::endian::little);
+    const uint64_t halves = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
+    const uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Full;
+    const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
+    const uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Full;
+    const uint64_t digits = tens | (pairs - tens * 10) << 8;
+    std::memcpy(at, &digits, sizeof digits);
 }
 
 // The decimal digits of a non-zero value, leading digit first, written in place (building

@@ -142,8 +142,8 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return static_cast<int>(out.processed());
 }
 
-[[gnu::noinline]] int writeLone(ksFormatState& out, char conversion, const ksFormatItem& item,
-                                va_list* arguments) {
+[[gnu::always_inline]] inline int writeLone(ksFormatState& out, char conversion,
+                                            const ksFormatItem& item, va_list* arguments) {
     const ksFormatValue value = ksFormatFetch(kFormatArguments[0][item.type], arguments);
     const int result = ksFormatConvert(out, item.type, value, {item.bits, conversion, 0, -1, 10});
     if (result < 0)
@@ -151,28 +151,10 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
 }
 
-// Both entry points: the limit, the engine, the terminator.
-int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
-    uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
-    if (limit > INT_MAX)
-        limit = INT_MAX;
-    if (!buffer)
-        limit = 0;
-    ksFormatState out(buffer, limit);
-    const int result = format ? ksFormatRun(out, format, arguments) : 0;
-    if (size > 0 && buffer)
-        *out.cursor = '\0';
-    return result;
-}
-
-} // namespace
-
-int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool fetchFirst) {
-    // A format that is one bare conversion ("%d", "%s") needs no plan.
-    const ksFormatItem& item =
-        kFormatItems.entries[static_cast<unsigned char>(format[0] ? format[1] : 0)];
-    if (format[0] == '%' && item.kind == ksItemConversion && format[2] == '\0' && !fetchFirst)
-        return writeLone(out, format[1], item, arguments);
+// Every format but a lone bare directive. Kept out of line so that the lone directive does not
+// pay for the plan's frame.
+[[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments,
+                              bool fetchFirst) {
     ksFormatPlan plan;
     plan.fetchFirst = fetchFirst;
     const int64_t length = ksFormatReadPlan(format, plan);
@@ -184,6 +166,36 @@ int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool
             return result;
     }
     return emit(out, format, static_cast<uint64_t>(length), plan, arguments);
+}
+
+[[gnu::always_inline]] inline int run(ksFormatState& out, const char* format, va_list* arguments,
+                                      bool fetchFirst) {
+    // A format that is one bare conversion ("%d", "%s") needs no plan.
+    const ksFormatItem& item =
+        kFormatItems.entries[static_cast<unsigned char>(format[0] ? format[1] : 0)];
+    if (format[0] == '%' && item.kind == ksItemConversion && format[2] == '\0' && !fetchFirst)
+        return writeLone(out, format[1], item, arguments);
+    return runPlan(out, format, arguments, fetchFirst);
+}
+
+// Both entry points: the limit, the engine, the terminator.
+int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
+    uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
+    if (limit > INT_MAX)
+        limit = INT_MAX;
+    if (!buffer)
+        limit = 0;
+    ksFormatState out(buffer, limit);
+    const int result = format ? run(out, format, arguments, false) : 0;
+    if (size > 0 && buffer)
+        *out.cursor = '\0';
+    return result;
+}
+
+} // namespace
+
+int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool fetchFirst) {
+    return run(out, format, arguments, fetchFirst);
 }
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {

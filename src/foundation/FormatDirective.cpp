@@ -23,7 +23,7 @@ constexpr uint32_t kNarrowStringLengths = ksFlagShort | ksFlagShortShort | kLong
 
 // Reads a run of decimal digits at index, saturating beyond any count an int can report so
 // that huge numbers stay huge.
-uint64_t readNumber(const char* format, uint64_t& index) {
+[[gnu::always_inline]] inline uint64_t readNumber(const char* format, uint64_t& index) {
     constexpr uint64_t kCeiling = uint64_t{1} << 32;
     uint64_t value = 0;
     for (char c = format[index]; c >= '0' && c <= '9'; c = format[++index])
@@ -33,7 +33,7 @@ uint64_t readNumber(const char* format, uint64_t& index) {
 }
 
 // Reads "m$" at index when it is there; 0 (and index unchanged) when it is not.
-uint64_t readArgumentNumber(const char* format, uint64_t& index) {
+[[gnu::always_inline]] inline uint64_t readArgumentNumber(const char* format, uint64_t& index) {
     uint64_t probe = index;
     const uint64_t number = readNumber(format, probe);
     if (probe == index || format[probe] != '$' || number == 0)
@@ -46,7 +46,7 @@ class DirectiveReader {
   public:
     DirectiveReader(const char* format, ksFormatPlan& plan) : format_(format), plan_(plan) {}
 
-    int64_t read(uint64_t start) {
+    [[gnu::always_inline]] int64_t read(uint64_t start) {
         // The directive's own slot is kept free while its '*' parameters take theirs.
         if (plan_.count == kFormatMaxSlots)
             return ksFormatError(kErrorLimit, start + 1);
@@ -97,12 +97,12 @@ class DirectiveReader {
     }
 
   private:
-    void readWidth() {
+    [[gnu::always_inline]] void readWidth() {
         width_ = static_cast<int64_t>(readNumber(format_, index_));
         flags_ = (flags_ | ksFlagWidth) & ~ksFlagWidthArgument;
     }
 
-    int addLength(uint32_t flag) {
+    [[gnu::always_inline]] int addLength(uint32_t flag) {
         if (flag == ksFlagShort || flag == ksFlagLong) {
             uint32_t& count = flag == ksFlagShort ? shorts_ : longs_;
             if (count == 2 || (flag == ksFlagLong && (flags_ & (kLongLongLengths & ~ksFlagQuad))))
@@ -114,7 +114,7 @@ class DirectiveReader {
         return 0;
     }
 
-    int readDot() {
+    [[gnu::always_inline]] int readDot() {
         if (++dots_ == 3)
             return ksFormatError(kErrorInvalid, index_);
         if (dots_ == 1) {
@@ -143,7 +143,7 @@ class DirectiveReader {
     }
 
     // A '*' (already read) that takes a width, precision or base from an argument.
-    int readStar(uint32_t fromArgument, uint32_t given, int64_t& field) {
+    [[gnu::always_inline]] int readStar(uint32_t fromArgument, uint32_t given, int64_t& field) {
         const uint64_t afterStar = index_;
         uint64_t number = readArgumentNumber(format_, index_);
         // Numbered directives name every argument; unnumbered ones name none.
@@ -165,7 +165,8 @@ class DirectiveReader {
         return 0;
     }
 
-    int64_t finish(uint64_t start, char conversion, const ksFormatItem& item) {
+    [[gnu::always_inline]] int64_t finish(uint64_t start, char conversion,
+                                          const ksFormatItem& item) {
         uint64_t number = number_;
         if (number == 0 && (number = plan_.nextArgument++) > kFormatMaxSlots)
             return ksFormatError(kErrorLimit, start + 1);

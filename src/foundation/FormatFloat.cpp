@@ -192,10 +192,11 @@ class FloatWriter {
             text[0] = digitAt(leading_);
             text[1] = '.';
             char* at = text + (point ? 2 : 1);
-            const int64_t made = std::clamp<int64_t>(count_ - 1, 0, fraction);
-            std::memcpy(at, digits_ + 1, static_cast<size_t>(made));
-            std::memset(at + made, '0', static_cast<size_t>(fraction - made));
-            std::memcpy(at + fraction, power, static_cast<size_t>(powerLength));
+            // A few bytes each: loops beat calls of the library's copies here.
+            for (int64_t i = 0; i < fraction; ++i)
+                at[i] = i + 1 < count_ ? digits_[i + 1] : '0';
+            for (int i = 0; i < powerLength; ++i)
+                at[fraction + i] = power[i];
             out_.write(text, static_cast<uint64_t>(body));
         } else {
             writeDigits(leading_, leading_);
