@@ -142,10 +142,10 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return static_cast<int>(out.processed());
 }
 
-[[gnu::always_inline]] inline int writeLone(ksFormatState& out, char conversion,
-                                            const ksFormatItem& item, va_list* arguments) {
-    const ksFormatValue value = ksFormatFetch(kFormatArguments[0][item.type], arguments);
-    const int result = ksFormatConvert(out, item.type, value, {item.bits, conversion, 0, -1, 10});
+// A format that is one directive and nothing else: its value, then the result.
+[[gnu::always_inline]] inline int writeLone(ksFormatState& out, ksFormatType type,
+                                            ksFormatValue value, const ksFormatOptions& options) {
+    const int result = ksFormatConvert(out, type, value, options);
     if (result < 0)
         return result;
     return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
@@ -164,6 +164,10 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
         const int result = fetchInNumberOrder(plan, arguments);
         if (result < 0)
             return result;
+    } else if (plan.count == 1 && plan.slots[0].start == 0 && plan.slots[0].end == length) {
+        const ksFormatSlot& slot = plan.slots[0]; // one directive and nothing else: no loop
+        return writeLone(out, slot.type, ksFormatFetch(slot.argumentType, arguments),
+                         resolveOptions(slot, plan.slots));
     }
     return emit(out, format, static_cast<uint64_t>(length), plan, arguments);
 }
@@ -174,7 +178,8 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     const ksFormatItem& item =
         kFormatItems.entries[static_cast<unsigned char>(format[0] ? format[1] : 0)];
     if (format[0] == '%' && item.kind == ksItemConversion && format[2] == '\0' && !fetchFirst)
-        return writeLone(out, format[1], item, arguments);
+        return writeLone(out, item.type, ksFormatFetch(kFormatArguments[0][item.type], arguments),
+                         {item.bits, format[1], 0, -1, 10});
     return runPlan(out, format, arguments, fetchFirst);
 }
 

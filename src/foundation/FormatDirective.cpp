@@ -61,54 +61,58 @@ class DirectiveReader {
         for (;;) {
             const char c = format_[index_++];
             const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(c)];
-            int result = 0;
-            switch (item.kind) {
-            case ksItemFlag:
-                flags_ |= item.bits;
-                if (item.bits == ksFlagMinus)
-                    flags_ &= ~ksFlagZero;
-                continue;
-            case ksItemZero:
-                if (!(flags_ & ksFlagMinus))
-                    flags_ |= ksFlagZero;
-                readWidth();
-                continue;
-            case ksItemDigit:
-                --index_;
-                readWidth();
-                continue;
-            case ksItemStar:
-                result = readStar(ksFlagWidthArgument, ksFlagWidth, width_);
-                break;
-            case ksItemDot:
-                result = readDot();
-                break;
-            case ksItemLength:
-                result = addLength(item.bits);
-                break;
-            case ksItemConversion:
+            if (item.kind == ksItemConversion) // the end of most directives
                 return finish(start, c, item);
-            default: // a format ending inside a directive is reported at its end
-                return ksFormatError(kErrorInvalid, c == '\0' ? index_ - 1 : index_);
-            }
+            const int result = readItem(c, item);
             if (result < 0)
                 return result;
         }
     }
 
   private:
+    // Any item but the conversion: 0, or a negative error result.
+    [[gnu::always_inline]] int readItem(char c, const ksFormatItem& item) {
+        switch (item.kind) {
+        case ksItemLength:
+            return addLength(item.bits);
+        case ksItemFlag:
+            flags_ |= item.bits;
+            if (item.bits == ksFlagMinus)
+                flags_ &= ~ksFlagZero;
+            return 0;
+        case ksItemZero:
+            if (!(flags_ & ksFlagMinus))
+                flags_ |= ksFlagZero;
+            readWidth();
+            return 0;
+        case ksItemDigit:
+            --index_;
+            readWidth();
+            return 0;
+        case ksItemStar:
+            return readStar(ksFlagWidthArgument, ksFlagWidth, width_);
+        case ksItemDot:
+            return readDot();
+        default: // a format ending inside a directive is reported at its end
+            return ksFormatError(kErrorInvalid, c == '\0' ? index_ - 1 : index_);
+        }
+    }
+
     [[gnu::always_inline]] void readWidth() {
         width_ = static_cast<int64_t>(readNumber(format_, index_));
         flags_ = (flags_ | ksFlagWidth) & ~ksFlagWidthArgument;
     }
 
+    // A second 'h' or 'l' doubles the first; a third is an error, as is an 'l' after the
+    // 64-bit lengths.
     [[gnu::always_inline]] int addLength(uint32_t flag) {
         if (flag == ksFlagShort || flag == ksFlagLong) {
-            uint32_t& count = flag == ksFlagShort ? shorts_ : longs_;
-            if (count == 2 || (flag == ksFlagLong && (flags_ & (kLongLongLengths & ~ksFlagQuad))))
+            const uint32_t doubled = flag == ksFlagShort ? ksFlagShortShort : ksFlagQuad;
+            const uint32_t refused = flag == ksFlagShort ? ksFlagShortShort : kLongLongLengths;
+            if (flags_ & refused)
                 return ksFormatError(kErrorInvalid, index_);
-            if (++count == 2)
-                flag = flag == ksFlagShort ? ksFlagShortShort : ksFlagQuad;
+            if (flags_ & flag)
+                flag = doubled;
         }
         flags_ |= flag;
         return 0;
@@ -196,8 +200,6 @@ class DirectiveReader {
     uint64_t index_ = 0;
     uint64_t number_ = 0; // the directive's own argument number, 0 when it has none
     uint32_t flags_ = 0;
-    uint32_t shorts_ = 0;
-    uint32_t longs_ = 0;
     int dots_ = 0;
     int64_t width_ = 0;
     int64_t precision_ = -1;
