@@ -1,5 +1,5 @@
-// ksIniDocument's table: entries in first-added order, found by hash then name, growing
-// by 128 slots; and the forming of internal names from sections and keys.
+// ksIniDocument's table: entries in first-added order, found by hash then name, doubling
+// when full; and the forming of internal names from sections and keys.
 #include "config/IniDocument.h"
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +41,7 @@ size_t formSection(const char* section, char (&buffer)[ksIniDocument::kNameLimit
 } // namespace
 
 ksIniDocument::ksIniDocument(uint32_t initialSlots)
-    : slotCount_(initialSlots < kSlotStep ? kSlotStep : initialSlots), usedCount_(0) {
+    : slotCount_(initialSlots < kMinimumSlots ? kMinimumSlots : initialSlots), usedCount_(0) {
     slots_ = static_cast<ksIniEntry*>(ksMalloc(sizeof(ksIniEntry) * slotCount_));
     index_ = nullptr;
     rebuildIndex();
@@ -118,9 +118,11 @@ void ksIniDocument::set(const char* name, const char* value) {
         return;
     }
     if (usedCount_ == slotCount_) {
+        // Doubling, not a fixed step: a fixed step rebuilds the index once per step, which
+        // made a file of a million keys cost minutes.
         if (slotCount_ >= (1u << 30))
             ksFatalError("memory:realloc", SIZE_MAX);
-        slotCount_ += kSlotStep;
+        slotCount_ *= 2;
         slots_ = static_cast<ksIniEntry*>(ksRealloc(slots_, sizeof(ksIniEntry) * slotCount_));
         rebuildIndex();
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "config/SettingsNotice.h"
 
 namespace {
 
@@ -27,10 +28,15 @@ ksIniFile::ksIniFile(const char* readPath, const char* writePath)
     : readPath_(normalizedOrNone(readPath)), writePath_(normalizedOrNone(writePath)),
       hasWriteLayer_(writePath != nullptr) {
     if (!readPath_.isEmpty())
-        read_.load(readPath_);
+        ksNoteUnreadSettingsFile(readPath_, read_.load(readPath_));
     if (!writePath_.isEmpty()) {
         recover(writePath_);
-        write_.load(writePath_);
+        ksIniLoad result = write_.load(writePath_);
+        ksNoteUnreadSettingsFile(writePath_, result);
+        // A save would replace what the name stands for (a FIFO, a link to a device, a
+        // file of someone else's) by a few keys: such a write file is never written.
+        if (result == ksIniLoad::notRegular || result == ksIniLoad::tooLarge)
+            writePath_ = "";
     }
 }
 

@@ -12,7 +12,9 @@
 class ksIniFile {
   public:
     // Either path may be null. A write path, even one that cannot be normalised, gives a
-    // write layer; without a usable path its changes stay in memory and save fails.
+    // write layer; without a usable path its changes stay in memory and save fails. A
+    // file that is not a regular one, or is too large, counts as absent (said once on the
+    // standard error stream), and such a write file is never saved over.
     ksIniFile(const char* readPath, const char* writePath);
     ~ksIniFile() = default;
     ksIniFile(const ksIniFile&) = delete;
