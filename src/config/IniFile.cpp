@@ -8,14 +8,6 @@
 
 namespace {
 
-// Portable form, trailing separators kept; empty when the path cannot be normalised.
-ksString normalizedOrNone(const char* path) {
-    ksString normalized;
-    if (path && !ksNormalizePath(path, false, 0, nullptr, &normalized))
-        normalized = "";
-    return normalized;
-}
-
 ksString withSuffix(const ksString& path, const char* suffix) {
     ksString result(path);
     result.append(suffix, std::strlen(suffix));
@@ -24,11 +16,20 @@ ksString withSuffix(const ksString& path, const char* suffix) {
 
 } // namespace
 
+ksString ksIniFile::normalizedPath(const char* path) {
+    ksString normalized;
+    if (path && !ksNormalizePath(path, false, 0, nullptr, &normalized))
+        normalized = "";
+    return normalized;
+}
+
 ksIniFile::ksIniFile(const char* readPath, const char* writePath)
-    : readPath_(normalizedOrNone(readPath)), writePath_(normalizedOrNone(writePath)),
-      hasWriteLayer_(writePath != nullptr) {
-    if (!readPath_.isEmpty())
-        ksNoteUnreadSettingsFile(readPath_, read_.load(readPath_));
+    : readPath_(normalizedPath(readPath)), writePath_(normalizedPath(writePath)),
+      hasWriteLayer_(writePath != nullptr), readLoad_(ksIniLoad::unopened) {
+    if (!readPath_.isEmpty()) {
+        readLoad_ = read_.load(readPath_);
+        ksNoteUnreadSettingsFile(readPath_, readLoad_);
+    }
     if (!writePath_.isEmpty()) {
         recover(writePath_);
         ksIniLoad result = write_.load(writePath_);

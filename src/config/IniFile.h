@@ -33,6 +33,11 @@ class ksIniFile {
     const ksIniDocument& writeDocument() const { return write_; }
     const ksString& readPath() const { return readPath_; }   // empty: none
     const ksString& writePath() const { return writePath_; } // empty: none
+    ksIniLoad readLoad() const { return readLoad_; }         // unopened also without a read path
+
+    // A path as the layers open it: portable form, trailing separators kept; empty when
+    // it cannot be normalised.
+    static ksString normalizedPath(const char* path);
 
     // Completes or discards an interrupted save of the write file path.
     static void recover(const char* path);
@@ -41,6 +46,7 @@ class ksIniFile {
     ksString readPath_;
     ksString writePath_;
     bool hasWriteLayer_;
+    ksIniLoad readLoad_;
     ksIniDocument read_;
     ksIniDocument write_;
 };
