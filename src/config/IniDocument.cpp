@@ -61,15 +61,18 @@ void ksIniDocument::rebuildIndex() {
     while (buckets < slotCount_ * 2u)
         buckets *= 2;
     std::free(index_);
-    index_ = static_cast<uint32_t*>(ksMalloc(sizeof(uint32_t) * buckets));
-    std::memset(index_, 0, sizeof(uint32_t) * buckets);
+    index_ = static_cast<IndexBucket*>(ksMalloc(sizeof(IndexBucket) * buckets));
+    std::memset(index_, 0, sizeof(IndexBucket) * buckets);
     indexMask_ = buckets - 1;
-    for (uint32_t i = 0; i < usedCount_; ++i) {
-        uint32_t bucket = slots_[i].hash & indexMask_;
-        while (index_[bucket])
-            bucket = (bucket + 1) & indexMask_;
-        index_[bucket] = i + 1;
-    }
+    for (uint32_t i = 0; i < usedCount_; ++i)
+        addToIndex(slots_[i].hash, i);
+}
+
+void ksIniDocument::addToIndex(uint32_t hash, uint32_t entry) {
+    uint32_t bucket = hash & indexMask_;
+    while (index_[bucket].entry)
+        bucket = (bucket + 1) & indexMask_;
+    index_[bucket] = IndexBucket{hash, entry + 1};
 }
 
 // Jenkins' one-at-a-time hash over the name's bytes taken as signed values.
@@ -88,11 +91,13 @@ uint32_t ksIniDocument::hashOf(const char* name, size_t length) {
 
 // Names are unique, so the entry the index finds is the first with this name.
 int64_t ksIniDocument::find(const char* name, size_t length, uint32_t hash) const {
-    for (uint32_t bucket = hash & indexMask_; index_[bucket]; bucket = (bucket + 1) & indexMask_) {
-        const ksIniEntry& entry = slots_[index_[bucket] - 1];
-        if (entry.hash == hash && entry.nameLength == length &&
-            std::memcmp(entry.name, name, length) == 0)
-            return index_[bucket] - 1;
+    for (uint32_t bucket = hash & indexMask_; index_[bucket].entry;
+         bucket = (bucket + 1) & indexMask_) {
+        if (index_[bucket].hash != hash)
+            continue;
+        const ksIniEntry& entry = slots_[index_[bucket].entry - 1];
+        if (entry.nameLength == length && std::memcmp(entry.name, name, length) == 0)
+            return index_[bucket].entry - 1;
     }
     return -1;
 }
@@ -128,10 +133,7 @@ void ksIniDocument::set(const char* name, const char* value) {
     }
     slots_[usedCount_] =
         ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash, copyOf(value)};
-    uint32_t bucket = hash & indexMask_;
-    while (index_[bucket])
-        bucket = (bucket + 1) & indexMask_;
-    index_[bucket] = ++usedCount_;
+    addToIndex(hash, usedCount_++);
 }
 
 const char* ksIniDocument::entryName(uint32_t index) const {

@@ -84,13 +84,19 @@ class ksIniDocument {
   private:
     int64_t find(const char* name, size_t length, uint32_t hash) const;
     void rebuildIndex();
+    void addToIndex(uint32_t hash, uint32_t entry);
     void parseLine(const char* piece, size_t length, ksString* section);
 
     ksIniEntry* slots_;
     uint32_t slotCount_;
     uint32_t usedCount_;
-    // Open addressing over the hashes, entry number + 1 per bucket (0: empty), so that
-    // finding a name does not walk every slot; twice as many buckets as slots.
-    uint32_t* index_;
+    // Open addressing over the hashes, so that finding a name does not walk every slot;
+    // twice as many buckets as slots. A bucket keeps the hash beside the entry number
+    // (+ 1; 0: empty), so that a probe past other names stays inside the index.
+    struct IndexBucket {
+        uint32_t hash;
+        uint32_t entry;
+    };
+    IndexBucket* index_;
     uint32_t indexMask_;
 };
