@@ -14,13 +14,17 @@ bool isSafeFileCharacter(char c) {
            c == '_' || c == '.';
 }
 
-std::uint32_t fnv1a(std::string_view text) {
-    std::uint32_t hash = 2166136261u;
+std::uint64_t fnv1a(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037u;
     for (char c : text) {
         hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
+        hash *= 1099511628211u;
     }
     return hash;
+}
+
+bool isLowerHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
 std::string safePart(std::string_view text, std::size_t limit) {
@@ -32,14 +36,26 @@ std::string safePart(std::string_view text, std::size_t limit) {
     else if (part[0] == '.' || part[0] == '-')
         part[0] = '_'; // neither "." nor "..", a hidden file or what looks like an option
     if (part != text) {
-        char hash[10];
-        std::snprintf(hash, sizeof hash, "~%08x", static_cast<unsigned>(fnv1a(text)));
+        char hash[18];
+        std::snprintf(hash, sizeof hash, "~%016llx",
+                      static_cast<unsigned long long>(fnv1a(text)));
         part += hash;
     }
     return part;
 }
 
 } // namespace
+
+bool isInstanceIdentifier(std::string_view uuid) {
+    if (uuid.size() != 36)
+        return false;
+    for (std::size_t i = 0; i < uuid.size(); ++i) {
+        bool hyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        if (hyphenPlace ? uuid[i] != '-' : !isLowerHexDigit(uuid[i]))
+            return false;
+    }
+    return true;
+}
 
 std::string instanceFileName(std::string_view application, std::string_view uuid,
                              std::string_view extension) {

@@ -29,6 +29,7 @@ int collect(const Options& options) {
     OutputSettings output;
     output.folder = options.outFolder;
     output.json = options.json;
+    output.terminal = standardOutputIsTerminal();
     InstanceStore store(output, stdout);
     asio::io_context io(1);
     Collector collector(io, options, store);

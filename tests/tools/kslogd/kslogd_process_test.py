@@ -333,6 +333,75 @@ def check_connection_limit(command, work):
         collector.output["stderr"]
 
 
+def uuid_of(index):
+    return b"%08x-0000-4000-8000-00aabbccddee" % index
+
+
+def stream_for(index):
+    """Endless lines of varied length, in chunks that cut lines apart."""
+    lines = b"".join(record(b"client %d line %06d %s\n" % (index, n, b"z" * ((n * 37) % 300)))
+                     for n in range(3000))
+    chunk = 100003
+    at = 0
+    while True:
+        block = lines[at % len(lines):] + lines
+        yield block[:chunk]
+        at += chunk
+
+
+def stream_until_stopped(client, chunks, sent, stop):
+    for chunk in chunks:
+        if stop.is_set():
+            return
+        sent.append(chunk)  # before sending: a part of it may arrive before a failure
+        try:
+            client.sendall(chunk)
+        except OSError:
+            return
+
+
+def check_stop_under_load(command, work, clients=12):
+    """A stop while clients stream stores exactly the bytes received, in whole lines."""
+    out = os.path.join(work, "out")
+    collector = Collector(command, ["--out", out])
+    threads, sent, stop = [], [[] for _ in range(clients)], threading.Event()
+    try:
+        for index in range(clients):
+            client = collector.connect()
+            client.sendall(header(uuid_of(index), b"load%d" % index))
+            thread = threading.Thread(target=stream_until_stopped,
+                                      args=(client, stream_for(index), sent[index], stop))
+            threads.append((thread, client))
+            thread.start()
+        collector.wait("stderr", rb"kslogd: connected: ", clients)
+        time.sleep(0.3)
+        status = collector.stop()
+        stop.set()
+        for thread, client in threads:
+            thread.join(TIMEOUT)
+            client.close()
+    finally:
+        stop.set()
+        collector.kill()
+    assert status == 0, status
+    for index in range(clients):
+        name = b"load%d" % index
+        found = re.search(rb"kslogd: instance " + name + rb" [^:]*: 1 connections, (\d+) bytes",
+                          collector.output["stderr"])
+        received = int(found.group(1)) - len(header(uuid_of(index), name))
+        stream = b"".join(sent[index])
+        assert 0 < received <= len(stream), (received, len(stream))
+        expected = stream[:received]
+        if not expected.endswith(b"\n"):
+            expected += b"\n"  # the line the stop cut is ended, never glued to another
+        path = os.path.join(out, "%s-%s.log" % (name.decode(), uuid_of(index).decode()))
+        stored = open(path, "rb").read()
+        assert stored == expected, "%s: %d bytes stored, %d expected, first difference at %d" % (
+            path, len(stored), len(expected),
+            next((i for i, (a, b) in enumerate(zip(stored, expected)) if a != b),
+                 min(len(stored), len(expected))))
+
+
 def check_header_timeout(command, work):
     """A connection that never sends its header is closed after --header-timeout."""
     collector = Collector(command, ["--header-timeout", "1"])
