@@ -51,7 +51,7 @@ class Connection : public std::enable_shared_from_this<Connection>, private Stre
     ConnectionOwner& owner_;
     StreamParser parser_;
     Instance* instance_ = nullptr;
-    const char* refusal_ = nullptr;     // why the store did not take the header's instance
+    const char* refusal_ = nullptr; // why the store did not take the header's instance
     const char* shutDownReason_ = nullptr;
     bool closed_ = false;
     std::uint64_t bytesBeforeHeader_ = 0;

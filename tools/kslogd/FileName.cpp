@@ -7,7 +7,6 @@
 namespace {
 
 constexpr std::size_t applicationPartLimit = 64;
-constexpr std::size_t uuidPartLimit = 40;
 
 bool isSafeFileCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -37,8 +36,7 @@ std::string safePart(std::string_view text, std::size_t limit) {
         part[0] = '_'; // neither "." nor "..", a hidden file or what looks like an option
     if (part != text) {
         char hash[18];
-        std::snprintf(hash, sizeof hash, "~%016llx",
-                      static_cast<unsigned long long>(fnv1a(text)));
+        std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(fnv1a(text)));
         part += hash;
     }
     return part;
@@ -57,11 +55,26 @@ bool isInstanceIdentifier(std::string_view uuid) {
     return true;
 }
 
+// Any other text given as an identifier is written out in hex digits after a '~', which
+// no identifier starts with: every such text gets a name of its own, none of which holds
+// a '-', so the last '-' of a file name always separates the application from it.
+std::string identifierPart(std::string_view uuid) {
+    if (isInstanceIdentifier(uuid))
+        return std::string(uuid);
+    static const char digits[] = "0123456789abcdef";
+    std::string part = "~";
+    for (char c : uuid) {
+        part += digits[static_cast<unsigned char>(c) >> 4];
+        part += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return part;
+}
+
 std::string instanceFileName(std::string_view application, std::string_view uuid,
                              std::string_view extension) {
     std::string name = safePart(application, applicationPartLimit);
     name += '-';
-    name += safePart(uuid, uuidPartLimit);
+    name += identifierPart(uuid);
     name += extension;
     return name;
 }

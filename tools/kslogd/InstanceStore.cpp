@@ -37,8 +37,6 @@ InstanceStore::~InstanceStore() {
 }
 
 AttachResult InstanceStore::attach(const StreamHeader& header) {
-    if (!isInstanceIdentifier(header.uuid))
-        return {nullptr, "malformed UUID"};
     std::string key = header.uuid;
     key += '\n'; // cannot occur inside either part, so keys never collide
     key += header.application;
@@ -78,10 +76,9 @@ void InstanceStore::detach(Instance& instance) {
 
 // A forgotten instance that connects again starts new counts and appends to its file.
 void InstanceStore::forgetIdleInstances() {
-    auto idle = std::stable_partition(instances_.begin(), instances_.end(),
-                                      [](const auto& instance) {
-                                          return instance->openConnections > 0;
-                                      });
+    auto idle =
+        std::stable_partition(instances_.begin(), instances_.end(),
+                              [](const auto& instance) { return instance->openConnections > 0; });
     for (auto it = idle; it != instances_.end(); ++it) {
         Instance& instance = **it;
         if (instance.file)

@@ -58,9 +58,8 @@ class InstanceStore {
     InstanceStore& operator=(const InstanceStore&) = delete;
 
     // The instance a header names, created on first sight, for one more open connection.
-    // Counts the connection and the header's lost records. A header with a malformed
-    // identifier is refused; when the store is full, the instances without an open
-    // connection are forgotten first.
+    // Counts the connection and the header's lost records. When the store is full, the
+    // instances without an open connection are forgotten first.
     AttachResult attach(const StreamHeader& header);
     // One connection of the instance has ended.
     void detach(Instance& instance);

@@ -25,8 +25,8 @@ std::string summaryText(const InstanceStore& store, const ConnectionCounts& conn
                        std::to_string(connections.rejected) + " rejected, " +
                        std::to_string(store.droppedLines()) + " lines not written\n";
     if (forgotten.instances > 0)
-        text += "kslogd: forgotten " + std::to_string(forgotten.instances) + " instances: " +
-                countsText(forgotten.counts);
+        text += "kslogd: forgotten " + std::to_string(forgotten.instances) +
+                " instances: " + countsText(forgotten.counts);
     for (const auto& instance : store.instances())
         text += "kslogd: instance " + instance->shownName + " " + displayText(instance->uuid) +
                 ": " + countsText(instance->counts);

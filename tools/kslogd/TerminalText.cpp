@@ -29,8 +29,7 @@ void appendTerminalText(std::string& out, std::string_view bytes) {
         std::size_t length = validUtf8Length(bytes);
         bool valid = length > 0;
         std::string_view sequence = bytes.substr(0, valid ? length : 1);
-        bool harmless =
-            valid && (c >= 0x20 || c == '\t') && c != 0x7f && !isC1Control(sequence);
+        bool harmless = valid && (c >= 0x20 || c == '\t') && c != 0x7f && !isC1Control(sequence);
         if (harmless)
             out.append(sequence);
         else

@@ -30,6 +30,7 @@ int collect(const Options& options) {
     output.folder = options.outFolder;
     output.json = options.json;
     output.terminal = standardOutputIsTerminal();
+    output.maxInstances = options.maxInstances;
     InstanceStore store(output, stdout);
     asio::io_context io(1);
     Collector collector(io, options, store);

@@ -11,9 +11,8 @@ namespace {
 
 HANDLE openHandle(const std::string& path, DWORD disposition) {
     return CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                       nullptr);
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 std::string systemMessage(DWORD code) {
