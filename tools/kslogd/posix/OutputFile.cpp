@@ -24,7 +24,12 @@ int openDescriptor(const std::string& path) {
 std::FILE* openOutputFile(const std::string& path, std::string& error) {
     int descriptor = openDescriptor(path);
     if (descriptor < 0) {
-        error = errno == ELOOP ? "a symbolic link is in the way" : std::strerror(errno);
+        if (errno == ELOOP)
+            error = "a symbolic link is in the way";
+        else if (errno == ENXIO) // a FIFO without reader, or a device
+            error = "not a regular file";
+        else
+            error = std::strerror(errno);
         return nullptr;
     }
     struct stat status {};
