@@ -34,14 +34,16 @@ def record(text, level=b"I", module=b"Core      "):
 class Collector:
     """One kslogd process with its standard streams read in the background."""
 
-    def __init__(self, command, options, terminal=False):
+    def __init__(self, command, options, terminal=False, descriptors=None):
         self.terminal = None
         stdout = subprocess.PIPE
         if terminal:  # standard output on a pseudo-terminal, read through its other side
             self.terminal, stdout = pty.openpty()
         self.process = subprocess.Popen(command + ["--listen", "127.0.0.1:0"] + options,
                                         stdout=stdout, stderr=subprocess.PIPE,
-                                        start_new_session=True)
+                                        start_new_session=True,
+                                        preexec_fn=descriptors and (lambda: resource.setrlimit(
+                                            resource.RLIMIT_NOFILE, (descriptors, descriptors))))
         if terminal:
             os.close(stdout)
         self.output = {"stdout": b"", "stderr": b""}
@@ -364,6 +366,26 @@ def check_silent_connections_give_way(command, work):
             (count + 1, count + 1 - 1024)) in collector.output["stderr"]
 
 
+def check_descriptors_run_out(command, work):
+    """Out of file descriptors, the quietest connection also gives way to a new one."""
+    collector = Collector(command, [], descriptors=48)
+    silent = []
+    try:
+        for _ in range(60):
+            client = collector.connect()
+            client.sendall(header(U1, b"silent"))
+            silent.append(client)
+        collector.wait("stderr", rb"kslogd: closed: silent [^\n]*: no file descriptor left\n")
+        with collector.connect() as late:
+            late.sendall(header(U2, b"late") + record(b"served\n"))
+            collector.wait("stdout", rb"late: [^\n]*served\n")
+        assert collector.stop() == 0
+    finally:
+        for client in silent:
+            client.close()
+        collector.kill()
+
+
 def check_instances_forgotten(command, work):
     """A full instance table forgets instances without a connection, keeping their counts."""
     collector = Collector(command, ["--max-instances", "3"])
@@ -607,7 +629,8 @@ def main():
                   for s in SCENARIOS]
         checks += [(f.__doc__.splitlines()[0], lambda work, f=f: f(command, work)) for f in
                    (check_hostile_names, check_memory_bounded, check_many_connections,
-                    check_silent_connections_give_way, check_instances_forgotten,
+                    check_silent_connections_give_way, check_descriptors_run_out,
+                    check_instances_forgotten,
                     check_planted_links, check_json_pieces_whole_characters,
                     check_terminal_escapes, check_reopen_on_hangup, check_stop_under_load,
                     check_header_timeout)]
