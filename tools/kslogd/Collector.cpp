@@ -83,7 +83,7 @@ void Collector::waitForSignal() {
 
 void Collector::onSignal(int number) {
     if (number != 0 && number == reopenSignalNumber()) {
-        store_.reopenFiles();
+        store_.closeFiles();
         std::fprintf(stderr, "kslogd: output files reopened\n");
         return waitForSignal();
     }

@@ -184,7 +184,7 @@ void InstanceStore::closeFile(Instance& instance) {
     openFiles_.erase(std::find(openFiles_.begin(), openFiles_.end(), &instance));
 }
 
-void InstanceStore::reopenFiles() {
+void InstanceStore::closeFiles() {
     for (Instance* instance : openFiles_) {
         std::fclose(instance->file);
         instance->file = nullptr;

@@ -67,8 +67,9 @@ class InstanceStore {
     // Pushes what was written for the instance out of the buffers.
     void flush(Instance& instance);
     void flushAll();
-    // Closes every output file; each is opened again, under its name, at its next line.
-    void reopenFiles();
+    // Closes every output file; each is opened again, under its name, at its next line
+    // (after a log rotation renamed it, a new file).
+    void closeFiles();
 
     const std::vector<std::unique_ptr<Instance>>& instances() const { return instances_; }
     const ForgottenInstances& forgotten() const { return forgotten_; }

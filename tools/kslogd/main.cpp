@@ -41,6 +41,7 @@ int collect(const Options& options) {
     }
     io.run();
     store.flushAll();
+    store.closeFiles();
     std::fputs(summaryText(store, collector.counts()).c_str(), stderr);
     return 0;
 }
