@@ -14,6 +14,7 @@
 #include "sinks/LogdLogger.h"
 #include "support/Background.h"
 #include "support/Listener.h"
+#include "support/Target.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -417,7 +418,7 @@ Tally tallyOf(const std::string& stream) {
 } // namespace
 
 // Connects, writes KSLOG_TEST_RECORDS records of 100 bytes and a line end, and ends the
-// process without ksLog_Term: the exit runs it. With KSLOG_TEST_PAUSE set, it then says
+// process without ksLog_Term where the exit runs it. With KSLOG_TEST_PAUSE set, it then says
 // so ("stalled") and waits until the test has let the collector read.
 KSLOG_CHILD(logdRecordsThenExit) {
     captureErrors();
@@ -439,6 +440,9 @@ KSLOG_CHILD(logdRecordsThenExit) {
         CHILD_CHECK(waitForFile(signalFile("reading"), 20000));
         sleepMilliseconds(200); // the system hands the collector what it holds
     }
+    // Windows tells only a DLL of the process's end: this program links the library.
+    if (kWindowsTarget)
+        ksLog_Term();
     return 0;
 }
 
