@@ -8,7 +8,6 @@
 #include "core/Library.h"
 #include "core/Level.h"
 #include "foundation/Fatal.h"
-#include "foundation/Format.h"
 #include "sinks/LogdTarget.h"
 
 namespace {
