@@ -146,12 +146,14 @@ int32_t createFolder(const char* path);
 // unbuffered: its writer hands it whole lines.
 std::FILE* openLogStream(const char* path, bool append);
 
-// Writing and flushing log streams; each true on success. A stream from openLogStream
-// may be written past the C runtime's stream layer where the system allows it; only the
-// standard streams have anything to flush. Tests replace the calls to make writes fail as
-// on a full disk; nothing else changes them.
+// Writing and flushing log streams. write returns the bytes that reached the stream: all
+// of them on success, fewer on failure, with errno set (a full disk may take the first
+// part of a line); flush is true on success. A stream from openLogStream may be written
+// past the C runtime's stream layer where the system allows it; only the standard streams
+// have anything to flush. Tests replace the calls to make writes fail as on a full disk;
+// nothing else changes them.
 struct LogStreamCalls {
-    bool (*write)(std::FILE* stream, const void* bytes, size_t count);
+    size_t (*write)(std::FILE* stream, const void* bytes, size_t count);
     bool (*flush)(std::FILE* stream);
 };
 extern LogStreamCalls logStreamCalls;
@@ -203,6 +205,12 @@ bool pollWritable(SocketHandle socket);
 // The bytes sent (possibly fewer than count), kSocketWouldBlock or kSocketFailed. A peer
 // that closed the connection gives kSocketFailed; it never raises a signal.
 int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count);
+// Reads and drops, without waiting, what the peer sent and nobody asked for: a socket
+// closed with unread bytes is reset, and the reset throws away what it still had to send.
+// Bounded, so that a peer that sends without end cannot hold the caller.
+void discardReceived(SocketHandle socket);
+// Ends this side's sending after what was already handed over (an orderly end).
+void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);
 
 // The 6-byte hardware address of the first Ethernet adapter (Windows: GetAdaptersInfo in

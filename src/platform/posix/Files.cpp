@@ -212,20 +212,22 @@ bool isStandardStream(std::FILE* stream) {
 
 // The standard streams are shared with the application: through stdio, in its order.
 // Streams of our own are unbuffered, so their descriptor takes the bytes directly.
-bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
     if (isStandardStream(stream))
-        return std::fwrite(bytes, count, 1, stream) == 1;
+        return std::fwrite(bytes, 1, count, stream);
     const char* next = static_cast<const char*>(bytes);
-    while (count > 0) {
-        ssize_t put = write(fileno(stream), next, count);
+    size_t written = 0;
+    while (written < count) {
+        ssize_t put = write(fileno(stream), next + written, count - written);
         if (put < 0 && errno == EINTR)
             continue;
+        if (put == 0)
+            errno = ENOSPC; // a regular file that takes nothing more is full
         if (put <= 0)
-            return false;
-        next += put;
-        count -= static_cast<size_t>(put);
+            break;
+        written += static_cast<size_t>(put);
     }
-    return true;
+    return written;
 }
 
 bool flushLogStream(std::FILE* stream) {

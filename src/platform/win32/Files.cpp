@@ -208,8 +208,8 @@ namespace {
 
 // Through the runtime's stream, whose text mode ends lines with "\r\n" as Windows
 // programs expect.
-bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
-    return std::fwrite(bytes, count, 1, stream) == 1;
+size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    return std::fwrite(bytes, 1, count, stream);
 }
 
 bool flushLogStream(std::FILE* stream) {
