@@ -76,6 +76,7 @@ enum : int32_t {
     kFileNotFound = -3,       // the file or a folder of its path does not exist
     kFileExists = -4,         // the target of a creation or a move exists
     kFileDiskFull = -5,       // no room left on the device
+    kFileNotRegular = -6,     // openFile: the name is a FIFO, a device, a folder, ...
 };
 
 // An open file: a Windows handle or a POSIX descriptor. kNoFile means none.
@@ -111,7 +112,9 @@ struct OpenRequest {
     bool exclusive;
     OpenDisposition disposition;
 };
-// 0 and the file, or an error code. A directory is never opened as a file.
+// 0 and the file, or an error code. Only regular disk files are opened: anything else
+// (a FIFO, a device, a folder, a link to one of them) gives kFileNotRegular, and the
+// opening never waits for a peer.
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file);
 // The number of bytes read (0 at the end), or an error code.
 int64_t readFile(FileHandle file, void* buffer, uint32_t count);
@@ -129,7 +132,8 @@ int32_t moveFile(const char* from, const char* to);
 // system does not need it). 0 or an error code.
 int32_t flushFolderOf(const char* path);
 
-enum class PathKind { missing, file, directory };
+// file: a regular disk file; other: anything else that exists (a FIFO, a device, ...).
+enum class PathKind { missing, file, directory, other };
 PathKind pathKind(const char* path);
 // Creates one folder whose parent exists. 0 or an error code.
 int32_t createFolder(const char* path);
