@@ -8,6 +8,7 @@
 #include <cstring>
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatDirective.h"
+#include "foundation/FormatDirectiveReader.h"
 #include "foundation/FormatOutput.h"
 
 namespace {
@@ -37,7 +38,8 @@ int checkNumbering(const ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
 
 bool usesBase(const ksFormatSlot& slot) {
     return slot.type == ksFormatFloating ||
-           (slot.type == ksFormatInteger && (slot.conversion == 'i' || slot.conversion == 'u'));
+           (slot.type == ksFormatInteger &&
+            (slot.options.conversion == 'i' || slot.options.conversion == 'u'));
 }
 
 // Reads the arguments in the order of their numbers; then a base from an argument, known only
@@ -54,37 +56,50 @@ int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
     }
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
-        if (!(slot.flags & ksFlagBaseArgument) || !usesBase(slot))
+        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase(slot))
             continue;
-        const ksFormatSlot& base = plan.slots[slot.base];
+        const ksFormatSlot& base = plan.slots[slot.options.base];
         if (base.value.integer < 2 || base.value.integer > 36)
             return ksFormatError(kErrorLimit, base.start + 1u);
     }
     return 0;
 }
 
-// Width, precision and base of a directive, with those from arguments read from their slots.
-ksFormatOptions resolveOptions(const ksFormatSlot& slot, const ksFormatSlot* slots) {
-    ksFormatOptions options{slot.flags, slot.conversion, slot.width, slot.precision, slot.base};
-    if (slot.flags & ksFlagWidthArgument) {
-        int64_t width = slots[slot.width].value.integer;
+// Width, precision and base of a directive with some of them from arguments, read from their
+// slots.
+[[gnu::noinline]] ksFormatOptions resolveFromArguments(const ksFormatSlot& slot,
+                                                       const ksFormatSlot* slots) {
+    ksFormatOptions options = slot.options;
+    if (options.flags & ksFlagWidthArgument) {
+        int64_t width = slots[options.width].value.integer;
         if (width < 0) {
             options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
             width = -width;
         }
         options.width = width;
     }
-    if (slot.flags & ksFlagPrecisionArgument) {
-        const int64_t precision = slots[slot.precision].value.integer;
+    if (options.flags & ksFlagPrecisionArgument) {
+        const int64_t precision = slots[options.precision].value.integer;
         options.precision = precision < 0 ? -1 : precision;
     }
     if (options.precision < 0)
         options.flags &= ~ksFlagPrecision;
-    if (slot.flags & ksFlagBaseArgument) {
-        const int64_t base = slots[slot.base].value.integer;
+    if (options.flags & ksFlagBaseArgument) {
+        const int64_t base = slots[options.base].value.integer;
         options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
     }
     return options;
+}
+
+// Writes a directive: from its slot as it stands when nothing comes from an argument (its
+// precision is then -1 exactly when its flag is clear), else with those resolved.
+[[gnu::always_inline]] inline int convertSlot(ksFormatState& out, const ksFormatSlot& slot,
+                                              ksFormatValue value, const ksFormatSlot* slots) {
+    constexpr uint32_t kFromArguments =
+        ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
+    if (!(slot.options.flags & kFromArguments))
+        return ksFormatConvert(out, slot.type, value, slot.options);
+    return ksFormatConvert(out, slot.type, value, resolveFromArguments(slot, slots));
 }
 
 // Literal text with "%%" pairs in it, each written as one '%'.
@@ -128,8 +143,7 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
         if (slot.type == ksFormatParameter)
             continue;
         copyLiteral(out, format + position, format + slot.start, plan.escapes);
-        const int result =
-            ksFormatConvert(out, slot.type, slot.value, resolveOptions(slot, plan.slots));
+        const int result = convertSlot(out, slot, slot.value, plan.slots);
         if (result < 0)
             return result;
         if (out.processed() > INT_MAX)
@@ -151,36 +165,74 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
 }
 
-// Every format but a lone bare directive. Kept out of line so that the lone directive does not
-// pay for the plan's frame.
+// Every format but one directive with literal text after it. The format's first directive may
+// have been read already into first; the plan goes on after it. Kept out of line so that a lone
+// directive does not pay for the plan's frame.
 [[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments,
-                              bool fetchFirst) {
+                              bool fetchFirst, const ksFormatLonePlan* first, uint64_t from) {
     ksFormatPlan plan;
     plan.fetchFirst = fetchFirst;
-    const int64_t length = ksFormatReadPlan(format, plan);
+    if (first) {
+        for (int i = 0; i < first->count; ++i)
+            plan.slots[i] = first->slots[i];
+        plan.count = first->count;
+        plan.nextArgument = first->nextArgument;
+        plan.fetchFirst = first->fetchFirst;
+    }
+    const int64_t length = ksFormatReadPlan(format, plan, from);
     if (length < 0)
         return static_cast<int>(length);
     if (plan.fetchFirst) {
         const int result = fetchInNumberOrder(plan, arguments);
         if (result < 0)
             return result;
-    } else if (plan.count == 1 && plan.slots[0].start == 0 && plan.slots[0].end == length) {
-        const ksFormatSlot& slot = plan.slots[0]; // one directive and nothing else: no loop
-        return writeLone(out, slot.type, ksFormatFetch(slot.argumentType, arguments),
-                         resolveOptions(slot, plan.slots));
     }
     return emit(out, format, static_cast<uint64_t>(length), plan, arguments);
 }
 
+// A format that starts with a directive ("%08x", "%-10s|", "%*.*f"): the one directive reader
+// reads it into a plan of a few slots. With no other '%' after it, it is written at once, its
+// arguments read in slot order, then the literal text after it; otherwise the whole plan goes
+// on from there. A directive the small plan cannot hold, or an error, goes to the whole plan,
+// which reads the format again and reports the error.
+[[gnu::always_inline]] inline int runFromDirective(ksFormatState& out, const char* format,
+                                                   va_list* arguments) {
+    ksFormatLonePlan plan;
+    const int64_t end = ksFormatReadDirective(format, 0, plan);
+    if (end < 0)
+        return runPlan(out, format, arguments, false, nullptr, 0);
+    const uint64_t next = ksFormatNextPercent(format, static_cast<uint64_t>(end));
+    if (format[next] != '\0' || plan.fetchFirst)
+        return runPlan(out, format, arguments, false, &plan, static_cast<uint64_t>(end));
+    for (int i = 0; i + 1 < plan.count; ++i)
+        plan.slots[i].value = ksFormatFetch(plan.slots[i].argumentType, arguments);
+    const ksFormatSlot& slot = plan.slots[plan.count - 1];
+    const int result =
+        convertSlot(out, slot, ksFormatFetch(slot.argumentType, arguments), plan.slots);
+    if (result < 0)
+        return result;
+    if (out.processed() > INT_MAX)
+        return failTooLong(out, 1);
+    if (next != static_cast<uint64_t>(end)) {
+        out.write(format + end, next - static_cast<uint64_t>(end));
+        if (out.processed() > INT_MAX)
+            return failTooLong(out, next);
+    }
+    return static_cast<int>(out.processed());
+}
+
 [[gnu::always_inline]] inline int run(ksFormatState& out, const char* format, va_list* arguments,
                                       bool fetchFirst) {
-    // A format that is one bare conversion ("%d", "%s") needs no plan.
-    const ksFormatItem& item =
-        kFormatItems.entries[static_cast<unsigned char>(format[0] ? format[1] : 0)];
-    if (format[0] == '%' && item.kind == ksItemConversion && format[2] == '\0' && !fetchFirst)
-        return writeLone(out, item.type, ksFormatFetch(kFormatArguments[0][item.type], arguments),
-                         {item.bits, format[1], 0, -1, 10});
-    return runPlan(out, format, arguments, fetchFirst);
+    if (format[0] == '%' && format[1] != '%' && !fetchFirst) {
+        // A format that is one bare conversion ("%d", "%s") needs no reading.
+        const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(format[1])];
+        if (item.kind == ksItemConversion && format[2] == '\0')
+            return writeLone(out, item.type,
+                             ksFormatFetch(kFormatArguments[0][item.type], arguments),
+                             {item.bits, format[1], 0, -1, 10});
+        return runFromDirective(out, format, arguments);
+    }
+    return runPlan(out, format, arguments, fetchFirst, nullptr, 0);
 }
 
 // Both entry points: the limit, the engine, the terminator.

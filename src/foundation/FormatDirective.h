@@ -63,22 +63,6 @@ union ksFormatValue {
     const void* pointer;
 };
 
-// One argument slot. Width, precision and base hold the literal values or, when taken from an
-// argument, the index of the parameter slot holding it.
-struct ksFormatSlot {
-    uint32_t flags;
-    ksFormatType type;
-    ksFormatArgument argumentType;
-    char conversion;
-    uint8_t argument;  // 1 to 64
-    int64_t width;     // absent: 0
-    uint32_t start;    // index of the '%' (of the '*' for a parameter slot)
-    int32_t base;      // absent: 10
-    int64_t precision; // absent: -1
-    uint32_t end;      // index just past the conversion character
-    ksFormatValue value;
-};
-
 // A directive with its width, precision and base resolved from arguments.
 struct ksFormatOptions {
     uint32_t flags;
@@ -88,22 +72,51 @@ struct ksFormatOptions {
     int base;          // 2 to 36
 };
 
-// The directives of a whole format, a directive's parameter slots before its own, so that
-// without '$' slot i takes argument i + 1.
-struct ksFormatPlan {
-    ksFormatSlot slots[kFormatMaxSlots];
+// One argument slot. Its options hold the literal width, precision and base or, when taken
+// from an argument, the index of the parameter slot holding it: a directive with none from
+// arguments is written straight from its slot.
+struct ksFormatSlot {
+    ksFormatOptions options; // width absent: 0; precision absent: -1; base absent: 10
+    ksFormatType type;
+    ksFormatArgument argumentType;
+    uint8_t argument; // 1 to 64
+    uint32_t start;   // index of the '%' (of the '*' for a parameter slot)
+    uint32_t end;     // index just past the conversion character
+    ksFormatValue value;
+};
+
+// Directives in slots, a directive's parameter slots before its own, so that without '$' slot i
+// takes argument i + 1.
+template <int Capacity> struct ksFormatSlotsOf {
+    ksFormatSlot slots[Capacity];
     int count = 0;
     uint32_t nextArgument = 1;
     bool fetchFirst = false; // some '$' or base from an argument: arguments before any output
     bool escapes = false;    // the literal text holds some "%%"
 };
 
+// The directives of a whole format.
+using ksFormatPlan = ksFormatSlotsOf<kFormatMaxSlots>;
+
+// One directive with a width and a precision from arguments; a base from an argument reads the
+// arguments first, which such a plan never does.
+using ksFormatLonePlan = ksFormatSlotsOf<4>;
+
 // The negative result of a failed call: -(code + 256 * position), kept within an int.
 int ksFormatError(int code, uint64_t position);
 
-// Reads every directive of the format into the plan. Returns the format's length, or a
-// negative error result.
-int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan);
+// Reads every directive of the format from index from on into the plan. Returns the format's
+// length, or a negative error result.
+int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan, uint64_t from = 0);
+
+// The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
+// pointer of its own beats a library call.
+inline uint64_t ksFormatNextPercent(const char* format, uint64_t index) {
+    const char* at = format + index;
+    while (*at != '%' && *at != '\0')
+        ++at;
+    return static_cast<uint64_t>(at - format);
+}
 
 // What a byte is in a directive, and the flags it sets.
 enum ksFormatItemKind : uint8_t {

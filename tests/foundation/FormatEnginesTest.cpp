@@ -101,4 +101,30 @@ TEST(FormatEngines, FormatsBeyondTheEverydayFormsAgree) {
                        9, 10, 11, 12, 13, 14, 15, 16, 17);
 }
 
+// A format that starts with a directive is first read as that directive alone: alone, with
+// literal text after it, with parameters from arguments, or followed by more directives, it must
+// agree with the whole plan.
+TEST(FormatEngines, FormatsStartingWithADirectiveAgree) {
+    for (const std::string& wrapped : directives("d")) {
+        const std::string withText = wrapped.substr(1); // "%...d>"
+        const std::string alone = withText.substr(0, withText.size() - 1);
+        expectEnginesAgree(withText.c_str(), -42);
+        expectEnginesAgree(alone.c_str(), 123456);
+    }
+    for (const std::string& wrapped : directives("f"))
+        expectEnginesAgree(wrapped.c_str() + 1, -12.345);
+    for (const std::string& wrapped : directives("s"))
+        expectEnginesAgree(wrapped.c_str() + 1, "hello");
+    expectEnginesAgree("%*.*f|", 9, 2, 3.14159);
+    expectEnginesAgree("%-*d|", -5, 3);
+    expectEnginesAgree("%*d and %s", 4, 7, "x");
+    expectEnginesAgree("%2$*1$d|", 5, 7);
+    expectEnginesAgree("%.*.*i|", 3, 16, 255);
+    expectEnginesAgree("%.2.*i|", 40, 255);
+    expectEnginesAgree("%*****d|", 1, 2, 3, 4, 5, 6);
+    expectEnginesAgree("%lld%s%%", 1234567890123456789LL, "x");
+    expectEnginesAgree("%-10s|%5.1f", "hello", -12.345);
+    expectEnginesAgree("%5.1f %", -12.345);
+}
+
 } // namespace
