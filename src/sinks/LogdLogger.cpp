@@ -121,10 +121,13 @@ bool ksLogdLogger::announce(ksLogRecord* record) {
     state_ = connected;
     lastByte_ = '\n';
     startBlock();
-    appendFormat(record, "\nPROTOCOL: ksLogd-1.0\nUUID: %s\nLOST: %u\nNAME: ", identifier_,
-                 previouslyLost);
-    writeApplication(record);
-    appendFormat(record, "(log started, %u logs previously lost)\n", previouslyLost);
+    char header[256]; // the identifier has 36 bytes, the application name at most 63
+    int length = ksFormatBuffer(header, sizeof header,
+                                "\nPROTOCOL: ksLogd-1.0\nUUID: %s\nLOST: %u\nNAME: %s(log started, "
+                                "%u logs previously lost)\n",
+                                identifier_, previouslyLost, applicationName(), previouslyLost);
+    if (length > 0 && length < static_cast<int>(sizeof header))
+        write(header, static_cast<uint64_t>(length));
     ksLogdLogger::end(record);
     return socket_ != ksPlatform::kNoSocket;
 }
@@ -162,14 +165,14 @@ void ksLogdLogger::startBlock() {
     gathering_ = true;
 }
 
-bool ksLogdLogger::begin(ksLogRecord* record) {
+ksSinkStart ksLogdLogger::begin(ksLogRecord* record) {
     gathering_ = false;
     if (!connect(record))
-        return false;
+        return ksSinkStart::refused;
     if (lost_ > 0) {
         if (!ksPlatform::pollWritable(socket_)) {
             ++lost_;
-            return false;
+            return ksSinkStart::refused;
         }
         std::fprintf(stderr, "ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
         lost_ = 0;
@@ -177,15 +180,13 @@ bool ksLogdLogger::begin(ksLogRecord* record) {
     startBlock();
     if (lineCut_) {
         // No lost report went out to end the part of a block the collector received.
-        write(record, "\n", 1);
+        write("\n", 1);
         lineCut_ = false;
     }
-    if (lastByte_ == '\n')
-        writePrefix(record);
-    return true;
+    return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
 
-void ksLogdLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
+void ksLogdLogger::write(const char* bytes, uint64_t count) {
     if (!gathering_ || count == 0 || !bytes)
         return;
     uint64_t needed = length_ + count;

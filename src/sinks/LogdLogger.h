@@ -17,8 +17,8 @@ class ksLogdLogger : public ksLogger {
     ksLogdLogger();
     ~ksLogdLogger() override;
 
-    bool begin(ksLogRecord* record) override;
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    ksSinkStart begin(ksLogRecord* record) override;
+    void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
     virtual bool isConnected() const { return state_ == connected; }
 
