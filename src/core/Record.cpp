@@ -73,8 +73,12 @@ void ksLog_Append_F(const char* format, ...) {
     va_end(arguments);
 }
 
+// The caller's list stays as it was given: it may read it again after the call.
 void ksLog_Append_VF(const char* format, va_list arguments) {
-    appendFormatted(format, arguments, false);
+    va_list copy;
+    va_copy(copy, arguments);
+    appendFormatted(format, copy, false);
+    va_end(copy);
 }
 
 void ksLog_Append_FN(const char* format, ...) {
