@@ -57,6 +57,8 @@ KSLOG_CHILD(fileAndCallbackShareOnePass) {
     CHILD_CHECK(delivered.size() > 8 && delivered.substr(delivered.size() - 8) == "A\\u00e9\n");
     std::fflush(stderr);
     std::string file = readFileBytes(errors);
+    for (size_t at; (at = file.find("\r\n")) != std::string::npos;)
+        file.erase(at, 1); // a text stream on Windows
     std::smatch parts;
     CHILD_CHECK(std::regex_match(file, parts,
                                  std::regex("NAME: [^\n]* \\(log started\\)\n"
