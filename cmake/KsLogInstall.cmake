@@ -13,8 +13,10 @@ install(TARGETS kslog EXPORT kslogTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/ksLog.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT kslogTargets NAMESPACE kslog:: DESTINATION ${KSLOG_CMAKE_DIR})
+set(KSLOG_MICROSOFT_IMPORT_LIBRARY ${CMAKE_INSTALL_LIBDIR}/kslog.lib)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/kslogConfig.cmake.in
-  ${PROJECT_BINARY_DIR}/kslogConfig.cmake INSTALL_DESTINATION ${KSLOG_CMAKE_DIR})
+  ${PROJECT_BINARY_DIR}/kslogConfig.cmake INSTALL_DESTINATION ${KSLOG_CMAKE_DIR}
+  PATH_VARS KSLOG_MICROSOFT_IMPORT_LIBRARY)
 # The interface is C and only grows within a major version.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/kslogConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
@@ -38,6 +40,10 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/kslog.pc.in ${PROJECT_BINARY_DIR}/ksl
 install(FILES ${PROJECT_BINARY_DIR}/kslog.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 if(WIN32)
-  # For toolchains that make their own import library from it.
+  # The module definition file for toolchains that make their own import library, and
+  # the import library for Microsoft's linker (kslogConfig.cmake picks it for them).
   install(FILES $<TARGET_FILE_DIR:kslog>/kslog.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  if(KSLOG_DLLTOOL)
+    install(FILES $<TARGET_LINKER_FILE_DIR:kslog>/kslog.lib DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  endif()
 endif()

@@ -18,6 +18,11 @@ file(GLOB KSLOG_PLATFORM_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/platform/*.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/${KSLOG_PLATFORM}/*.cpp)
 list(APPEND KSLOG_SOURCES ${KSLOG_PLATFORM_SOURCES})
+# What the Windows DLL adds for applications of Microsoft's toolchain.
+list(FILTER KSLOG_SOURCES EXCLUDE REGEX "/src/duration/win32/")
+if(WIN32)
+  list(APPEND KSLOG_SOURCES ${PROJECT_SOURCE_DIR}/src/duration/win32/MicrosoftNames.cpp)
+endif()
 
 add_library(kslog_objects OBJECT ${KSLOG_SOURCES})
 set_target_properties(kslog_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -49,9 +54,27 @@ if(WIN32)
   # libraries named here, so only a whole-link -static keeps it out of the imports
   # (the system libraries stay DLL imports: their .a files are import libraries).
   target_link_options(kslog PRIVATE -static -static-libgcc -static-libstdc++)
-  # A module definition file beside the DLL, from which other toolchains make their own
-  # import library (lib /def:kslog.def).
-  target_link_options(kslog PRIVATE -Wl,--output-def,$<TARGET_FILE_DIR:kslog>/kslog.def)
+  # ksLogDuration's members also under Microsoft's decorated names.
+  set(KSLOG_MICROSOFT_NAMES ${PROJECT_SOURCE_DIR}/src/duration/win32/MicrosoftNames.def)
+  target_link_options(kslog PRIVATE ${KSLOG_MICROSOFT_NAMES})
+  set_target_properties(kslog PROPERTIES LINK_DEPENDS ${KSLOG_MICROSOFT_NAMES})
+  # The linker lists what the DLL exports; from that list come the module definition file
+  # beside the DLL (for any toolchain) and the import library in Microsoft's format,
+  # kslog.lib, for Microsoft's linker and lld-link (kslog.dll.a is GNU's format).
+  set(KSLOG_LINKER_DEF ${CMAKE_CURRENT_BINARY_DIR}/kslog-linker.def)
+  target_link_options(kslog PRIVATE -Wl,--output-def,${KSLOG_LINKER_DEF})
+  find_program(KSLOG_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14
+    DOC "llvm-dlltool, which makes kslog.lib (Debian: llvm)")
+  if(NOT KSLOG_DLLTOOL)
+    message(WARNING "llvm-dlltool (Debian: llvm) not found: kslog.lib is not made")
+    set(KSLOG_DLLTOOL "")
+  endif()
+  add_custom_command(TARGET kslog POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DLINKER_DEF=${KSLOG_LINKER_DEF}
+      -DDEF=$<TARGET_FILE_DIR:kslog>/kslog.def -DDLL=$<TARGET_FILE_NAME:kslog>
+      -DDLLTOOL=${KSLOG_DLLTOOL} -DIMPORT_LIBRARY=$<TARGET_LINKER_FILE_DIR:kslog>/kslog.lib
+      -P ${PROJECT_SOURCE_DIR}/cmake/KsLogImportLibrary.cmake
+    VERBATIM)
 else()
   target_link_options(kslog PRIVATE -Wl,--no-undefined
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/kslog.map)

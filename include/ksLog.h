@@ -7,6 +7,7 @@
 #define KSLOG_H
 
 #include <stdarg.h>
+#include <stddef.h> /* wchar_t, for C compilers */
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -15,8 +16,10 @@
 #else
 #define KSLOG_API __declspec(dllimport)
 #endif
-#else
+#elif defined(__GNUC__)
 #define KSLOG_API __attribute__((visibility("default")))
+#else
+#define KSLOG_API
 #endif
 
 #if defined(__GNUC__)
@@ -146,7 +149,8 @@ KSLOG_API void ksLog_SetLogFunc(uint16_t level, ksLogFunc function, void* user);
 
 #ifdef __cplusplus
 /* Logs the start of an operation when constructed and its end, with the time it took,
- * when destroyed. text must come from ksLogDuration_F (or be null); the object owns it. */
+ * when destroyed. text must come from ksLogDuration_F (or be null); the object owns it.
+ * The Windows DLL exports the members under GCC's and Microsoft's names alike. */
 class KSLOG_API ksLogDuration {
   public:
     ksLogDuration(uint16_t level, uint16_t module, int kind, const char* text);

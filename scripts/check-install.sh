@@ -3,7 +3,7 @@
 # and builds the example consumer (examples/consumer) outside the source tree against
 # it twice: with CMake's find_package and with make and pkg-config; both programs run.
 # With a Windows cross build present, also checks the distribution archive and runs its
-# client under wine.
+# client and collector under wine.
 # Usage: check-install.sh [build folder] [report folder]. Each check prints "name: ok" or
 # "name: FAILED"; with a report folder they are also written there as a test report.
 set -u
@@ -65,14 +65,15 @@ windows_archive() {
   local listing
   listing=$(python3 -m zipfile -l "$archive") || return 1
   local file
-  for file in bin/kslog.dll bin/kslog.exe lib/kslog.dll.a lib/kslog.def include/ksLog.h \
-              README.txt; do
+  for file in bin/kslog.dll bin/kslog.exe bin/kslogd.exe lib/kslog.lib lib/kslog.dll.a \
+              lib/kslog.def include/ksLog.h README.txt; do
     grep -q "/$file " <<<"$listing" || { echo "missing from the archive: $file"; return 1; }
   done
-  # The unpacked client runs under wine with the DLL beside it.
+  # The unpacked client (with the DLL beside it) and collector run under wine.
   python3 -m zipfile -e "$archive" "$work/unpacked" || return 1
-  local unpacked=("$work"/unpacked/*/bin/kslog.exe)
-  bash scripts/wine-run.sh "${unpacked[0]}" --help | grep -q '^Usage: kslog '
+  local unpacked=("$work"/unpacked/*/bin)
+  bash scripts/wine-run.sh "${unpacked[0]}/kslog.exe" --help | grep -q '^Usage: kslog ' &&
+    bash scripts/wine-run.sh "${unpacked[0]}/kslogd.exe" --help | grep -q '^Usage: kslogd '
 }
 
 write_report() { # folder

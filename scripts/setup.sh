@@ -2,7 +2,9 @@
 # Installs what building and testing ksLog needs on Debian 12, only where missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest
+# clang, lld and llvm: the fuzz targets, and the Windows tests of Microsoft's toolchain
+# (clang for its ABI, lld-link, llvm-dlltool, which also makes kslog.lib).
+packages=(cmake ninja-build g++ clang lld llvm libclang-rt-14-dev libgtest-dev googletest
           libbenchmark-dev libspdlog-dev libfmt-dev g++-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev wine64 python3 libasio-dev pkg-config rsyslog make)
 missing=()
