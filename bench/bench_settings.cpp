@@ -1,9 +1,16 @@
 // What one settings lookup costs: it finds the locator file, creates the directories,
 // recovers and reads both settings files (50 keys each) and discards them. The peer reads
 // the same two files with the C library and does nothing else: the floor of the I/O.
+//
+// And what a settings text of many keys costs to parse and to look a key up in, at
+// 100,000 and 1,000,000 keys: the cost must grow with the size of the text, not with its
+// square. The peer splits the same text into lines and keeps them in a standard hash map.
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include "config/IniDocument.h"
 #include "config/Config.h"
 #include "config/Paths.h"
 #include "config/Settings.h"
@@ -66,6 +73,69 @@ void readBothFiles(benchmark::State& state) {
     }
 }
 BENCHMARK(readBothFiles)->Name("settings_lookup/stdio_read_only");
+
+// Ten keys to a section, as "[section_N]" and "key_N=value_N" lines.
+const std::string& manyKeys(int64_t keys) {
+    static std::unordered_map<int64_t, std::string> texts;
+    std::string& text = texts[keys];
+    if (text.empty()) {
+        for (int64_t i = 0; i < keys; ++i) {
+            if (i % 10 == 0)
+                text += "[section_" + std::to_string(i / 10) + "]\r\n";
+            text += "key_" + std::to_string(i) + "=value_" + std::to_string(i) + "\r\n";
+        }
+    }
+    return text;
+}
+
+void parseManyKeys(benchmark::State& state) {
+    const std::string& text = manyKeys(state.range(0));
+    std::string lastSection = "section_" + std::to_string((state.range(0) - 1) / 10);
+    std::string lastKey = "key_" + std::to_string(state.range(0) - 1);
+    for (auto _ : state) {
+        ksIniDocument document;
+        document.parse(text.data(), text.size());
+        benchmark::DoNotOptimize(document.get(lastSection.c_str(), lastKey.c_str(), "", nullptr));
+    }
+}
+// One case per size, so that the table keeps both.
+BENCHMARK(parseManyKeys)
+    ->Name("settings_parse_100k/ksLog")
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(parseManyKeys)
+    ->Name("settings_parse_1M/ksLog")
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+void splitManyKeys(benchmark::State& state) {
+    const std::string& text = manyKeys(state.range(0));
+    for (auto _ : state) {
+        std::unordered_map<std::string, std::string> lines;
+        std::string_view rest(text);
+        while (!rest.empty()) {
+            size_t end = rest.find('\n');
+            std::string_view line = rest.substr(0, end);
+            size_t equals = line.find('=');
+            lines.emplace(std::string(line.substr(0, equals)),
+                          std::string(equals == line.npos ? "" : line.substr(equals + 1)));
+            rest.remove_prefix(end == rest.npos ? rest.size() : end + 1);
+        }
+        benchmark::DoNotOptimize(lines.size());
+    }
+}
+BENCHMARK(splitManyKeys)
+    ->Name("settings_parse_100k/std_unordered_map")
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(splitManyKeys)
+    ->Name("settings_parse_1M/std_unordered_map")
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

@@ -31,7 +31,8 @@ installed_tree() {
   local file
   for file in include/ksLog.h lib/libkslog.so lib/libkslog.so.0 bin/kslog bin/kslogd \
               lib/cmake/kslog/kslogConfig.cmake lib/cmake/kslog/kslogConfigVersion.cmake \
-              lib/cmake/kslog/kslogTargets.cmake lib/pkgconfig/kslog.pc; do
+              lib/cmake/kslog/kslogTargets.cmake lib/pkgconfig/kslog.pc \
+              lib/systemd/system/kslogd.service; do
     [ -e "$prefix/$file" ] || { echo "missing: $file"; return 1; }
   done
   objdump -p "$prefix/lib/libkslog.so" | grep -q 'SONAME *libkslog\.so\.0$' ||

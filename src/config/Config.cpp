@@ -35,13 +35,29 @@ size_t cutAtCharacter(const char* text, size_t limit) {
     return length;
 }
 
+ksString readFileIn(const char* directory, const char* fileName) {
+    return composeFilePath(directory, fileName, "");
+}
+
+// Empty without a write directory: no write file.
+ksString writeFileIn(const char* directory, const char* fileName) {
+    return directory && *directory ? composeFilePath(directory, fileName, "_") : ksString();
+}
+
+// The read and write directories that the locator names; the read directory falls back to
+// the executable's own when the directories cannot be made.
+void settingsDirectories(const ksConfigPathFile& locator, ksString* readDirectory,
+                         ksString* writeDirectory) {
+    if (!locator.readPaths(readDirectory, writeDirectory))
+        *readDirectory = kHere;
+}
+
 } // namespace
 
 ksConfig::ksConfig(const char* readDirectory, const char* writeDirectory, const char* fileName)
-    : file_(composeFilePath(readDirectory, fileName, ""),
-            (writeDirectory && *writeDirectory)
-                ? static_cast<const char*>(composeFilePath(writeDirectory, fileName, "_"))
-                : nullptr) {}
+    : file_(readFileIn(readDirectory, fileName), writeDirectory && *writeDirectory
+                                                     ? writeFileIn(writeDirectory, fileName).c_str()
+                                                     : nullptr) {}
 
 ksConfig::~ksConfig() = default;
 
@@ -134,8 +150,23 @@ ksConfig* openConfig(uint32_t loggerFlags) {
     ksString writeDirectory;
     {
         ksConfigPathFile locator(kLocatorFileName);
-        if (!locator.readPaths(&readDirectory, &writeDirectory))
-            readDirectory = kHere;
+        settingsDirectories(locator, &readDirectory, &writeDirectory);
     }
     return new ksConfig(readDirectory, writeDirectory, settingsFileName());
+}
+
+ksSettingsFiles locateSettingsFiles() {
+    ksSettingsFiles files;
+    ksConfigPathFile locator(kLocatorFileName);
+    ksString readDirectory;
+    ksString writeDirectory;
+    settingsDirectories(locator, &readDirectory, &writeDirectory);
+    files.locator = locator.file().readPath();
+    files.locatorLoad = locator.file().readLoad();
+    ksString name = settingsFileName();
+    files.readFile = ksIniFile::normalizedPath(readFileIn(readDirectory, name));
+    ksString writeFile = writeFileIn(writeDirectory, name);
+    if (!writeFile.isEmpty())
+        files.writeFile = ksIniFile::normalizedPath(writeFile);
+    return files;
 }

@@ -57,3 +57,15 @@ constexpr uint32_t ksLoggerNoConfig = 0x1;
 // The settings file pair for one lookup (the caller deletes it), or null for a logger
 // that reads no settings.
 ksConfig* openConfig(uint32_t loggerFlags);
+
+// The files the lookups of this process use, found by the same steps as openConfig (so
+// the directories the locator names are created, as a lookup creates them). Paths are
+// normalised as the lookups open them; an empty path means none, or a path that cannot
+// be normalised. For programs that tell where their settings are.
+struct ksSettingsFiles {
+    ksString locator;
+    ksIniLoad locatorLoad; // what became of reading the locator
+    ksString readFile;
+    ksString writeFile; // empty also when the locator's "WritePath" is empty
+};
+ksSettingsFiles locateSettingsFiles();

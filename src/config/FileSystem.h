@@ -19,6 +19,8 @@ enum : uint32_t {
     ksOpenTruncate = 0x20,
 };
 
+// Opens regular files only, without ever waiting: anything else gives
+// ksPlatform::kFileNotRegular.
 int32_t ksFileOpen(const char* path, uint32_t mode, ksFile* file);
 int32_t ksFileClose(ksFile file);
 int64_t ksFileRead(ksFile file, void* buffer, uint32_t count);
@@ -28,7 +30,7 @@ int32_t ksFileSeek(ksFile file, int64_t offset, int origin);
 int32_t ksFileFlush(ksFile file);
 // 0 also when the file did not exist.
 int32_t ksFileDelete(const char* path);
-bool ksFileExists(const char* path); // an existing file, not a directory
+bool ksFileExists(const char* path); // an existing regular file
 // Fails with ksPlatform::kFileExists when the target exists.
 int32_t ksFileMove(const char* from, const char* to);
 // Makes a completed rename durable (best effort).

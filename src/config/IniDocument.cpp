@@ -1,5 +1,5 @@
-// ksIniDocument's table: entries in first-added order, found by hash then name, growing
-// by 128 slots; and the forming of internal names from sections and keys.
+// ksIniDocument's table: entries in first-added order, found by hash then name, doubling
+// when full; and the forming of internal names from sections and keys.
 #include "config/IniDocument.h"
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +41,7 @@ size_t formSection(const char* section, char (&buffer)[ksIniDocument::kNameLimit
 } // namespace
 
 ksIniDocument::ksIniDocument(uint32_t initialSlots)
-    : slotCount_(initialSlots < kSlotStep ? kSlotStep : initialSlots), usedCount_(0) {
+    : slotCount_(initialSlots < kMinimumSlots ? kMinimumSlots : initialSlots), usedCount_(0) {
     slots_ = static_cast<ksIniEntry*>(ksMalloc(sizeof(ksIniEntry) * slotCount_));
     index_ = nullptr;
     rebuildIndex();
@@ -61,15 +61,18 @@ void ksIniDocument::rebuildIndex() {
     while (buckets < slotCount_ * 2u)
         buckets *= 2;
     std::free(index_);
-    index_ = static_cast<uint32_t*>(ksMalloc(sizeof(uint32_t) * buckets));
-    std::memset(index_, 0, sizeof(uint32_t) * buckets);
+    index_ = static_cast<IndexBucket*>(ksMalloc(sizeof(IndexBucket) * buckets));
+    std::memset(index_, 0, sizeof(IndexBucket) * buckets);
     indexMask_ = buckets - 1;
-    for (uint32_t i = 0; i < usedCount_; ++i) {
-        uint32_t bucket = slots_[i].hash & indexMask_;
-        while (index_[bucket])
-            bucket = (bucket + 1) & indexMask_;
-        index_[bucket] = i + 1;
-    }
+    for (uint32_t i = 0; i < usedCount_; ++i)
+        addToIndex(slots_[i].hash, i);
+}
+
+void ksIniDocument::addToIndex(uint32_t hash, uint32_t entry) {
+    uint32_t bucket = hash & indexMask_;
+    while (index_[bucket].entry)
+        bucket = (bucket + 1) & indexMask_;
+    index_[bucket] = IndexBucket{hash, entry + 1};
 }
 
 // Jenkins' one-at-a-time hash over the name's bytes taken as signed values.
@@ -88,11 +91,13 @@ uint32_t ksIniDocument::hashOf(const char* name, size_t length) {
 
 // Names are unique, so the entry the index finds is the first with this name.
 int64_t ksIniDocument::find(const char* name, size_t length, uint32_t hash) const {
-    for (uint32_t bucket = hash & indexMask_; index_[bucket]; bucket = (bucket + 1) & indexMask_) {
-        const ksIniEntry& entry = slots_[index_[bucket] - 1];
-        if (entry.hash == hash && entry.nameLength == length &&
-            std::memcmp(entry.name, name, length) == 0)
-            return index_[bucket] - 1;
+    for (uint32_t bucket = hash & indexMask_; index_[bucket].entry;
+         bucket = (bucket + 1) & indexMask_) {
+        if (index_[bucket].hash != hash)
+            continue;
+        const ksIniEntry& entry = slots_[index_[bucket].entry - 1];
+        if (entry.nameLength == length && std::memcmp(entry.name, name, length) == 0)
+            return index_[bucket].entry - 1;
     }
     return -1;
 }
@@ -118,18 +123,17 @@ void ksIniDocument::set(const char* name, const char* value) {
         return;
     }
     if (usedCount_ == slotCount_) {
+        // Doubling, not a fixed step: a fixed step rebuilds the index once per step, which
+        // made a file of a million keys cost minutes.
         if (slotCount_ >= (1u << 30))
             ksFatalError("memory:realloc", SIZE_MAX);
-        slotCount_ += kSlotStep;
+        slotCount_ *= 2;
         slots_ = static_cast<ksIniEntry*>(ksRealloc(slots_, sizeof(ksIniEntry) * slotCount_));
         rebuildIndex();
     }
     slots_[usedCount_] =
         ksIniEntry{copyOf(name), static_cast<uint32_t>(length), hash, copyOf(value)};
-    uint32_t bucket = hash & indexMask_;
-    while (index_[bucket])
-        bucket = (bucket + 1) & indexMask_;
-    index_[bucket] = ++usedCount_;
+    addToIndex(hash, usedCount_++);
 }
 
 const char* ksIniDocument::entryName(uint32_t index) const {

@@ -10,6 +10,15 @@
 #include <cstdint>
 #include "foundation/String.h"
 
+// What became of reading a settings file into a document.
+enum class ksIniLoad {
+    loaded,
+    unopened,   // missing, or it cannot be opened: the usual case of an absent file
+    notRegular, // a FIFO, a device, a folder, a link to one of them: never read
+    tooLarge,   // more than ksIniDocument::kFileSizeLimit bytes: not read
+    unreadable, // a read failed part way: nothing was parsed
+};
+
 struct ksIniEntry {
     char* name; // owned
     uint32_t nameLength;
@@ -19,12 +28,15 @@ struct ksIniEntry {
 
 class ksIniDocument {
   public:
-    static constexpr uint32_t kSlotStep = 128;
+    static constexpr uint32_t kMinimumSlots = 128;
     static constexpr size_t kNameLimit = 127;         // bytes of a section name or a key
     static constexpr size_t kInternalNameLimit = 255; // bytes of "section/key"
     static constexpr size_t kPieceLimit = 1023;       // bytes the parser takes as one line
+    // Settings files hold tens of keys, and every lookup reads them again: a file beyond
+    // this is a mistake or an attack, and reading it would stall each lookup.
+    static constexpr size_t kFileSizeLimit = 1u << 20;
 
-    explicit ksIniDocument(uint32_t initialSlots = kSlotStep);
+    explicit ksIniDocument(uint32_t initialSlots = kMinimumSlots);
     ~ksIniDocument();
     ksIniDocument(const ksIniDocument&) = delete;
     ksIniDocument& operator=(const ksIniDocument&) = delete;
@@ -33,6 +45,7 @@ class ksIniDocument {
     const char* lookup(const char* name, const char* defaultValue) const;
     void set(const char* name, const char* value); // null value stores the empty text
 
+    // At least 128; doubles when full, so that adding n entries costs time in proportion to n.
     uint32_t slotCount() const { return slotCount_; }
     uint32_t usedCount() const { return usedCount_; }
     const char* entryName(uint32_t index) const;
@@ -56,8 +69,9 @@ class ksIniDocument {
     // The file's bytes as the writer produces them.
     ksString render() const;
 
-    // False when the file cannot be opened or read; the document is then unchanged.
-    bool load(const char* path);
+    // Anything but loaded leaves the document unchanged. Only a regular file of at most
+    // kFileSizeLimit bytes is read.
+    ksIniLoad load(const char* path);
     // Creates or empties path and writes the document; false unless every byte was
     // written, flushed to the disk and the file closed without error.
     bool write(const char* path) const;
@@ -70,13 +84,19 @@ class ksIniDocument {
   private:
     int64_t find(const char* name, size_t length, uint32_t hash) const;
     void rebuildIndex();
+    void addToIndex(uint32_t hash, uint32_t entry);
     void parseLine(const char* piece, size_t length, ksString* section);
 
     ksIniEntry* slots_;
     uint32_t slotCount_;
     uint32_t usedCount_;
-    // Open addressing over the hashes, entry number + 1 per bucket (0: empty), so that
-    // finding a name does not walk every slot; twice as many buckets as slots.
-    uint32_t* index_;
+    // Open addressing over the hashes, so that finding a name does not walk every slot;
+    // twice as many buckets as slots. A bucket keeps the hash beside the entry number
+    // (+ 1; 0: empty), so that a probe past other names stays inside the index.
+    struct IndexBucket {
+        uint32_t hash;
+        uint32_t entry;
+    };
+    IndexBucket* index_;
     uint32_t indexMask_;
 };

@@ -4,16 +4,9 @@
 #include <cstring>
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "config/SettingsNotice.h"
 
 namespace {
-
-// Portable form, trailing separators kept; empty when the path cannot be normalised.
-ksString normalizedOrNone(const char* path) {
-    ksString normalized;
-    if (path && !ksNormalizePath(path, false, 0, nullptr, &normalized))
-        normalized = "";
-    return normalized;
-}
 
 ksString withSuffix(const ksString& path, const char* suffix) {
     ksString result(path);
@@ -23,14 +16,28 @@ ksString withSuffix(const ksString& path, const char* suffix) {
 
 } // namespace
 
+ksString ksIniFile::normalizedPath(const char* path) {
+    ksString normalized;
+    if (path && !ksNormalizePath(path, false, 0, nullptr, &normalized))
+        normalized = "";
+    return normalized;
+}
+
 ksIniFile::ksIniFile(const char* readPath, const char* writePath)
-    : readPath_(normalizedOrNone(readPath)), writePath_(normalizedOrNone(writePath)),
-      hasWriteLayer_(writePath != nullptr) {
-    if (!readPath_.isEmpty())
-        read_.load(readPath_);
+    : readPath_(normalizedPath(readPath)), writePath_(normalizedPath(writePath)),
+      hasWriteLayer_(writePath != nullptr), readLoad_(ksIniLoad::unopened) {
+    if (!readPath_.isEmpty()) {
+        readLoad_ = read_.load(readPath_);
+        ksNoteUnreadSettingsFile(readPath_, readLoad_);
+    }
     if (!writePath_.isEmpty()) {
         recover(writePath_);
-        write_.load(writePath_);
+        ksIniLoad result = write_.load(writePath_);
+        ksNoteUnreadSettingsFile(writePath_, result);
+        // A save would replace what the name stands for (a FIFO, a link to a device, a
+        // file of someone else's) by a few keys: such a write file is never written.
+        if (result == ksIniLoad::notRegular || result == ksIniLoad::tooLarge)
+            writePath_ = "";
     }
 }
 

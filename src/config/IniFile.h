@@ -12,7 +12,9 @@
 class ksIniFile {
   public:
     // Either path may be null. A write path, even one that cannot be normalised, gives a
-    // write layer; without a usable path its changes stay in memory and save fails.
+    // write layer; without a usable path its changes stay in memory and save fails. A
+    // file that is not a regular one, or is too large, counts as absent (said once on the
+    // standard error stream), and such a write file is never saved over.
     ksIniFile(const char* readPath, const char* writePath);
     ~ksIniFile() = default;
     ksIniFile(const ksIniFile&) = delete;
@@ -31,6 +33,11 @@ class ksIniFile {
     const ksIniDocument& writeDocument() const { return write_; }
     const ksString& readPath() const { return readPath_; }   // empty: none
     const ksString& writePath() const { return writePath_; } // empty: none
+    ksIniLoad readLoad() const { return readLoad_; }         // unopened also without a read path
+
+    // A path as the layers open it: portable form, trailing separators kept; empty when
+    // it cannot be normalised.
+    static ksString normalizedPath(const char* path);
 
     // Completes or discards an interrupted save of the write file path.
     static void recover(const char* path);
@@ -39,6 +46,7 @@ class ksIniFile {
     ksString readPath_;
     ksString writePath_;
     bool hasWriteLayer_;
+    ksIniLoad readLoad_;
     ksIniDocument read_;
     ksIniDocument write_;
 };

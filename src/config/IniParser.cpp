@@ -144,34 +144,40 @@ void ksIniDocument::parseLine(const char* piece, size_t length, ksString* sectio
     set(keyEntryName(*section, key.begin, key.length), text);
 }
 
-bool ksIniDocument::load(const char* path) {
+ksIniLoad ksIniDocument::load(const char* path) {
     ksFile file = ksNoFile;
-    if (ksFileOpen(path, ksOpenRead, &file) != 0)
-        return false;
-    // Read until the end: the buffer doubles, so a large file costs few reads.
+    int32_t opened = ksFileOpen(path, ksOpenRead, &file);
+    if (opened == ksPlatform::kFileNotRegular)
+        return ksIniLoad::notRegular;
+    if (opened != 0)
+        return ksIniLoad::unopened;
+    // Read until the end, or until the file proves larger than the limit (it may grow
+    // while it is read): the buffer doubles, so a large file costs few reads.
     size_t capacity = 4096;
     size_t length = 0;
     char* buffer = static_cast<char*>(ksMalloc(capacity));
-    bool complete = false;
+    ksIniLoad result = ksIniLoad::loaded;
     for (;;) {
+        if (length > kFileSizeLimit) {
+            result = ksIniLoad::tooLarge;
+            break;
+        }
         if (length == capacity) {
             capacity *= 2;
             buffer = static_cast<char*>(ksRealloc(buffer, capacity));
         }
-        size_t room = capacity - length;
-        uint32_t ask = room > 0x40000000 ? 0x40000000u : static_cast<uint32_t>(room);
-        int64_t got = ksFileRead(file, buffer + length, ask);
-        if (got < 0)
-            break;
-        if (got == 0) {
-            complete = true;
+        int64_t got = ksFileRead(file, buffer + length, static_cast<uint32_t>(capacity - length));
+        if (got < 0) {
+            result = ksIniLoad::unreadable;
             break;
         }
+        if (got == 0)
+            break;
         length += static_cast<size_t>(got);
     }
-    if (complete)
+    if (result == ksIniLoad::loaded)
         parse(buffer, length);
     std::free(buffer);
     ksFileClose(file);
-    return complete;
+    return result;
 }

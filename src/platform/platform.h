@@ -76,6 +76,7 @@ enum : int32_t {
     kFileNotFound = -3,       // the file or a folder of its path does not exist
     kFileExists = -4,         // the target of a creation or a move exists
     kFileDiskFull = -5,       // no room left on the device
+    kFileNotRegular = -6,     // openFile: the name is a FIFO, a device, a folder, ...
 };
 
 // An open file: a Windows handle or a POSIX descriptor. kNoFile means none.
@@ -111,7 +112,9 @@ struct OpenRequest {
     bool exclusive;
     OpenDisposition disposition;
 };
-// 0 and the file, or an error code. A directory is never opened as a file.
+// 0 and the file, or an error code. Only regular disk files are opened: anything else
+// (a FIFO, a device, a folder, a link to one of them) gives kFileNotRegular, and the
+// opening never waits for a peer.
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file);
 // The number of bytes read (0 at the end), or an error code.
 int64_t readFile(FileHandle file, void* buffer, uint32_t count);
@@ -129,7 +132,8 @@ int32_t moveFile(const char* from, const char* to);
 // system does not need it). 0 or an error code.
 int32_t flushFolderOf(const char* path);
 
-enum class PathKind { missing, file, directory };
+// file: a regular disk file; other: anything else that exists (a FIFO, a device, ...).
+enum class PathKind { missing, file, directory, other };
 PathKind pathKind(const char* path);
 // Creates one folder whose parent exists. 0 or an error code.
 int32_t createFolder(const char* path);
@@ -142,12 +146,14 @@ int32_t createFolder(const char* path);
 // unbuffered: its writer hands it whole lines.
 std::FILE* openLogStream(const char* path, bool append);
 
-// Writing and flushing log streams; each true on success. A stream from openLogStream
-// may be written past the C runtime's stream layer where the system allows it; only the
-// standard streams have anything to flush. Tests replace the calls to make writes fail as
-// on a full disk; nothing else changes them.
+// Writing and flushing log streams. write returns the bytes that reached the stream: all
+// of them on success, fewer on failure, with errno set (a full disk may take the first
+// part of a line); flush is true on success. A stream from openLogStream may be written
+// past the C runtime's stream layer where the system allows it; only the standard streams
+// have anything to flush. Tests replace the calls to make writes fail as on a full disk;
+// nothing else changes them.
 struct LogStreamCalls {
-    bool (*write)(std::FILE* stream, const void* bytes, size_t count);
+    size_t (*write)(std::FILE* stream, const void* bytes, size_t count);
     bool (*flush)(std::FILE* stream);
 };
 extern LogStreamCalls logStreamCalls;
@@ -199,6 +205,12 @@ bool pollWritable(SocketHandle socket);
 // The bytes sent (possibly fewer than count), kSocketWouldBlock or kSocketFailed. A peer
 // that closed the connection gives kSocketFailed; it never raises a signal.
 int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count);
+// Reads and drops, without waiting, what the peer sent and nobody asked for: a socket
+// closed with unread bytes is reset, and the reset throws away what it still had to send.
+// Bounded, so that a peer that sends without end cannot hold the caller.
+void discardReceived(SocketHandle socket);
+// Ends this side's sending after what was already handed over (an orderly end).
+void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);
 
 // The 6-byte hardware address of the first Ethernet adapter (Windows: GetAdaptersInfo in

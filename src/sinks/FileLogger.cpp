@@ -58,8 +58,16 @@ bool ksFileLogger::open() {
         std::perror("ksFileLogger");
         return false;
     }
+    // A failed write may have left the last line of this same log without its end; a
+    // log of another name starts empty or where an earlier run ended.
+    bool endCutLine = !streamAtLineStart_ && std::strcmp(name, openedName_) == 0;
+    if (!endCutLine)
+        streamAtLineStart_ = true;
+    openedName_ = name;
     pendingLength_ = 0;
     lastByte_ = '\n';
+    if (endCutLine)
+        write("\n", 1);
     char firstLine[128]; // the application name has at most 63 bytes
     int length =
         ksFormatBuffer(firstLine, sizeof firstLine, "NAME: %s (log started)\n", applicationName());
@@ -98,7 +106,7 @@ void ksFileLogger::end(ksLogRecord*) {
     handOver();
     // A failed flush is a failed write: the bytes did not reach the file.
     if (stream_ && !ksPlatform::logStreamCalls.flush(stream_))
-        close();
+        writeFailed();
 }
 
 void ksFileLogger::handOver() {
@@ -111,8 +119,21 @@ void ksFileLogger::handOver() {
 // A failed write closes the stream and drops the rest of the record; the next accepted
 // record opens it again.
 void ksFileLogger::putToStream(const char* bytes, size_t count) {
-    if (!ksPlatform::logStreamCalls.write(stream_, bytes, count))
-        close();
+    size_t put = ksPlatform::logStreamCalls.write(stream_, bytes, count);
+    if (put > 0)
+        streamAtLineStart_ = bytes[put - 1] == '\n';
+    if (put < count)
+        return writeFailed();
+    failing_ = false;
+}
+
+// Said once, with the system's reason, until a write succeeds again: a full disk would
+// otherwise bring one message per record.
+void ksFileLogger::writeFailed() {
+    if (!failing_)
+        std::perror("ksFileLogger");
+    failing_ = true;
+    close();
 }
 
 void ksFileLogger::close() {

@@ -24,6 +24,7 @@ class ksFileLogger : public ksLogger {
     bool open();
     void handOver();
     void putToStream(const char* bytes, size_t count);
+    void writeFailed();
     void close();
 
     std::FILE* stream_ = nullptr;
@@ -31,6 +32,12 @@ class ksFileLogger : public ksLogger {
     char lastByte_ = '\n';
     // Set once a file was opened: a reopening must not empty what was written before.
     bool appendFromNowOn_ = false;
+    // The bytes that reached the stream end a line; false after a write cut a line short.
+    bool streamAtLineStart_ = true;
+    // The name of the latest opening: only a reopening of the same log ends a cut line.
+    ksString openedName_;
+    // A write or flush failed and was reported; cleared by a write that succeeds.
+    bool failing_ = false;
     // The pieces (prefix fields, text) of the current line, handed to the stream in one
     // call when a record ends the line.
     uint32_t pendingLength_ = 0;

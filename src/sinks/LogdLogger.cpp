@@ -15,7 +15,6 @@ namespace {
 
 ksLogdLogger* theLogdLogger = nullptr; // guarded by the library lock
 
-constexpr int32_t sendBufferBytes = 102400;
 constexpr uint64_t initialBlockCapacity = 256;
 constexpr uint64_t resolutionRetryMicroseconds = 1000000;
 
@@ -47,11 +46,12 @@ ksLogdLogger::ksLogdLogger() : ksLogger("ksLogd", true) {
     getOwnIntSetting("Blocking", 0);
     getOwnSetting("Target", "%KESTLOG%");
     blocking_ = getOwnIntSetting("Blocking", 0);
+    connection_.setBlocking(blocking_ != 0);
 }
 
 ksLogdLogger::~ksLogdLogger() {
     theLogdLogger = nullptr;
-    ksPlatform::closeSocket(socket_);
+    connection_.finish();
     std::free(block_);
 }
 
@@ -83,43 +83,10 @@ bool ksLogdLogger::mayResolveNow() {
     return now >= nextResolution_ || nextResolution_ - now > resolutionRetryMicroseconds;
 }
 
-bool ksLogdLogger::openSocket() {
-    socket_ = ksPlatform::createStreamSocket(address_);
-    if (socket_ == ksPlatform::kNoSocket)
-        return false;
-    if (blocking_ == 0)
-        ksPlatform::setNonBlocking(socket_);
-    ksPlatform::setSendBufferSize(socket_, sendBufferBytes);
-    return true;
-}
-
-void ksLogdLogger::disconnect() {
-    ksPlatform::closeSocket(socket_);
-    socket_ = ksPlatform::kNoSocket;
-    state_ = disconnected;
-    lineCut_ = false; // the next connection opens with a header that starts a new line
-}
-
-bool ksLogdLogger::pollConnection() {
-    switch (ksPlatform::pollConnect(socket_)) {
-    case ksPlatform::ConnectProgress::connected:
-        return true;
-    case ksPlatform::ConnectProgress::failed:
-        disconnect();
-        break;
-    case ksPlatform::ConnectProgress::pending:
-        break;
-    }
-    ++lost_;
-    return false;
-}
-
-// A connection that just came up: the header goes out as a block of its own, through
-// the record's formatting like any text, before the record's own block starts.
-bool ksLogdLogger::announce(ksLogRecord* record) {
-    uint32_t previouslyLost = lost_;
-    state_ = connected;
-    lastByte_ = '\n';
+// A connection that just came up: the header goes out as a block of its own, before the
+// record's own block starts.
+bool ksLogdLogger::announce() {
+    uint32_t previouslyLost = connection_.lost();
     startBlock();
     char header[256]; // the identifier has 36 bytes, the application name at most 63
     int length = ksFormatBuffer(header, sizeof header,
@@ -128,36 +95,29 @@ bool ksLogdLogger::announce(ksLogRecord* record) {
                                 identifier_, previouslyLost, applicationName(), previouslyLost);
     if (length > 0 && length < static_cast<int>(sizeof header))
         write(header, static_cast<uint64_t>(length));
-    ksLogdLogger::end(record);
-    return socket_ != ksPlatform::kNoSocket;
+    gathering_ = false;
+    return connection_.sendHeader(block_, length_);
 }
 
-bool ksLogdLogger::connect(ksLogRecord* record) {
-    if (state_ == connected)
-        return true;
-    if (state_ == disconnected) {
-        if (!resolved_) {
-            if (!mayResolveNow())
-                return false;
-            if (!resolveTarget()) {
-                nextResolution_ = ksPlatform::wallClockMicroseconds() + resolutionRetryMicroseconds;
-                return false;
-            }
+bool ksLogdLogger::connect() {
+    if (!resolved_) {
+        if (!mayResolveNow())
+            return false;
+        if (!resolveTarget()) {
+            nextResolution_ = ksPlatform::wallClockMicroseconds() + resolutionRetryMicroseconds;
+            return false;
         }
         resolved_ = true;
-        if (!openSocket())
-            return false;
-        state_ = connecting;
-        int32_t result = ksPlatform::connectSocket(socket_, address_);
-        if (result == ksPlatform::kSocketFailed) {
-            disconnect();
-            ++lost_;
-            return false;
-        }
-        if (result == 0)
-            return announce(record);
     }
-    return pollConnection() && announce(record);
+    switch (connection_.prepare(address_)) {
+    case ksLogdConnection::Readiness::up:
+        return true;
+    case ksLogdConnection::Readiness::cameUp:
+        return announce();
+    case ksLogdConnection::Readiness::refused:
+        break;
+    }
+    return false;
 }
 
 void ksLogdLogger::startBlock() {
@@ -165,25 +125,12 @@ void ksLogdLogger::startBlock() {
     gathering_ = true;
 }
 
-ksSinkStart ksLogdLogger::begin(ksLogRecord* record) {
+ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
     gathering_ = false;
-    if (!connect(record))
+    if (!connect())
         return ksSinkStart::refused;
-    if (lost_ > 0) {
-        if (!ksPlatform::pollWritable(socket_)) {
-            ++lost_;
-            return ksSinkStart::refused;
-        }
-        std::fprintf(stderr, "ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
-        lost_ = 0;
-    }
     startBlock();
-    if (lineCut_) {
-        // No lost report went out to end the part of a block the collector received.
-        write("\n", 1);
-        lineCut_ = false;
-    }
-    return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
+    return connection_.atLineStart() ? ksSinkStart::line : ksSinkStart::text;
 }
 
 void ksLogdLogger::write(const char* bytes, uint64_t count) {
@@ -200,52 +147,14 @@ void ksLogdLogger::write(const char* bytes, uint64_t count) {
     length_ = needed;
 }
 
-// Its leading newline ends a line that a partly sent block left open at the collector.
-void ksLogdLogger::sendLostReport() {
-    char report[20];
-    int length = ksFormatBuffer(report, sizeof report, "\nLOST: %u\n", lost_);
-    if (length <= 0 || length >= static_cast<int>(sizeof report))
-        return;
-    if (ksPlatform::sendBytes(socket_, report, static_cast<uint32_t>(length)) > 0) {
-        lost_ = 0;
-        lineCut_ = false;
-    }
-}
-
-// One send call, no retry: what does not go at once is lost.
-bool ksLogdLogger::sendBlock() {
-    if (length_ == 0)
-        return true;
-    uint32_t count = static_cast<uint32_t>(length_);
-    int64_t sent = ksPlatform::sendBytes(socket_, block_, count);
-    if (sent == ksPlatform::kSocketFailed) {
-        disconnect();
-        return false;
-    }
-    if (sent > 0 && static_cast<uint64_t>(sent) < length_)
-        lineCut_ = true;
-    return sent >= 0 && static_cast<uint64_t>(sent) == length_;
-}
-
+// A record whose begin refused was counted there (or, for a target that cannot work,
+// not at all): only a gathered block is sent or counted here.
 void ksLogdLogger::end(ksLogRecord*) {
-    bool lost = true;
-    if (socket_ != ksPlatform::kNoSocket && state_ == connected) {
-        if (lost_ > 0)
-            sendLostReport();
-        if (gathering_) {
-            lost = !sendBlock();
-            if (lost)
-                lastByte_ = '\n';
-            else if (length_ > 0)
-                lastByte_ = block_[length_ - 1];
-        } else {
-            lastByte_ = '\n';
-        }
-    }
+    if (!gathering_)
+        return;
     gathering_ = false;
+    connection_.sendRecord(block_, length_);
     length_ = 0;
-    if (lost)
-        ++lost_;
 }
 
 void ksLogger_ksLogd_Init() {

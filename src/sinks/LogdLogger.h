@@ -9,45 +9,36 @@
 #include "core/Logger.h"
 #include "platform/platform.h"
 #include "sinks/InstanceId.h"
+#include "sinks/LogdConnection.h"
 
 class ksLogdLogger : public ksLogger {
   public:
-    enum State : int32_t { disconnected = 0, connecting = 1, connected = 2 };
-
     ksLogdLogger();
     ~ksLogdLogger() override;
 
     ksSinkStart begin(ksLogRecord* record) override;
     void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
-    virtual bool isConnected() const { return state_ == connected; }
+    virtual bool isConnected() const { return connection_.isConnected(); }
 
     // The one daemon sink of the process, or null.
     static ksLogdLogger* instance();
 
     // For tests.
-    uint32_t lost() const { return lost_; }
+    uint32_t lost() const { return connection_.lost(); }
     const char* identifier() const { return identifier_; }
     uint64_t blockCapacity() const { return capacity_; }
 
   private:
     bool resolveTarget();
     bool mayResolveNow();
-    bool connect(ksLogRecord* record);
-    bool openSocket();
-    bool pollConnection();
-    bool announce(ksLogRecord* record);
-    void disconnect();
-    void sendLostReport();
-    bool sendBlock();
+    bool connect();
+    bool announce();
     void startBlock();
 
-    State state_ = disconnected;
+    ksLogdConnection connection_;
     ksPlatform::SocketAddress address_{};
-    ksPlatform::SocketHandle socket_ = ksPlatform::kNoSocket;
     ksString target_;
-    uint32_t lost_ = 0;
-    char lastByte_ = '\n';
     bool resolved_ = false;
     // A name the resolver could not find is asked for again no sooner than this (wall
     // clock, microseconds), unless the sink blocks: each lookup may wait for the network.
@@ -59,9 +50,7 @@ class ksLogdLogger : public ksLogger {
     // A block is being gathered: set by a begin that succeeded (and while the header is
     // written), cleared by end. The bytes of a record whose begin failed are dropped, so
     // the block never holds more than one record and never grows while the collector
-    // is out of reach.
+    // is out of reach; and such a record, accounted for by begin, is not counted again.
     bool gathering_ = false;
-    // A block went out only in part: the collector holds a line without its end.
-    bool lineCut_ = false;
     char identifier_[kInstanceIdTextSize];
 };

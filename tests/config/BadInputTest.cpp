@@ -55,7 +55,7 @@ TEST(BadInput, BinaryGarbageInBothFiles) {
 
 TEST(BadInput, HugeLinesNulBytesUnterminatedQuotesAndAStrayByteOrderMark) {
     Scenario s;
-    std::string text = "[File]\nTarget=" + std::string(1 << 20, 'x') + "\nLevel=5\n" +
+    std::string text = "[File]\nTarget=" + std::string(1 << 16, 'x') + "\nLevel=5\n" +
                        std::string("Name=a\0b\n", 9) + "Quote=\"open ; end\n" +
                        "\xEF\xBB\xBFLevel=9\n";
     writeFileBytes(s.readFile(), text);

@@ -1,10 +1,13 @@
 // The file operations: modes, error codes, the existence test, moves that never replace,
 // and the creation of directories with their ancestors.
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "support/Child.h"
+#include "support/Target.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -59,11 +62,49 @@ TEST(FileOperations, ErrorCodesForMissingFilesAndFolders) {
     ksFile file = ksNoFile;
     EXPECT_EQ(ksFileOpen(dir.file("absent").c_str(), ksOpenRead, &file), -3);
     EXPECT_EQ(ksFileOpen(dir.file("no/such/file").c_str(), ksOpenWrite | ksOpenCreate, &file), -3);
-    EXPECT_EQ(ksFileOpen(dir.path().c_str(), ksOpenRead, &file), -1); // a directory
     EXPECT_EQ(ksFileDelete(dir.file("absent").c_str()), 0);
     EXPECT_EQ(ksFileDelete(dir.file("no/such/file").c_str()), 0);
     EXPECT_EQ(ksFileOpen("<Unknown>/x", ksOpenRead, &file), -1);
     EXPECT_EQ(ksFileDelete("<Unknown>/x"), -1);
+}
+
+// Opens each name of KSLOG_TEST_NAMES (separated by "|") for reading and for writing.
+KSLOG_CHILD(openNonRegularFiles) {
+    const char* names = std::getenv("KSLOG_TEST_NAMES");
+    std::string rest = names ? names : "";
+    while (!rest.empty()) {
+        std::string name = rest.substr(0, rest.find('|'));
+        rest.erase(0, name.size() + 1);
+        for (uint32_t mode : {uint32_t{ksOpenRead}, ksOpenWrite | ksOpenCreate | ksOpenTruncate,
+                              uint32_t{ksOpenAppend}}) {
+            ksFile file = ksNoFile;
+            CHILD_CHECK(ksFileOpen(name.c_str(), mode, &file) == ksPlatform::kFileNotRegular);
+            CHILD_CHECK(file == ksNoFile);
+        }
+        CHILD_CHECK(!ksFileExists(name.c_str()));
+    }
+    return 0;
+}
+
+// A FIFO without a writer would hold an open for reading for ever: the child runs under
+// a time-out.
+TEST(FileOperations, OnlyRegularFilesOpenAndNothingWaits) {
+    TempDir dir;
+    std::string names = dir.path();
+    if (!kWindowsTarget) {
+        ASSERT_EQ(runProgram("mkfifo", "\"" + dir.file("fifo") + "\"").exitCode, 0);
+        fs::create_symlink("/dev/zero", dir.file("zero"));
+        fs::create_symlink(dir.file("fifo"), dir.file("link-to-fifo"));
+        names += "|" + dir.file("fifo") + "|" + dir.file("zero") + "|" + dir.file("link-to-fifo");
+    }
+    setEnvironmentVariable("KSLOG_TEST_NAMES", names.c_str());
+    const std::string child = "\"" + testProgramPath() + "\" --kslog-child openNonRegularFiles";
+    ChildResult result = kWindowsTarget
+                             ? runProgram(testProgramPath(), "--kslog-child openNonRegularFiles")
+                             : runProgram("timeout", "60 " + child);
+    setEnvironmentVariable("KSLOG_TEST_NAMES", nullptr);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(kWindowsTarget || fs::is_fifo(dir.file("fifo")));
 }
 
 TEST(FileOperations, ExistsMovesAndDeletes) {

@@ -43,13 +43,17 @@ TEST(IniDocument, HashesNamesOneByteAtATimeWithSignedBytes) {
     EXPECT_EQ(ksIniDocument::hashOf("\xE9t\xE9", 3), 0x8c711b75u);
 }
 
-TEST(IniDocument, KeepsFirstAddedOrderAndGrowsBy128Slots) {
+TEST(IniDocument, KeepsFirstAddedOrderAndDoublesItsSlots) {
     ksIniDocument document(5);
     EXPECT_EQ(document.slotCount(), 128u);
     for (int i = 0; i < 129; ++i)
         document.set(numberedKey(i).c_str(), std::to_string(i).c_str());
     EXPECT_EQ(document.slotCount(), 256u);
     EXPECT_EQ(document.usedCount(), 129u);
+    for (int i = 129; i < 257; ++i)
+        document.set(numberedKey(i).c_str(), std::to_string(i).c_str());
+    EXPECT_EQ(document.slotCount(), 512u);
+    EXPECT_EQ(document.usedCount(), 257u);
     document.set("k0", "again");
     document.set("k5", nullptr);
     EXPECT_STREQ(document.entryName(0), "k0");
@@ -103,7 +107,7 @@ TEST(IniParser, EmptyCommentOnlyAndMissingFilesGiveNoKeys) {
     EXPECT_EQ(entries(comments), "default=|");
     ksIniDocument missing;
     TempDir dir;
-    EXPECT_FALSE(missing.load(dir.file("absent.ini").c_str()));
+    EXPECT_EQ(missing.load(dir.file("absent.ini").c_str()), ksIniLoad::unopened);
     EXPECT_EQ(missing.usedCount(), 0u);
 }
 

@@ -257,6 +257,10 @@ TEST(IniFileSave, KilledAtRandomMomentsLeavesACompleteFile) {
     for (int i = 0; i < kills; ++i) {
         BackgroundChild child;
         ASSERT_TRUE(child.start("saveForEver"));
+        // A loaded machine (or a sanitizer) may take longer to start the child than the
+        // random wait: wait until its first save is under way, then a random time.
+        for (int waited = 0; waited < 5000 && !exists(p + ".tmp") && !exists(p + ".ok"); ++waited)
+            sleepMicroseconds(1000);
         sleepMicroseconds(startMicroseconds + static_cast<int>(random() % 20000));
         child.kill();
         interrupted += exists(p + ".tmp") || exists(p + ".ok");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "support/Child.h"
+#include "support/Target.h"
 #include "support/TempDir.h"
 
 inline std::vector<std::string> split(const std::string& text, char separator) {
@@ -17,6 +18,12 @@ inline std::vector<std::string> split(const std::string& text, char separator) {
         parts.push_back(part);
     return parts;
 }
+
+struct GuardedRun {
+    int exitCode;
+    std::string output;
+    std::string errors; // the child's standard error stream
+};
 
 // One directory with a copy of the test program; lookups run in a child of the copy.
 class Scenario {
@@ -35,6 +42,22 @@ class Scenario {
     std::string run(const std::string& lookups) const {
         return runChild("settingsLookups", {{"KSLOG_TEST_LOOKUPS", lookups}}, program_).output;
     }
+    // The same, with the standard error stream kept apart, in a child that the system's
+    // time-out command ends after a minute where there is one: a lookup that waits for
+    // ever fails the test instead of holding it.
+    GuardedRun runGuarded(const std::string& lookups) const {
+        setEnvironmentVariable("KSLOG_TEST_LOOKUPS", lookups.c_str());
+        const std::string arguments = "--kslog-child settingsLookups 2>\"" + errorsFile() + "\"";
+        ChildResult result = kWindowsTarget
+                                 ? runProgram(program_, arguments)
+                                 : runProgram("timeout", "60 \"" + program_ + "\" " + arguments);
+        setEnvironmentVariable("KSLOG_TEST_LOOKUPS", nullptr);
+        std::string errors = readFileBytes(errorsFile());
+        for (size_t at; (at = errors.find("\r\n")) != std::string::npos;)
+            errors.erase(at, 1);
+        return {result.exitCode, result.output, errors};
+    }
+
     // Files (relative names) that appeared since the program was copied.
     std::set<std::string> newFiles() const {
         std::set<std::string> now = files();
@@ -57,6 +80,8 @@ class Scenario {
     }
 
   private:
+    std::string errorsFile() const { return errorsDir_.file("errors.txt"); }
+
     std::set<std::string> files() const {
         std::set<std::string> names;
         std::error_code ec;
@@ -66,6 +91,7 @@ class Scenario {
     }
 
     TempDir dir_;
+    TempDir errorsDir_; // apart, so that the scenario's folder holds only what lookups made
     std::string program_;
     std::string name_;
     std::set<std::string> before_;

@@ -24,14 +24,26 @@ namespace {
 
 // Writes fail while set, as on a full disk.
 bool diskFull = false;
+// The next write puts this many bytes and the disk is full from then on.
+size_t roomLeft = SIZE_MAX;
 
 ksPlatform::LogStreamCalls systemCalls = ksPlatform::logStreamCalls;
 
-bool writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
-    return !diskFull && systemCalls.write(stream, bytes, count);
+size_t writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
+    size_t room = diskFull ? 0 : roomLeft < count ? roomLeft : count;
+    size_t put = room > 0 ? systemCalls.write(stream, bytes, room) : 0;
+    if (room < count) {
+        diskFull = true;
+        roomLeft = SIZE_MAX;
+        errno = ENOSPC;
+    }
+    return put;
 }
 bool flushUnlessFull(std::FILE* stream) {
-    return !diskFull && systemCalls.flush(stream);
+    if (!diskFull)
+        return systemCalls.flush(stream);
+    errno = ENOSPC;
+    return false;
 }
 
 std::string unescaped(const std::string& text) {
@@ -75,6 +87,7 @@ void writeFromTwoThreads(int records) {
 // Steps separated by ";", fields by "|":
 //   r|<level>|<text>   one record of module 300 ("\n" in text is a newline)
 //   full, room         writes start or stop failing
+//   roomFor|<bytes>    the next write puts this many bytes, then writes fail
 //   show|<file>        prints the file's bytes as another reader sees them
 //   threads|<count>    two threads write count records each
 //   init, term, never  ksLogger_File_Init, ksLog_Term, ksLog_NeverLog
@@ -83,6 +96,8 @@ bool runStep(const std::vector<std::string>& f) {
         writeRecord(static_cast<uint16_t>(std::stoul(f[1])), unescaped(f[2]));
     else if (f[0] == "full" || f[0] == "room")
         diskFull = f[0] == "full";
+    else if (f[0] == "roomFor" && f.size() == 2)
+        roomLeft = std::stoul(f[1]);
     else if (f[0] == "show" && f.size() == 2)
         show(f[1]);
     else if (f[0] == "threads" && f.size() == 2)
@@ -278,7 +293,7 @@ TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
     } cases[] = {
         {"NUL", kWindowsTarget, "", 0},
         {"/dev/null", kLinuxTarget, "", 0},
-        {"/dev/full", kLinuxTarget, "", 0}, // every write fails with ENOSPC
+        {"/dev/full", kLinuxTarget, errorMessage(ENOSPC), 0}, // every write fails: said once
         {"%H%M%S", true, "", 1},
         {"\xff\xfe.log", !kWindowsTarget, "", 1},
         {"\xff\xfe.log", kWindowsTarget, errorMessage(EINVAL) + errorMessage(EINVAL), 0},
@@ -295,17 +310,35 @@ TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
 }
 
 // After a failed write the log is opened again at the next record, after the records
-// written before the failure: reopening never empties it, whatever "Append" says.
+// written before the failure: reopening never empties it, whatever "Append" says; a line
+// the failure cut short is ended before the log's first line; each failure is reported
+// once, however many records it drops.
 TEST_F(FileSink, RecordsAfterAFailedWriteReachTheFileAgain) {
+    const std::string one = "I TIME|TID|0000000300 one\n";
+    const std::string two = "I TIME|TID|0000000300 two\n";
+    struct Case {
+        const char* steps;
+        std::string log;
+        int messages;
+    };
+    const Case cases[] = {
+        {"r|3|one\\n;full;r|3|lost\\n;r|3|lost too\\n;room;r|3|two\\n",
+         nameLine() + one + nameLine() + two, 1},
+        {"r|3|one\\n;roomFor|2;r|3|cut\\n;r|3|lost\\n;room;r|3|two\\n",
+         nameLine() + one + "I \n" + nameLine() + two, 1},
+        {"r|3|one\\n;full;r|3|lost\\n;room;r|3|two\\n;full;r|3|lost\\n;room;r|3|two\\n",
+         nameLine() + one + nameLine() + two + nameLine() + two, 2},
+    };
     for (const char* append : {"0", "1"}) {
-        fs::remove(fs::path(workFolder()) / "log.txt");
-        run(std::string("Level=Info\r\nFile=log.txt\r\nAppend=") + append + "\r\n",
-            "r|3|one\\n;full;r|3|lost\\n;r|3|lost too\\n;room;r|3|two\\n;r|3|three\\n");
-        EXPECT_EQ(logText("log.txt"), nameLine() + "I TIME|TID|0000000300 one\n" + nameLine() +
-                                          "I TIME|TID|0000000300 two\n"
-                                          "I TIME|TID|0000000300 three\n")
-            << append;
-        EXPECT_EQ(stderrText(), "") << append;
+        for (const Case& c : cases) {
+            fs::remove(fs::path(workFolder()) / "log.txt");
+            run(std::string("Level=Info\r\nFile=log.txt\r\nAppend=") + append + "\r\n", c.steps);
+            EXPECT_EQ(logText("log.txt"), c.log) << append << " " << c.steps;
+            std::string messages;
+            for (int i = 0; i < c.messages; ++i)
+                messages += errorMessage(ENOSPC);
+            EXPECT_EQ(stderrText(), messages) << append << " " << c.steps;
+        }
     }
 }
 

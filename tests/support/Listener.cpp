@@ -104,6 +104,8 @@ void TestListener::serve() {
             NativeSocket accepted = accept(nativeOf(listener_), nullptr, nullptr);
             if (accepted != noSocket) {
                 std::lock_guard<std::mutex> lock(mutex_);
+                if (!greeting_.empty())
+                    send(accepted, greeting_.data(), static_cast<int>(greeting_.size()), 0);
                 sockets_.push_back(static_cast<long long>(accepted));
                 data_.emplace_back();
             }
@@ -120,9 +122,20 @@ void TestListener::serve() {
             } else {
                 closeNative(nativeOf(sockets_[i]));
                 sockets_[i] = -1; // the peer closed: keep its data, stop watching
+                ++ended_;
             }
         }
     }
+}
+
+void TestListener::setGreeting(const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    greeting_ = bytes;
+}
+
+int TestListener::ended() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
 }
 
 std::vector<std::string> TestListener::connections() {

@@ -1,7 +1,7 @@
 // A small TCP listener on 127.0.0.1 that stands in for the log collector: it accepts
 // every connection and keeps, per connection, the bytes received. Reading can be held
 // back to play a collector that accepts and never reads; stop and start again play one
-// that is killed and restarted.
+// that is killed and restarted; a greeting plays one that writes to the connection.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -25,6 +25,10 @@ class TestListener {
 
     // While false, accepted connections are left unread (their data waits in the system).
     void setReading(bool reading) { reading_ = reading; }
+    // Bytes sent to every connection as it is accepted, as a collector that talks back.
+    void setGreeting(const std::string& bytes);
+    // How many connections the peer has ended (closed or reset).
+    int ended();
 
     // The bytes received on each connection, in the order they were accepted.
     std::vector<std::string> connections();
@@ -48,6 +52,8 @@ class TestListener {
     long long listener_ = -1;
     std::vector<long long> sockets_; // guarded by mutex_
     std::vector<std::string> data_;  // guarded by mutex_
+    std::string greeting_;           // guarded by mutex_
+    int ended_ = 0;                  // guarded by mutex_
     std::mutex mutex_;
     std::thread thread_;
     int port_ = 0;

@@ -6,8 +6,5 @@
 // The program's arguments (without the program name) in UTF-8.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
-// The full path of the running executable in UTF-8; empty when it cannot be found.
-std::string executablePath();
-
 // Standard input delivers its bytes unchanged (no end-of-line translation).
 void readInputAsBinary();

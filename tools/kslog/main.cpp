@@ -6,7 +6,8 @@
 #include "Host.h"
 #include "Options.h"
 #include "RecordWriter.h"
-#include "SettingsFiles.h"
+#include "config/Config.h"
+#include "config/Settings.h"
 #include "ksLog.h"
 
 namespace {
@@ -14,39 +15,51 @@ namespace {
 enum ExitStatus { kAccepted = 0, kRefused = 1, kBadUsage = 2 };
 
 void printUsage() {
-    std::printf(
-        "Usage: kslog [--level error|warning|info|debug|N] [--module N] [--hex] [--] "
-        "[MESSAGE...]\n"
-        "Writes one record through ksLog: the MESSAGE words joined by blanks, or, without\n"
-        "MESSAGE, one record per line of standard input. Options come before the message.\n"
-        "\n"
-        "  --level L   the level: error, warning, info (the default), debug or a number\n"
-        "              from 0 to 65535\n"
-        "  --module N  the module identifier, from 0 to 65535 (default 0)\n"
-        "  --hex       write the message as a hex dump; without MESSAGE, all of standard\n"
-        "              input is one dump\n"
-        "  --help      show this text\n"
-        "\n"
-        "Exit status: 0 when every record was accepted, 1 when a record was refused by\n"
-        "every sink, 2 for a bad command line.\n");
+    std::printf("Usage: kslog [--level error|warning|info|debug|N] [--module N] [--hex] [--] "
+                "[MESSAGE...]\n"
+                "Writes one record through ksLog: the MESSAGE words joined by blanks, or, without\n"
+                "MESSAGE, one record per line of standard input. Options come before the message.\n"
+                "\n"
+                "  --level L   the level: error, warning, info (the default), debug or a number\n"
+                "              from 0 to 65535\n"
+                "  --module N  the module identifier, from 0 to 65535 (default 0)\n"
+                "  --hex       write the message as a hex dump; without MESSAGE, all of standard\n"
+                "              input is one dump\n"
+                "  --help      show this text\n"
+                "\n"
+                "Exit status: 0 when every record was accepted, 1 when a record was refused by\n"
+                "every sink, 2 for a bad command line.\n");
 }
 
-void printSettingsFiles() {
-    const std::string executable = executablePath();
-    if (executable.empty()) {
-        std::printf("\nThe settings files lie beside this program, which cannot find its "
-                    "own path.\n");
-        return;
+// What became of the locator, in the words of --help.
+const char* locatorState(ksIniLoad load) {
+    switch (load) {
+    case ksIniLoad::loaded:
+        return "present: its ReadPath and WritePath place the others";
+    case ksIniLoad::notRegular:
+        return "ignored, not a regular file: the others lie beside the program";
+    case ksIniLoad::tooLarge:
+        return "ignored, too large: the others lie beside the program";
+    case ksIniLoad::unopened:
+    case ksIniLoad::unreadable:
+        break;
     }
-    const SettingsFiles files = settingsFilesFor(executable);
+    return "absent: the others lie beside the program";
+}
+
+const char* shown(const ksString& path) {
+    return path.isEmpty() ? "unknown (this program cannot find its own folder)" : path.c_str();
+}
+
+// The files the library reads for this program, found by the library's own rules.
+void printSettingsFiles() {
+    const ksSettingsFiles files = locateSettingsFiles();
     std::printf("\nWhere the records go is set by this program's settings files "
                 "(application %s):\n",
-                files.application.c_str());
-    std::printf("  locator     %s (%s)\n", files.locator.c_str(),
-                files.locatorFound ? "present: its ReadPath and WritePath place the others"
-                                   : "absent: the others lie beside the program");
-    std::printf("  read file   %s\n", files.readFile.c_str());
-    if (files.writeFile.empty())
+                applicationName());
+    std::printf("  locator     %s (%s)\n", shown(files.locator), locatorState(files.locatorLoad));
+    std::printf("  read file   %s\n", shown(files.readFile));
+    if (files.writeFile.isEmpty())
         std::printf("  write file  none (the locator's WritePath is empty)\n");
     else
         std::printf("  write file  %s (its values win over the read file's)\n",

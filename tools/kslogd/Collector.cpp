@@ -1,10 +1,14 @@
-// Accepting and stopping. Connections beyond the limit are closed at once rather than
-// left in the backlog, so that a client sees the refusal and retries later; accept
-// errors such as running out of descriptors pause accepting briefly instead of spinning.
+// Accepting and stopping. When the connection table is full, or the process has no
+// descriptor left, the connection that has been quiet longest gives way, so that
+// connections that never send anything cannot lock new applications out; a daemon sink
+// whose connection was closed connects again at its next record. Other accept errors
+// pause accepting briefly instead of spinning.
 #include "Collector.h"
 
+#include "Saturating.h"
 #include "SystemSetup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -63,12 +67,27 @@ bool Collector::listen(std::string& message) {
                  endpointText(acceptor_.local_endpoint(error)).c_str());
     signals_.add(SIGINT, error);
     signals_.add(SIGTERM, error);
-    signals_.async_wait([this](const asio::error_code& failure, int) {
-        if (!failure)
-            stop();
-    });
+    if (int reopen = reopenSignalNumber())
+        signals_.add(reopen, error);
+    waitForSignal();
     acceptNext();
     return true;
+}
+
+void Collector::waitForSignal() {
+    signals_.async_wait([this](const asio::error_code& failure, int number) {
+        if (!failure)
+            onSignal(number);
+    });
+}
+
+void Collector::onSignal(int number) {
+    if (number != 0 && number == reopenSignalNumber()) {
+        store_.closeFiles();
+        std::fprintf(stderr, "kslogd: output files reopened\n");
+        return waitForSignal();
+    }
+    stop();
 }
 
 void Collector::acceptNext() {
@@ -82,20 +101,13 @@ void Collector::onAccept(const asio::error_code& error, asio::ip::tcp::socket so
         return;
     if (error) {
         std::fprintf(stderr, "kslogd: cannot accept: %s\n", error.message().c_str());
+        if (error == asio::error::no_descriptors)
+            closeIdlest("no file descriptor left");
         return retryAcceptLater();
     }
-    if (connections_.size() >= options_.maxConnections) {
-        counts_.refused += 1;
-        if (!refusing_)
-            std::fprintf(stderr, "kslogd: refusing connections: %zu already open\n",
-                         connections_.size());
-        refusing_ = true;
-        asio::error_code ignored;
-        socket.close(ignored);
-        return acceptNext();
-    }
-    refusing_ = false;
-    counts_.accepted += 1;
+    if (connections_.size() >= options_.maxConnections)
+        closeIdlest("connection table full");
+    addSaturating(counts_.accepted, 1);
     StreamLimits limits;
     auto connection =
         std::make_shared<Connection>(std::move(socket), store_, *this, limits,
@@ -113,19 +125,35 @@ void Collector::retryAcceptLater() {
     });
 }
 
-void Collector::connectionEnded(Connection& connection, bool rejected) {
-    if (rejected)
-        counts_.rejected += 1;
-    connections_.erase(&connection);
+void Collector::closeIdlest(const char* reason) {
+    auto idlest = std::min_element(connections_.begin(), connections_.end(),
+                                   [](const auto& a, const auto& b) {
+                                       return a.second->lastActivity() < b.second->lastActivity();
+                                   });
+    if (idlest == connections_.end())
+        return;
+    addSaturating(counts_.displaced, 1);
+    // Out of the table at once, so that it is displaced only once; its read handler
+    // keeps it alive until it has ended.
+    std::shared_ptr<Connection> connection = std::move(idlest->second);
+    connections_.erase(idlest);
+    connection->shutDown(reason);
 }
 
+void Collector::connectionEnded(Connection& connection, bool rejected) {
+    // A displaced connection or one ended by a stop is not counted as rejected.
+    if (connections_.erase(&connection) > 0 && rejected && !stopping_)
+        addSaturating(counts_.rejected, 1);
+}
+
+// Every connection ends through its own read handler, which consumes what was already
+// read and then what the system holds for it; the event loop returns when all are done.
 void Collector::stop() {
     stopping_ = true;
     asio::error_code ignored;
     acceptor_.close(ignored);
     retryTimer_.cancel();
+    signals_.cancel(ignored);
     for (auto& entry : connections_)
-        entry.second->close();
-    connections_.clear();
-    store_.flushAll();
+        entry.second->shutDown("stopping");
 }

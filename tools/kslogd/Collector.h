@@ -1,5 +1,6 @@
 // The listening side: accepts connections on one event loop, keeps their number
-// bounded, and shuts everything down in order on SIGINT or SIGTERM.
+// bounded, shuts everything down in order on SIGINT or SIGTERM and reopens the output
+// files on SIGHUP.
 #pragma once
 #include "Connection.h"
 #include "Options.h"
@@ -22,6 +23,10 @@ class Collector : public ConnectionOwner {
     void acceptNext();
     void onAccept(const asio::error_code& error, asio::ip::tcp::socket socket);
     void retryAcceptLater();
+    void waitForSignal();
+    void onSignal(int number);
+    // Makes room for a new connection by ending the one that has been quiet longest.
+    void closeIdlest(const char* reason);
     void stop();
     void connectionEnded(Connection& connection, bool rejected) override;
 
@@ -33,6 +38,5 @@ class Collector : public ConnectionOwner {
     asio::steady_timer retryTimer_;
     std::unordered_map<Connection*, std::shared_ptr<Connection>> connections_;
     ConnectionCounts counts_;
-    bool refusing_ = false;
     bool stopping_ = false;
 };

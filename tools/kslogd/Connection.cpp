@@ -3,6 +3,7 @@
 #include "Connection.h"
 
 #include "FileName.h"
+#include "Saturating.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +24,7 @@ Connection::Connection(asio::ip::tcp::socket socket, InstanceStore& store, Conne
                        const StreamLimits& limits, std::chrono::seconds headerTimeout)
     : socket_(std::move(socket)), headerTimer_(socket_.get_executor()),
       headerTimeout_(headerTimeout), store_(store), owner_(owner), parser_(*this, limits),
-      peer_(peerText(socket_)) {}
+      peer_(peerText(socket_)), lastActivity_(std::chrono::steady_clock::now()) {}
 
 void Connection::start() {
     headerTimer_.expires_after(headerTimeout_);
@@ -43,42 +44,63 @@ void Connection::readMore() {
 }
 
 bool Connection::consume(std::size_t count) {
+    if (count > 0)
+        lastActivity_ = std::chrono::steady_clock::now();
     if (instance_)
-        instance_->counts.bytes += count;
+        addSaturating(instance_->counts.bytes, count);
     else
-        bytesBeforeHeader_ += count;
+        addSaturating(bytesBeforeHeader_, count);
     bool accepted = parser_.feed(std::string_view(buffer_.data(), count));
     if (instance_)
         store_.flush(*instance_);
     return accepted;
 }
 
+// A completed read is always consumed, also one whose completion was queued behind a
+// shutdown: the read buffer is reused only after its bytes were handed on.
 void Connection::onRead(const asio::error_code& error, std::size_t count) {
     if (closed_)
         return;
     if (!consume(count))
         return end(parser_.rejection());
-    if (storeFull_)
-        return end("too many instances");
+    if (refusal_)
+        return end(refusal_);
+    if (shutDownReason_) {
+        drain();
+        return end(parser_.rejected() ? parser_.rejection() : shutDownReason_);
+    }
     if (error)
         return end(parser_.headerDone() ? nullptr : "closed before its header");
     readMore();
 }
 
+// Cancelling the pending read makes its handler run soon, with the bytes of a read that
+// had already completed; that handler ends the connection.
+void Connection::shutDown(const char* reason) {
+    if (closed_ || shutDownReason_)
+        return;
+    shutDownReason_ = reason;
+    asio::error_code ignored;
+    headerTimer_.cancel();
+    socket_.cancel(ignored);
+}
+
 void Connection::end(const char* reason) {
     close();
-    if (instance_)
-        std::fprintf(stderr, "kslogd: closed: %s %s\n", instance_->shownName.c_str(),
-                     displayText(instance_->uuid).c_str());
-    else
+    if (instance_) {
+        std::fprintf(stderr, "kslogd: closed: %s %s%s%s\n", instance_->shownName.c_str(),
+                     displayText(instance_->uuid).c_str(), reason ? ": " : "",
+                     reason ? reason : "");
+        store_.detach(*instance_);
+    } else {
         std::fprintf(stderr, "kslogd: rejected %s: %s\n", peer_.c_str(), reason ? reason : "");
+    }
     owner_.connectionEnded(*this, instance_ == nullptr);
 }
 
 void Connection::close() {
     if (closed_)
         return;
-    drain();
     closed_ = true;
     parser_.finish();
     if (instance_)
@@ -96,7 +118,7 @@ void Connection::drain() {
     asio::error_code error;
     std::size_t waiting = socket_.available(error);
     socket_.non_blocking(true, error);
-    while (!error && waiting > 0 && !parser_.rejected() && !storeFull_) {
+    while (!error && waiting > 0 && !parser_.rejected() && !refusal_) {
         std::size_t count = socket_.read_some(
             asio::buffer(buffer_.data(), std::min(waiting, buffer_.size())), error);
         waiting -= std::min(waiting, count);
@@ -106,19 +128,20 @@ void Connection::drain() {
 
 void Connection::onHeader(const StreamHeader& header) {
     headerTimer_.cancel();
-    instance_ = store_.attach(header);
+    AttachResult attached = store_.attach(header);
+    instance_ = attached.instance;
     if (!instance_) {
-        storeFull_ = true;
+        refusal_ = attached.refusal;
         return;
     }
-    instance_->counts.bytes += bytesBeforeHeader_;
+    addSaturating(instance_->counts.bytes, bytesBeforeHeader_);
     std::fprintf(stderr, "kslogd: connected: %s %s from %s\n", instance_->shownName.c_str(),
                  displayText(instance_->uuid).c_str(), peer_.c_str());
 }
 
 void Connection::onLostReport(std::uint64_t count) {
     if (instance_)
-        instance_->counts.lost += count;
+        addSaturating(instance_->counts.lost, count);
 }
 
 void Connection::onLine(const LinePiece& piece) {

@@ -26,9 +26,11 @@ class Connection : public std::enable_shared_from_this<Connection>, private Stre
     Connection(asio::ip::tcp::socket socket, InstanceStore& store, ConnectionOwner& owner,
                const StreamLimits& limits, std::chrono::seconds headerTimeout);
     void start();
-    // Ends the stream: what already arrived is read, a line left open is ended and the
-    // output flushed. The owner is not told.
-    void close();
+    // Ends the connection soon, on the event loop: a read that already completed is
+    // consumed, then what the system received until now, then the owner is told.
+    void shutDown(const char* reason);
+    std::chrono::steady_clock::time_point lastActivity() const { return lastActivity_; }
+    bool hasInstance() const { return instance_ != nullptr; }
 
   private:
     void readMore();
@@ -37,6 +39,7 @@ class Connection : public std::enable_shared_from_this<Connection>, private Stre
     bool consume(std::size_t count);
     void drain();
     void end(const char* reason);
+    void close();
     void onHeader(const StreamHeader& header) override;
     void onLostReport(std::uint64_t count) override;
     void onLine(const LinePiece& piece) override;
@@ -48,9 +51,11 @@ class Connection : public std::enable_shared_from_this<Connection>, private Stre
     ConnectionOwner& owner_;
     StreamParser parser_;
     Instance* instance_ = nullptr;
-    bool storeFull_ = false;
+    const char* refusal_ = nullptr; // why the store did not take the header's instance
+    const char* shutDownReason_ = nullptr;
     bool closed_ = false;
     std::uint64_t bytesBeforeHeader_ = 0;
     std::string peer_;
+    std::chrono::steady_clock::time_point lastActivity_;
     std::array<char, 16384> buffer_;
 };

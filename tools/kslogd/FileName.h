@@ -3,10 +3,16 @@
 #include <string>
 #include <string_view>
 
-// "<application>-<uuid><extension>" with only letters, digits, '-', '_' and '.' kept,
-// no leading '.', each part bounded; a part that had to be changed gets a hash of its
-// original text, so that two different hostile names do not share a file. The result
-// never contains a path separator, so it cannot leave the output folder.
+// Whether uuid is an instance identifier's text form: 36 characters, lowercase hex digits
+// in groups of 8, 4, 4, 4 and 12 separated by hyphens.
+bool isInstanceIdentifier(std::string_view uuid);
+
+// "<application>-<uuid><extension>". The application keeps only letters, digits, '-',
+// '_' and '.', no leading '.' or '-', at most 64 bytes; when it had to be changed it gets
+// a 64-bit hash of its original text. An identifier that is not in its text form is
+// written as '~' and the hex digits of its bytes, so that no application name can reach
+// into it and two instances never share a file. The result never contains a path
+// separator, so it cannot leave the output folder.
 std::string instanceFileName(std::string_view application, std::string_view uuid,
                              std::string_view extension);
 

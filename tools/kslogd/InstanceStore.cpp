@@ -6,12 +6,24 @@
 
 #include "FileName.h"
 #include "JsonText.h"
+#include "OutputFile.h"
 #include "RecordFields.h"
+#include "Saturating.h"
+#include "TerminalText.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
+
+namespace {
+
+void addCounts(InstanceCounts& total, const InstanceCounts& more) {
+    addSaturating(total.connections, more.connections);
+    addSaturating(total.bytes, more.bytes);
+    addSaturating(total.lines, more.lines);
+    addSaturating(total.lost, more.lost);
+}
+
+} // namespace
 
 InstanceStore::InstanceStore(const OutputSettings& settings, std::FILE* standardOutput)
     : settings_(settings), standardOutput_(standardOutput) {
@@ -24,7 +36,7 @@ InstanceStore::~InstanceStore() {
         std::fclose(instance->file);
 }
 
-Instance* InstanceStore::attach(const StreamHeader& header) {
+AttachResult InstanceStore::attach(const StreamHeader& header) {
     std::string key = header.uuid;
     key += '\n'; // cannot occur inside either part, so keys never collide
     key += header.application;
@@ -32,48 +44,85 @@ Instance* InstanceStore::attach(const StreamHeader& header) {
     Instance* instance = found == byKey_.end() ? nullptr : found->second;
     if (!instance) {
         if (instances_.size() >= settings_.maxInstances)
-            return nullptr;
-        auto created = std::make_unique<Instance>();
-        created->uuid = header.uuid;
-        created->application = header.application;
-        created->shownName = displayText(header.application);
-        created->fileName =
-            instanceFileName(header.application, header.uuid, settings_.json ? ".jsonl" : ".log");
-        instance = created.get();
-        instances_.push_back(std::move(created));
-        byKey_.emplace(std::move(key), instance);
+            forgetIdleInstances();
+        if (instances_.size() >= settings_.maxInstances)
+            return {nullptr, "too many instances"};
+        instance = create(header, std::move(key));
     }
-    instance->counts.connections += 1;
-    instance->counts.lost += header.lost;
+    instance->openConnections += 1;
+    addSaturating(instance->counts.connections, 1);
+    addSaturating(instance->counts.lost, header.lost);
+    return {instance, nullptr};
+}
+
+Instance* InstanceStore::create(const StreamHeader& header, std::string key) {
+    auto created = std::make_unique<Instance>();
+    created->key = std::move(key);
+    created->uuid = header.uuid;
+    created->application = header.application;
+    created->shownName = displayText(header.application);
+    created->fileName =
+        instanceFileName(header.application, header.uuid, settings_.json ? ".jsonl" : ".log");
+    Instance* instance = created.get();
+    instances_.push_back(std::move(created));
+    byKey_.emplace(instance->key, instance);
     return instance;
+}
+
+void InstanceStore::detach(Instance& instance) {
+    if (instance.openConnections > 0)
+        instance.openConnections -= 1;
+}
+
+// A forgotten instance that connects again starts new counts and appends to its file.
+void InstanceStore::forgetIdleInstances() {
+    auto idle =
+        std::stable_partition(instances_.begin(), instances_.end(),
+                              [](const auto& instance) { return instance->openConnections > 0; });
+    for (auto it = idle; it != instances_.end(); ++it) {
+        Instance& instance = **it;
+        if (instance.file)
+            closeFile(instance);
+        addSaturating(forgotten_.instances, 1);
+        addCounts(forgotten_.counts, instance.counts);
+        byKey_.erase(instance.key);
+    }
+    instances_.erase(idle, instances_.end());
 }
 
 void InstanceStore::writePiece(Instance& instance, const LinePiece& piece) {
     if (piece.endsLine)
-        instance.counts.lines += 1;
+        addSaturating(instance.counts.lines, 1);
     bool tagged = settings_.json || settings_.folder.empty();
     if (tagged && !piece.startsLine && piece.bytes.empty())
         return; // the end of a line already shown in pieces of its own
     std::FILE* output = outputOf(instance);
     if (!output) {
-        droppedLines_ += piece.endsLine ? 1 : 0;
+        addSaturating(droppedLines_, piece.endsLine ? 1 : 0);
         return;
     }
     scratch_.clear();
     if (settings_.json) {
         formatJson(instance, piece);
     } else if (settings_.folder.empty()) {
-        scratch_ += instance.shownName;
-        scratch_ += ": ";
-        scratch_ += piece.bytes;
-        scratch_ += '\n';
+        appendText(instance, piece);
     } else {
         scratch_ += piece.bytes; // the bytes exactly as received
         if (piece.endsLine)
             scratch_ += '\n';
     }
     if (std::fwrite(scratch_.data(), 1, scratch_.size(), output) != scratch_.size())
-        droppedLines_ += 1;
+        addSaturating(droppedLines_, 1);
+}
+
+void InstanceStore::appendText(const Instance& instance, const LinePiece& piece) {
+    scratch_ += instance.shownName;
+    scratch_ += ": ";
+    if (settings_.terminal)
+        appendTerminalText(scratch_, piece.bytes);
+    else
+        scratch_ += piece.bytes;
+    scratch_ += '\n';
 }
 
 void InstanceStore::formatJson(const Instance& instance, const LinePiece& piece) {
@@ -109,12 +158,12 @@ std::FILE* InstanceStore::outputOf(Instance& instance) {
         return instance.file;
     if (openFiles_.size() >= settings_.maxOpenFiles)
         closeLeastRecentlyUsed();
-    std::filesystem::path path = std::filesystem::path(settings_.folder) / instance.fileName;
-    instance.file = std::fopen(path.string().c_str(), "ab");
+    std::string path = (std::filesystem::path(settings_.folder) / instance.fileName).string();
+    std::string error;
+    instance.file = openOutputFile(path, error);
     if (!instance.file) {
         if (!instance.openFailureReported)
-            std::fprintf(stderr, "kslogd: cannot open %s: %s\n", path.string().c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "kslogd: cannot open %s: %s\n", path.c_str(), error.c_str());
         instance.openFailureReported = true;
         return nullptr;
     }
@@ -126,9 +175,22 @@ void InstanceStore::closeLeastRecentlyUsed() {
     auto oldest =
         std::min_element(openFiles_.begin(), openFiles_.end(),
                          [](Instance* a, Instance* b) { return a->lastUse < b->lastUse; });
-    std::fclose((*oldest)->file);
-    (*oldest)->file = nullptr;
-    openFiles_.erase(oldest);
+    closeFile(**oldest);
+}
+
+void InstanceStore::closeFile(Instance& instance) {
+    std::fclose(instance.file);
+    instance.file = nullptr;
+    openFiles_.erase(std::find(openFiles_.begin(), openFiles_.end(), &instance));
+}
+
+void InstanceStore::closeFiles() {
+    for (Instance* instance : openFiles_) {
+        std::fclose(instance->file);
+        instance->file = nullptr;
+        instance->openFailureReported = false;
+    }
+    openFiles_.clear();
 }
 
 void InstanceStore::flush(Instance& instance) {

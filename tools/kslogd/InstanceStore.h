@@ -18,6 +18,7 @@ struct InstanceCounts {
 };
 
 struct Instance {
+    std::string key; // identifier and application, as the store finds the instance
     std::string uuid;
     std::string application;
     std::string shownName; // the application as it may appear on a terminal
@@ -25,12 +26,26 @@ struct Instance {
     InstanceCounts counts;
     std::FILE* file = nullptr;
     std::uint64_t lastUse = 0;
+    std::uint64_t openConnections = 0;
     bool openFailureReported = false;
+};
+
+// The instances forgotten to make room for new ones, counted together for the summary.
+struct ForgottenInstances {
+    std::uint64_t instances = 0;
+    InstanceCounts counts;
+};
+
+// An instance for a header, or why there is none.
+struct AttachResult {
+    Instance* instance = nullptr;
+    const char* refusal = nullptr;
 };
 
 struct OutputSettings {
     std::string folder; // empty: standard output, each line tagged with the application
     bool json = false;
+    bool terminal = false; // standard output is a terminal: control characters escaped
     std::size_t maxOpenFiles = 64;
     std::size_t maxInstances = 65536;
 };
@@ -42,20 +57,31 @@ class InstanceStore {
     InstanceStore(const InstanceStore&) = delete;
     InstanceStore& operator=(const InstanceStore&) = delete;
 
-    // The instance a header names, created on first sight; null when the store is full.
-    // Counts the connection and the header's lost records.
-    Instance* attach(const StreamHeader& header);
+    // The instance a header names, created on first sight, for one more open connection.
+    // Counts the connection and the header's lost records. When the store is full, the
+    // instances without an open connection are forgotten first.
+    AttachResult attach(const StreamHeader& header);
+    // One connection of the instance has ended.
+    void detach(Instance& instance);
     void writePiece(Instance& instance, const LinePiece& piece);
     // Pushes what was written for the instance out of the buffers.
     void flush(Instance& instance);
     void flushAll();
+    // Closes every output file; each is opened again, under its name, at its next line
+    // (after a log rotation renamed it, a new file).
+    void closeFiles();
 
     const std::vector<std::unique_ptr<Instance>>& instances() const { return instances_; }
+    const ForgottenInstances& forgotten() const { return forgotten_; }
     std::uint64_t droppedLines() const { return droppedLines_; }
 
   private:
+    Instance* create(const StreamHeader& header, std::string key);
+    void forgetIdleInstances();
     std::FILE* outputOf(Instance& instance);
+    void closeFile(Instance& instance);
     void closeLeastRecentlyUsed();
+    void appendText(const Instance& instance, const LinePiece& piece);
     void formatJson(const Instance& instance, const LinePiece& piece);
 
     OutputSettings settings_;
@@ -63,6 +89,7 @@ class InstanceStore {
     std::vector<std::unique_ptr<Instance>> instances_;
     std::unordered_map<std::string, Instance*> byKey_;
     std::vector<Instance*> openFiles_;
+    ForgottenInstances forgotten_;
     std::uint64_t useClock_ = 0;
     std::uint64_t droppedLines_ = 0;
     std::string scratch_;

@@ -26,7 +26,7 @@ ParsedOptions failure(std::string message) {
 
 bool takesValue(std::string_view name) {
     return name == "--listen" || name == "--out" || name == "--max-connections" ||
-           name == "--header-timeout";
+           name == "--max-instances" || name == "--header-timeout";
 }
 
 // Applies one option with its value; an empty result means it was accepted.
@@ -45,6 +45,11 @@ std::string applyOption(std::string_view name, const std::string& value, Options
             return "kslogd: --max-connections wants a number from 1 to 1000000, not '" + value +
                    "'";
         options.maxConnections = static_cast<std::size_t>(number);
+    } else if (name == "--max-instances") {
+        if (!parseUnsigned(value, 100000000, number) || number == 0)
+            return "kslogd: --max-instances wants a number from 1 to 100000000, not '" + value +
+                   "'";
+        options.maxInstances = static_cast<std::size_t>(number);
     } else if (name == "--header-timeout") {
         if (!parseUnsigned(value, 86400, number) || number == 0)
             return "kslogd: --header-timeout wants seconds from 1 to 86400, not '" + value + "'";
@@ -113,12 +118,19 @@ const char* usageText() {
            "  --json                  one JSON object per record line (instance, application,\n"
            "                          level, time, thread, module, text); with --out the\n"
            "                          files end in .jsonl instead of .log\n"
-           "  --max-connections N     connections served at once (default 1024); more are\n"
-           "                          closed at once\n"
+           "  --max-connections N     connections served at once (default 1024); when all\n"
+           "                          are taken, the one quiet longest is closed for a new one\n"
+           "  --max-instances N       instances remembered (default 65536); when all are\n"
+           "                          taken, those without a connection are forgotten, their\n"
+           "                          counts kept together in the summary\n"
            "  --header-timeout SECS   time a new connection has to send its header (default 10)\n"
            "  --help                  this text\n"
            "\n"
-           "On SIGINT or SIGTERM kslogd flushes its output, prints a summary of each instance\n"
-           "(connections, bytes, lines, records reported lost) on standard error and exits 0.\n"
+           "On a terminal, control characters of record text are shown as \\xNN; files, pipes\n"
+           "and JSON get the bytes as received.\n"
+           "On SIGHUP kslogd reopens its output files (after a log rotation). On SIGINT or\n"
+           "SIGTERM it stops accepting, stores every byte already received, closes its files,\n"
+           "prints a summary of each instance (connections, bytes, lines, records reported\n"
+           "lost) on standard error and exits 0.\n"
            "Invalid options exit with status 2.\n";
 }

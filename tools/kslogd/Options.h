@@ -11,6 +11,7 @@ struct Options {
     std::string outFolder; // empty: standard output
     bool json = false;
     std::size_t maxConnections = 1024;
+    std::size_t maxInstances = 65536;
     unsigned headerTimeoutSeconds = 10;
 };
 

@@ -5,6 +5,8 @@
 // line that a partly sent record left open or shows up as an empty line of its own.
 #include "StreamParser.h"
 
+#include "Utf8.h"
+
 #include <cstring>
 
 namespace {
@@ -150,17 +152,23 @@ void StreamParser::feedRecords(std::string_view bytes) {
     }
 }
 
+// A piece ends at a character boundary, so that each piece is valid UTF-8 on its own
+// (a JSON line, a terminal) when the line is.
 void StreamParser::addToLine(std::string_view part) {
     while (partial_.size() + part.size() > limits_.lineBytes) {
         std::size_t room = limits_.lineBytes - partial_.size();
-        if (partial_.empty()) {
-            recordPiece(part.substr(0, room), false);
-        } else {
-            partial_.append(part.substr(0, room));
-            recordPiece(partial_, false);
-            partial_.clear();
+        std::string_view piece = part.substr(0, room);
+        if (!partial_.empty()) {
+            partial_.append(piece);
+            piece = partial_;
         }
         part.remove_prefix(room);
+        std::size_t tail = unfinishedUtf8Tail(piece);
+        if (tail == piece.size())
+            tail = 0; // a bound below one character: cut inside it
+        std::string carried(piece.substr(piece.size() - tail));
+        recordPiece(piece.substr(0, piece.size() - tail), false);
+        partial_ = carried;
     }
     partial_.append(part);
 }

@@ -9,3 +9,11 @@ void prepareProcess();
 // POSIX so that a restarted collector gets its port back; on Windows the same option
 // would let another process take the port over, so it stays off there.
 bool quickRebindWanted();
+
+// The signal that asks for the output files to be reopened (SIGHUP, after a log
+// rotation), or 0 where the system has none.
+int reopenSignalNumber();
+
+// Whether standard output is a terminal, whose control sequences record text must not
+// reach.
+bool standardOutputIsTerminal();

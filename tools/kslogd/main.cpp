@@ -29,6 +29,8 @@ int collect(const Options& options) {
     OutputSettings output;
     output.folder = options.outFolder;
     output.json = options.json;
+    output.terminal = standardOutputIsTerminal();
+    output.maxInstances = options.maxInstances;
     InstanceStore store(output, stdout);
     asio::io_context io(1);
     Collector collector(io, options, store);
@@ -39,6 +41,7 @@ int collect(const Options& options) {
     }
     io.run();
     store.flushAll();
+    store.closeFiles();
     std::fputs(summaryText(store, collector.counts()).c_str(), stderr);
     return 0;
 }

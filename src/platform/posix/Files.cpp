@@ -84,19 +84,27 @@ bool usesWindowsPaths() {
     return false;
 }
 
+// Only regular files: a FIFO would hold the opener until a peer appears, a device such as
+// /dev/zero never ends, and opening some devices acts on them. So the name is looked at
+// first, the opening never waits (O_NONBLOCK, O_NOCTTY), and the descriptor is checked
+// again, since the name may have changed in between.
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
+    struct stat status;
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return kFileNotRegular;
     int descriptor;
     do {
-        descriptor = open(path, flagsFor(request), 0666);
+        descriptor = open(path, flagsFor(request) | O_NONBLOCK | O_NOCTTY, 0666);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0)
-        return lastCode();
-    // A directory opens for reading on POSIX; the system's files are never directories.
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+        return errno == ENXIO ? kFileNotRegular : lastCode(); // a FIFO without a reader
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(descriptor);
-        return kFileFailed;
+        return kFileNotRegular;
     }
+    int flags = fcntl(descriptor, F_GETFL);
+    if (flags >= 0)
+        fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     *file = descriptor;
     return 0;
 }
@@ -162,7 +170,9 @@ PathKind pathKind(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0)
         return PathKind::missing;
-    return S_ISDIR(status.st_mode) ? PathKind::directory : PathKind::file;
+    if (S_ISDIR(status.st_mode))
+        return PathKind::directory;
+    return S_ISREG(status.st_mode) ? PathKind::file : PathKind::other;
 }
 
 int32_t createFolder(const char* path) {
@@ -202,20 +212,22 @@ bool isStandardStream(std::FILE* stream) {
 
 // The standard streams are shared with the application: through stdio, in its order.
 // Streams of our own are unbuffered, so their descriptor takes the bytes directly.
-bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
     if (isStandardStream(stream))
-        return std::fwrite(bytes, count, 1, stream) == 1;
+        return std::fwrite(bytes, 1, count, stream);
     const char* next = static_cast<const char*>(bytes);
-    while (count > 0) {
-        ssize_t put = write(fileno(stream), next, count);
+    size_t written = 0;
+    while (written < count) {
+        ssize_t put = write(fileno(stream), next + written, count - written);
         if (put < 0 && errno == EINTR)
             continue;
+        if (put == 0)
+            errno = ENOSPC; // a regular file that takes nothing more is full
         if (put <= 0)
-            return false;
-        next += put;
-        count -= static_cast<size_t>(put);
+            break;
+        written += static_cast<size_t>(put);
     }
-    return true;
+    return written;
 }
 
 bool flushLogStream(std::FILE* stream) {

@@ -27,9 +27,8 @@ char* environmentText(const char* name) {
     return copy;
 }
 
-void exitNow(int status) { _exit(status); }
+void exitNow(int status) {
+    _exit(status);
+}
 
 } // namespace ksPlatform
-
-// Runs when the shared library is unloaded or the process exits normally.
-__attribute__((destructor)) static void libraryUnloading() { ksPlatform::onLibraryUnload(); }

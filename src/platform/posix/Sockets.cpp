@@ -1,14 +1,11 @@
 // BSD sockets for the daemon sink: non-blocking through O_NONBLOCK, zero time-out polls
 // through poll(), sends that never raise SIGPIPE (MSG_NOSIGNAL).
-#include "platform/platform.h"
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
+#include "platform/SystemSockets.h"
 
 namespace ksPlatform {
 
@@ -18,8 +15,8 @@ bool wouldBlock(int error) {
     return error == EINPROGRESS || error == EWOULDBLOCK || error == EAGAIN;
 }
 
-short pollEvents(SocketHandle socket) {
-    pollfd entry{static_cast<int>(socket), POLLOUT, 0};
+short pollEvents(SocketHandle socket, short wanted) {
+    pollfd entry{static_cast<int>(socket), wanted, 0};
     int ready;
     do {
         ready = ::poll(&entry, 1, 0);
@@ -30,22 +27,6 @@ short pollEvents(SocketHandle socket) {
 } // namespace
 
 void startSockets() {}
-
-bool resolveAddress(const char* host, const char* port, SocketAddress* address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, port, &hints, &found) != 0 || !found)
-        return false;
-    bool fits = found->ai_addr && found->ai_addrlen <= sizeof address->bytes;
-    if (fits) {
-        std::memcpy(address->bytes, found->ai_addr, found->ai_addrlen);
-        address->length = static_cast<int32_t>(found->ai_addrlen);
-    }
-    freeaddrinfo(found);
-    return fits;
-}
 
 SocketHandle createStreamSocket(const SocketAddress& address) {
     sa_family_t family;
@@ -58,11 +39,6 @@ void setNonBlocking(SocketHandle socket) {
     int flags = fcntl(static_cast<int>(socket), F_GETFL, 0);
     if (flags >= 0)
         fcntl(static_cast<int>(socket), F_SETFL, flags | O_NONBLOCK);
-}
-
-void setSendBufferSize(SocketHandle socket, int32_t bytes) {
-    int size = bytes;
-    setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
 }
 
 int32_t connectSocket(SocketHandle socket, const SocketAddress& address) {
@@ -78,7 +54,7 @@ int32_t connectSocket(SocketHandle socket, const SocketAddress& address) {
 // A failed connection shows as an error or hang-up, which Winsock reports in the
 // exception set: both layers then tell the sink the same thing.
 ConnectProgress pollConnect(SocketHandle socket) {
-    short events = pollEvents(socket);
+    short events = pollEvents(socket, POLLOUT);
     if (events & (POLLERR | POLLHUP | POLLNVAL))
         return ConnectProgress::failed;
     return events & POLLOUT ? ConnectProgress::connected : ConnectProgress::pending;
@@ -87,7 +63,7 @@ ConnectProgress pollConnect(SocketHandle socket) {
 // As select() sees it: a socket with a pending error counts as writable, so that the
 // send that follows finds the error.
 bool pollWritable(SocketHandle socket) {
-    return pollEvents(socket) & (POLLOUT | POLLERR | POLLHUP);
+    return pollEvents(socket, POLLOUT) & (POLLOUT | POLLERR | POLLHUP);
 }
 
 int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count) {
@@ -98,6 +74,10 @@ int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count) {
     if (sent >= 0)
         return sent;
     return wouldBlock(errno) ? kSocketWouldBlock : kSocketFailed;
+}
+
+bool bytesWaiting(SocketHandle socket) {
+    return pollEvents(socket, POLLIN) & POLLIN;
 }
 
 void closeSocket(SocketHandle socket) {

@@ -80,10 +80,17 @@ bool usesWindowsPaths() {
     return true;
 }
 
+// Only regular disk files: a folder, a device ("NUL", "COM1"), a pipe or a console is not
+// a settings file. Opening such a name does not wait on Windows; the handle's type tells,
+// also when a link led there.
 int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file) {
     WidePath wide(path);
     if (!wide)
         return kFileFailed;
+    DWORD attributes = GetFileAttributesW(wide.get());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return kFileNotRegular;
     DWORD access = 0;
     DWORD share = 0;
     if (request.read && request.write) {
@@ -102,6 +109,10 @@ int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file)
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return lastCode();
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return kFileNotRegular;
+    }
     *file = reinterpret_cast<FileHandle>(handle);
     return 0;
 }
@@ -167,7 +178,9 @@ PathKind pathKind(const char* path) {
     DWORD attributes = GetFileAttributesW(wide.get());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::missing;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::directory : PathKind::file;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::directory;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) ? PathKind::other : PathKind::file;
 }
 
 int32_t createFolder(const char* path) {
@@ -195,8 +208,8 @@ namespace {
 
 // Through the runtime's stream, whose text mode ends lines with "\r\n" as Windows
 // programs expect.
-bool writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
-    return std::fwrite(bytes, count, 1, stream) == 1;
+size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
+    return std::fwrite(bytes, 1, count, stream);
 }
 
 bool flushLogStream(std::FILE* stream) {

@@ -27,16 +27,8 @@ char* environmentText(const char* name) {
     return nullptr;
 }
 
-void exitNow(int status) { _exit(status); }
+void exitNow(int status) {
+    _exit(status);
+}
 
 } // namespace ksPlatform
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        // No per-thread state: thread attach and detach notifications are not needed.
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
-        ksPlatform::onLibraryUnload();
-    }
-    return TRUE;
-}

@@ -1,10 +1,8 @@
 // Windows Sockets for the daemon sink: FIONBIO for non-blocking, select() with a zero
 // time-out, Winsock started once per process.
-#include "platform/platform.h"
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <atomic>
 #include <cstring>
+#include "platform/SystemSockets.h"
 
 namespace ksPlatform {
 
@@ -14,10 +12,6 @@ std::atomic<bool> socketsStarted{false};
 
 bool wouldBlock(int error) {
     return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
-}
-
-SOCKET native(SocketHandle socket) {
-    return static_cast<SOCKET>(socket);
 }
 
 } // namespace
@@ -31,22 +25,6 @@ void startSockets() {
     WSAStartup(MAKEWORD(1, 1), &data);
 }
 
-bool resolveAddress(const char* host, const char* port, SocketAddress* address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, port, &hints, &found) != 0 || !found)
-        return false;
-    bool fits = found->ai_addr && found->ai_addrlen <= sizeof address->bytes;
-    if (fits) {
-        std::memcpy(address->bytes, found->ai_addr, found->ai_addrlen);
-        address->length = static_cast<int32_t>(found->ai_addrlen);
-    }
-    freeaddrinfo(found);
-    return fits;
-}
-
 SocketHandle createStreamSocket(const SocketAddress& address) {
     ADDRESS_FAMILY family;
     std::memcpy(&family, address.bytes, sizeof family);
@@ -57,12 +35,6 @@ SocketHandle createStreamSocket(const SocketAddress& address) {
 void setNonBlocking(SocketHandle socket) {
     u_long on = 1;
     ioctlsocket(native(socket), FIONBIO, &on);
-}
-
-void setSendBufferSize(SocketHandle socket, int32_t bytes) {
-    int size = bytes;
-    setsockopt(native(socket), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size),
-               sizeof size);
 }
 
 int32_t connectSocket(SocketHandle socket, const SocketAddress& address) {
@@ -103,6 +75,14 @@ int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count) {
     if (sent != SOCKET_ERROR)
         return sent;
     return wouldBlock(WSAGetLastError()) ? kSocketWouldBlock : kSocketFailed;
+}
+
+bool bytesWaiting(SocketHandle socket) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(native(socket), &readable);
+    timeval zero{0, 0};
+    return select(0, &readable, nullptr, nullptr, &zero) > 0 && FD_ISSET(native(socket), &readable);
 }
 
 void closeSocket(SocketHandle socket) {

@@ -1,9 +1,11 @@
 // kslog, the command-line client, run as a process: a copy of the program in a fresh
 // folder, with its settings files written beside it.
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include "config/Paths.h"
 #include "support/Child.h"
 #include "support/Target.h"
 #include "support/TempDir.h"
@@ -74,8 +76,7 @@ std::string usageError(const std::string& text) {
 }
 
 TEST(Kslog, RefusesABadCommandLineWithStatusTwoAndSaysWhy) {
-    const std::string badLevel =
-        "' (use error, warning, info, debug or a number from 0 to 65535)";
+    const std::string badLevel = "' (use error, warning, info, debug or a number from 0 to 65535)";
     const std::string badModule = "' (use a number from 0 to 65535)";
     const struct {
         const char* arguments;
@@ -130,16 +131,52 @@ TEST(Kslog, HelpNamesTheSettingsFilesOfTheActualProgram) {
                   0u)
             << out;
         EXPECT_NE(out.find("(application " + kProgramName + ")"), std::string::npos) << out;
-        EXPECT_NE(out.find("  locator     " + folder.shown("ConfigPath.ini") + " (" +
-                           c.locatorState),
-                  std::string::npos)
+        EXPECT_NE(
+            out.find("  locator     " + folder.shown("ConfigPath.ini") + " (" + c.locatorState),
+            std::string::npos)
             << out;
         EXPECT_NE(out.find("  read file   " + folder.shown(c.readFile) + "\n"), std::string::npos)
             << out;
-        const std::string writeLine =
-            c.writeFile.empty() ? "  write file  none" : "  write file  " + folder.shown(c.writeFile);
+        const std::string writeLine = c.writeFile.empty()
+                                          ? "  write file  none"
+                                          : "  write file  " + folder.shown(c.writeFile);
         EXPECT_NE(out.find(writeLine), std::string::npos) << out;
     }
+}
+
+// The locator's folder token is expanded as the library expands it (on POSIX, <MyAppData>
+// is $XDG_CONFIG_HOME), never shown as a folder of that name beside the program.
+TEST(Kslog, HelpNamesTheFilesOfALocatorThatUsesAFolderToken) {
+    TempDir appData;
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setEnvironmentVariable("XDG_CONFIG_HOME", appData.path().c_str());
+    const std::string sub = "kslog-help-" + fs::path(appData.path()).filename().string();
+    const std::string settings = "ksLog." + kProgramName + ".ini";
+    KslogFolder folder;
+    folder.writeFile("ConfigPath.ini", "ReadPath=<MyAppData>/" + sub + "/orders\r\n" +
+                                           "WritePath=<MyAp>\\" + sub + "\\state\r\n");
+    const KslogRun run = folder.run("--help");
+    ksString readFile;
+    ksString writeFile;
+    ksString base;
+    ASSERT_TRUE(ksNormalizePath(("<MyAppData>/" + sub + "/orders/" + settings).c_str(), false, 0,
+                                nullptr, &readFile));
+    ASSERT_TRUE(ksNormalizePath(("<MyAppData>/" + sub + "/state/_" + settings).c_str(), false, 0,
+                                nullptr, &writeFile));
+    ASSERT_TRUE(ksExpandFolderTokens(("<MyAppData>/" + sub).c_str(), &base));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_NE(run.output.find("  read file   " + std::string(readFile.c_str()) + "\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("  write file  " + std::string(writeFile.c_str()) + " ("),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("<My"), std::string::npos) << run.output;
+    std::error_code ec;
+    fs::remove_all(fs::path(std::string(base.c_str())), ec); // under wine, the prefix's own
+    setEnvironmentVariable("XDG_CONFIG_HOME", saved ? savedValue.c_str() : nullptr);
 }
 
 // These need the file sink: with File=stdout the records come back on standard output.

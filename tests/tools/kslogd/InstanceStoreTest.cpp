@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <filesystem>
@@ -34,8 +35,12 @@ const Write writes[] = {
     {1, {"", false, true}},
 };
 
+const std::string uuid0 = "0a1b2c3d-0000-1000-8000-00aabbccddee";
+const std::string uuid1 = "99999999-0000-1000-8000-00aabbccddee";
+
 void writeAll(InstanceStore& store) {
-    Instance* instances[] = {store.attach({"u0", "app", 2}), store.attach({"u1", "b\ad", 0})};
+    Instance* instances[] = {store.attach({uuid0, "app", 2}).instance,
+                             store.attach({uuid1, "b\ad", 0}).instance};
     for (const Write& write : writes)
         store.writePiece(*instances[write.instance], write.piece);
     store.flushAll();
@@ -54,20 +59,40 @@ TEST(InstanceStore, AppendsExactBytesPerInstanceWithFewFilesOpen) {
         writeAll(store);
     }
     std::string first = "I 09:05:07:042|00001a2c|Core       hello\nsecond line\n";
-    EXPECT_EQ(readFile(folder / "app-u0.log"), first + first);
-    EXPECT_EQ(readFile(folder / "b_d~55a04d06-u1.log"),
+    EXPECT_EQ(readFile(folder / ("app-" + uuid0 + ".log")), first + first);
+    EXPECT_EQ(readFile(folder / ("b_d~ffc5121912d61bc6-" + uuid1 + ".log")),
               "first half second half\nfirst half second half\n");
     fs::remove_all(folder);
 }
 
-TEST(InstanceStore, RefusesNewInstancesWhenFull) {
+std::string uuidOf(int index) {
+    return "0000000" + std::to_string(index) + "-0000-1000-8000-00aabbccddee";
+}
+
+TEST(InstanceStore, ForgetsInstancesWithoutConnectionWhenFull) {
     OutputSettings settings;
     settings.maxInstances = 2;
     InstanceStore store(settings, stdout);
-    EXPECT_NE(store.attach({"u0", "a", 0}), nullptr);
-    EXPECT_NE(store.attach({"u1", "a", 0}), nullptr);
-    EXPECT_EQ(store.attach({"u2", "a", 0}), nullptr);
-    EXPECT_EQ(store.attach({"u1", "a", 5})->counts.connections, 2u); // a known one still comes in
+    Instance* first = store.attach({uuidOf(0), "a", 3}).instance;
+    ASSERT_NE(store.attach({uuidOf(1), "a", 0}).instance, nullptr);
+    store.detach(*first);
+    ASSERT_NE(store.attach({uuidOf(2), "a", 0}).instance, nullptr); // the first gives way
+    EXPECT_EQ(store.forgotten().instances, 1u);
+    EXPECT_EQ(store.forgotten().counts.lost, 3u);
+    AttachResult refused = store.attach({uuidOf(3), "a", 0}); // both others still connected
+    EXPECT_EQ(refused.instance, nullptr);
+    EXPECT_STREQ(refused.refusal, "too many instances");
+    EXPECT_EQ(store.attach({uuidOf(1), "a", 5}).instance->counts.connections, 2u);
+    ASSERT_EQ(store.instances().size(), 2u);
+    EXPECT_EQ(store.instances()[0]->uuid, uuidOf(1)); // in order of first appearance
+}
+
+TEST(InstanceStore, LostCountsStopAtTheirLargestValue) {
+    InstanceStore store(OutputSettings{}, stdout);
+    std::uint64_t largest = UINT64_MAX - 1;
+    store.attach({uuidOf(0), "a", largest});
+    Instance* instance = store.attach({uuidOf(0), "a", largest}).instance;
+    EXPECT_EQ(instance->counts.lost, UINT64_MAX);
 }
 
 } // namespace

@@ -22,6 +22,10 @@ TEST(Options, ReadsEveryFormAndRefusesMistakes) {
         {{"--listen=localhost:65535", "--max-connections=5", "--header-timeout", "2"},
          Action::run,
          "localhost 65535  0 5 2"},
+        {{"--max-instances", "3"}, Action::run, "127.0.0.1 12222  0 1024 10 3"},
+        {{"--max-instances", "0"},
+         Action::error,
+         "kslogd: --max-instances wants a number from 1 to 100000000, not '0'"},
         {{"--listen", "[::1]:80"}, Action::run, "::1 80  0 1024 10"},
         {{"--listen", "a:b:7"}, Action::run, "a:b 7  0 1024 10"},
         {{"--json", "--help", "--bogus"}, Action::help, ""},
@@ -56,6 +60,8 @@ TEST(Options, ReadsEveryFormAndRefusesMistakes) {
             shown = o.host + " " + std::to_string(o.port) + " " + o.outFolder + " " +
                     std::to_string(o.json) + " " + std::to_string(o.maxConnections) + " " +
                     std::to_string(o.headerTimeoutSeconds);
+            if (o.maxInstances != Options{}.maxInstances)
+                shown += " " + std::to_string(o.maxInstances);
         }
         std::string arguments;
         for (const std::string& argument : test.arguments)

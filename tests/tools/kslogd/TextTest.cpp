@@ -3,14 +3,19 @@
 #include "FileName.h"
 #include "JsonText.h"
 #include "RecordFields.h"
+#include "TerminalText.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
 
 namespace {
 
 using namespace std::string_literals;
+
+const std::string uuid = "6ba7b810-9dad-11d1-80b4-00c04fd430c8";
 
 TEST(InstanceFileName, KeepsOnlySafeCharactersAndStaysInsideTheFolder) {
     struct {
@@ -18,19 +23,43 @@ TEST(InstanceFileName, KeepsOnlySafeCharactersAndStaysInsideTheFolder) {
         std::string uuid;
         std::string expected;
     } cases[] = {
-        {"app.exe", "0a1b2c3d-0000-1000-8000-00aabbccddee",
-         "app.exe-0a1b2c3d-0000-1000-8000-00aabbccddee.log"},
-        {"../../x", "u", "_._.._x~5d8c685d-u.log"},
-        {"/etc/passwd", "u", "_etc_passwd~0bbdb997-u.log"},
-        {"C:\\Windows\\x", "u", "C__Windows_x~3d33f785-u.log"},
-        {"a\0b"s, "u", "a_b~10f3abd2-u.log"},
-        {"..", "..", "_.~a3d4a70d-_.~a3d4a70d.log"},
-        {"", "", "_~811c9dc5-_~811c9dc5.log"},
-        {"caf\xc3\xa9", "u", "caf__~a82b5049-u.log"},
+        {"app.exe", uuid, "app.exe-" + uuid + ".log"},
+        {"../../x", uuid, "_._.._x~0e455557190c67fd-" + uuid + ".log"},
+        {"/etc/passwd", uuid, "_etc_passwd~8cd5faba57335497-" + uuid + ".log"},
+        {"C:\\Windows\\x", uuid, "C__Windows_x~31ad88ffc8799945-" + uuid + ".log"},
+        {"a\0b"s, uuid, "a_b~e5d29919042666b2-" + uuid + ".log"},
+        {"", "", "_~cbf29ce484222325-~.log"},
+        {"caf\xc3\xa9", uuid, "caf__~48e8823acfa40d89-" + uuid + ".log"},
+        {"-rf", uuid, "_rf~df312917deb4b268-" + uuid + ".log"},
+        // an identifier in any other form is written out in hex digits
+        {"a", "../u", "a-~2e2e2f75.log"},
+        {"a", "6BA7B810-9DAD-11D1-80B4-00C04FD430C8",
+         "a-~36424137423831302d394441442d313144312d383042342d303043303446443433304338.log"},
     };
     for (const auto& test : cases)
         EXPECT_EQ(instanceFileName(test.application, test.uuid, ".log"), test.expected)
             << test.application;
+}
+
+TEST(InstanceFileName, KeepsEveryInstanceInAFileOfItsOwn) {
+    struct {
+        std::string application;
+        std::string uuid;
+    } instances[] = {
+        {"orders", uuid},
+        {"orders-6ba7b810", "9dad-11d1-80b4-00c04fd430c8"},
+        {"orders-6ba7b810-9dad", "11d1-80b4-00c04fd430c8"},
+        {"orders-", "6ba7b810-9dad-11d1-80b4-00c04fd430c8"},
+        {"orders", "~" + uuid},
+        {"orders", "-" + uuid},
+        {"orders", uuid.substr(1)},
+        {"orders~", uuid},
+        {"..", ".."},
+    };
+    std::set<std::string> names;
+    for (const auto& instance : instances)
+        names.insert(instanceFileName(instance.application, instance.uuid, ".log"));
+    EXPECT_EQ(names.size(), std::size(instances));
 }
 
 TEST(InstanceFileName, BoundsAHugeNameAndTellsDifferentOnesApart) {
@@ -53,6 +82,27 @@ TEST(DisplayText, EscapesControlBytesAndCuts) {
     };
     for (const auto& test : cases)
         EXPECT_EQ(displayText(test.text), test.shown);
+}
+
+TEST(TerminalText, EscapesWhatATerminalWouldActOn) {
+    struct {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"plain\ttab \\ caf\xc3\xa9 \xe2\x82\xac", "plain\ttab \\ caf\xc3\xa9 \xe2\x82\xac"},
+        {"\x1b[31mred\x1b]0;title\x07", "\\x1b[31mred\\x1b]0;title\\x07"},
+        {"cr\r nul\0 del\x7f"s, "cr\\x0d nul\\x00 del\\x7f"},
+        {"c1 \xc2\x9b"
+         "31m \x9b"
+         "31m \xc2\xa0",
+         "c1 \\xc2\\x9b31m \\x9b31m \xc2\xa0"},
+        {"bad \xff\xc3( \xe2\x82", "bad \\xff\\xc3( \\xe2\\x82"},
+    };
+    for (const auto& test : cases) {
+        std::string shown;
+        appendTerminalText(shown, test.bytes);
+        EXPECT_EQ(shown, test.shown);
+    }
 }
 
 TEST(JsonString, IsValidForAnyBytes) {

@@ -1,5 +1,5 @@
 // Windows: the narrow argv is in the ANSI code page, so the arguments are taken from the
-// UTF-16 command line; the executable's path comes from the loader.
+// UTF-16 command line.
 #include "Host.h"
 #include <fcntl.h>
 #include <io.h>
@@ -29,14 +29,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
         arguments.push_back(utf8(wide[i], lstrlenW(wide[i])));
     LocalFree(wide);
     return arguments;
-}
-
-std::string executablePath() {
-    wchar_t path[32768];
-    DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
-    if (length == 0 || length >= sizeof path / sizeof path[0])
-        return {};
-    return utf8(path, static_cast<int>(length));
 }
 
 void readInputAsBinary() {

@@ -2,7 +2,9 @@
 #include "../SystemSetup.h"
 
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 void prepareProcess() {
     std::signal(SIGPIPE, SIG_IGN);
@@ -15,4 +17,12 @@ void prepareProcess() {
 
 bool quickRebindWanted() {
     return true;
+}
+
+int reopenSignalNumber() {
+    return SIGHUP;
+}
+
+bool standardOutputIsTerminal() {
+    return isatty(fileno(stdout)) == 1;
 }

@@ -12,3 +12,11 @@ void prepareProcess() {
 bool quickRebindWanted() {
     return false;
 }
+
+int reopenSignalNumber() {
+    return 0; // no SIGHUP: files are reopened when the collector restarts
+}
+
+bool standardOutputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
