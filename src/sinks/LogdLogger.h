@@ -16,8 +16,8 @@ class ksLogdLogger : public ksLogger {
     ksLogdLogger();
     ~ksLogdLogger() override;
 
-    bool begin(ksLogRecord* record) override;
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    ksSinkStart begin(ksLogRecord* record) override;
+    void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
     virtual bool isConnected() const { return connection_.isConnected(); }
 
@@ -32,8 +32,8 @@ class ksLogdLogger : public ksLogger {
   private:
     bool resolveTarget();
     bool mayResolveNow();
-    bool connect(ksLogRecord* record);
-    bool announce(ksLogRecord* record);
+    bool connect();
+    bool announce();
     void startBlock();
 
     ksLogdConnection connection_;
