@@ -95,7 +95,6 @@ bool ksLogdLogger::announce() {
                                 identifier_, previouslyLost, applicationName(), previouslyLost);
     if (length > 0 && length < static_cast<int>(sizeof header))
         write(header, static_cast<uint64_t>(length));
-    gathering_ = false;
     return connection_.sendHeader(block_, length_);
 }
 
@@ -120,13 +119,9 @@ bool ksLogdLogger::connect() {
     return false;
 }
 
-void ksLogdLogger::startBlock() {
-    length_ = 0;
-    gathering_ = true;
-}
+void ksLogdLogger::startBlock() { length_ = 0; }
 
 ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
-    gathering_ = false;
     if (!connect())
         return ksSinkStart::refused;
     startBlock();
@@ -134,7 +129,7 @@ ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
 }
 
 void ksLogdLogger::write(const char* bytes, uint64_t count) {
-    if (!gathering_ || count == 0 || !bytes)
+    if (count == 0 || !bytes)
         return;
     uint64_t needed = length_ + count;
     if (needed < length_)
@@ -147,12 +142,9 @@ void ksLogdLogger::write(const char* bytes, uint64_t count) {
     length_ = needed;
 }
 
-// A record whose begin refused was counted there (or, for a target that cannot work,
-// not at all): only a gathered block is sent or counted here.
+// Only a record whose begin took it ends here: one refused was counted there (or, for
+// a target that cannot work, not at all), so nothing is counted twice.
 void ksLogdLogger::end(ksLogRecord*) {
-    if (!gathering_)
-        return;
-    gathering_ = false;
     connection_.sendRecord(block_, length_);
     length_ = 0;
 }
