@@ -1,7 +1,9 @@
 // One flushed line in a log file per record, with the line prefix: the file sink beside
 // spdlog's basic file sink (a similar pattern, flushed on every message), the plain C way
 // (fprintf of a fixed prefix and the message, then fflush) and a bare write of the
-// finished line, the floor. On one thread and on two.
+// finished line, the floor. On one thread and on two. Beside them, on one thread, a record
+// that only a callback takes and one that the file sink and a callback both take: the
+// second should cost no more than a file record and a callback record together.
 #include <benchmark/benchmark.h>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
@@ -100,6 +102,35 @@ void flushedKsLog(benchmark::State& state) {
     }
 }
 
+void ignoreRecord(void*, ksLogRecord*, const char*, uint64_t) {}
+
+// A callback that does nothing, registered for the length of one case, at a threshold that
+// also takes the debug records the file sink refuses.
+struct WithCallback {
+    WithCallback() { ksLog_SetLogFunc(KSLOG_THRESHOLD_ALL, ignoreRecord, nullptr); }
+    ~WithCallback() { ksLog_SetLogFunc(KSLOG_THRESHOLD_OFF, ignoreRecord, nullptr); }
+};
+
+void callbackOnlyKsLog(benchmark::State& state) {
+    static KsLogSetUp setUp;
+    WithCallback callback;
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_DEBUG(module, "user %s id=%d took %.3f ms\n", name, id, took);
+    }
+}
+
+void fileAndCallbackKsLog(benchmark::State& state) {
+    static KsLogSetUp setUp;
+    WithCallback callback;
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_INFO(module, "user %s id=%d took %.3f ms\n", name, id, took);
+    }
+}
+
 void flushedSpdlog(benchmark::State& state) {
     auto logger = spdlogFileLogger();
     const char* name = user;
@@ -133,6 +164,8 @@ BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog");
 BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog");
 BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf");
 BENCHMARK(flushedWrite)->Name("file_flushed/write");
+BENCHMARK(callbackOnlyKsLog)->Name("callback_only/ksLog");
+BENCHMARK(fileAndCallbackKsLog)->Name("file_and_callback/ksLog");
 BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog")->Threads(2)->UseRealTime();
 BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog")->Threads(2)->UseRealTime();
 BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf")->Threads(2)->UseRealTime();

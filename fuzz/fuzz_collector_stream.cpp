@@ -62,7 +62,8 @@ class Checks : public StreamEvents {
         require(header.uuid.size() <= StreamParser::uuidLimit);
         require(header.application.size() <= StreamParser::nameLimit);
         std::string name = instanceFileName(header.application, header.uuid, ".log");
-        require(!name.empty() && name[0] != '.' && name[0] != '-' && name.size() <= 128);
+        // Within the longest file name the systems allow (255).
+        require(!name.empty() && name[0] != '.' && name[0] != '-' && name.size() <= 255);
         require(name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                        "0123456789-_.~") == std::string::npos);
         checkText(header.application);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include "core/Logger.h"
+#include "core/Options.h"
 #include "core/Mutex.h"
 #include "foundation/Fatal.h"
 #include "platform/platform.h"
@@ -121,6 +122,8 @@ void removeLogger(ksLogger* logger) {
     for (ksLogger** link = &loggerHead; *link; link = &(*link)->nextLink()) {
         if (*link == logger) {
             *link = logger->next();
+            if (dispatcher)
+                dispatcher->builder.forget(logger);
             return;
         }
     }

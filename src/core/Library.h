@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include "core/Mutex.h"
+#include "core/RecordBuilder.h"
 #include "ksLog.h"
 
 class ksLogger;
@@ -14,6 +15,7 @@ class ksLogger;
 struct ksLogDispatcher {
     ksLogRecord* current = nullptr; // the open record, null when none is open
     uint32_t indent = 0;            // tabs that ksLog_Append_FN puts before its text
+    ksRecordBuilder builder;        // the open record's taking sinks
     // Set while ksLog_End hands the record to the loggers: an append or a second
     // ksLog_End from inside an application callback must not change the text being
     // delivered or release the lock twice.

@@ -1,14 +1,10 @@
 // The exported record functions: ksLog_WillLog, ksLog_Begin, the appends and ksLog_End.
-// Each phase visits the loggers from the newest and offers the record to those whose
-// threshold is above its level and whose switch for its module is on.
+// ksLog_Begin decides which sinks take the record; the appends and ksLog_End go through
+// the dispatcher's record builder to exactly those.
 #include "core/Library.h"
 #include "core/Logger.h"
 
 namespace {
-
-bool takesPart(ksLogger* logger, const ksLogRecord& record) {
-    return record.level < logger->threshold() && logger->isModuleEnabled(record.module);
-}
 
 // Every field to zero except the shared buffer, which stays from record to record.
 // (Field by field: a memset or a copy of a fresh record costs more than these stores.)
@@ -25,24 +21,28 @@ void resetRecord(uint16_t level, uint16_t module) {
     record.format = nullptr;
 }
 
-void appendFormatToAll(const char* format, va_list arguments, bool asLine) {
+// Kept out of line so that the refusal in ksLog_Begin needs no stack frame.
+[[gnu::noinline]] ksLogRecord* beginRecord(uint16_t level, uint16_t module) {
+    if (!enterLibrary())
+        return nullptr;
+    resetRecord(level, module);
+    ksLogDispatcher* dispatcher = currentDispatcher();
+    if (dispatcher->builder.start(&ksTheRecord, firstLogger())) {
+        dispatcher->current = &ksTheRecord;
+        return &ksTheRecord; // the lock stays held until ksLog_End
+    }
+    leaveLibrary();
+    return nullptr;
+}
+
+void appendFormatted(const char* format, va_list arguments, bool asLine) {
     ksLogDispatcher* dispatcher = dispatcherOfOpenRecord();
     if (!dispatcher)
         return;
-    ksTheRecord.textLength = 0;
-    for (ksLogger* logger = firstLogger(); logger; logger = logger->next()) {
-        if (!takesPart(logger, ksTheRecord))
-            continue;
-        if (asLine)
-            for (uint32_t i = 0; i < dispatcher->indent; ++i)
-                logger->appendFormat(&ksTheRecord, "\t");
-        va_list copy;
-        va_copy(copy, arguments); // every logger formats the arguments from their start
-        logger->appendFormatV(&ksTheRecord, format, copy);
-        va_end(copy);
-        if (asLine)
-            logger->appendFormat(&ksTheRecord, "\n");
-    }
+    if (asLine)
+        dispatcher->builder.appendLine(dispatcher->indent, format, arguments);
+    else
+        dispatcher->builder.appendFormatted(format, arguments);
 }
 
 } // namespace
@@ -60,27 +60,6 @@ int32_t ksLog_WillLog(uint16_t level, uint16_t module) {
     return wanted ? 1 : 0;
 }
 
-namespace {
-
-// Kept out of line so that the refusal in ksLog_Begin needs no stack frame.
-[[gnu::noinline]] ksLogRecord* beginRecord(uint16_t level, uint16_t module) {
-    if (!enterLibrary())
-        return nullptr;
-    resetRecord(level, module);
-    bool accepted = false;
-    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
-        if (takesPart(logger, ksTheRecord))
-            accepted = logger->begin(&ksTheRecord) || accepted;
-    if (accepted) {
-        currentDispatcher()->current = &ksTheRecord;
-        return &ksTheRecord; // the lock stays held until ksLog_End
-    }
-    leaveLibrary();
-    return nullptr;
-}
-
-} // namespace
-
 ksLogRecord* ksLog_Begin(uint16_t level, uint16_t module) {
     if (level >= globalLevel())
         return nullptr; // the common case: one comparison, no lock
@@ -90,35 +69,33 @@ ksLogRecord* ksLog_Begin(uint16_t level, uint16_t module) {
 void ksLog_Append_F(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    appendFormatToAll(format, arguments, false);
+    appendFormatted(format, arguments, false);
     va_end(arguments);
 }
 
+// The caller's list stays as it was given: it may read it again after the call.
 void ksLog_Append_VF(const char* format, va_list arguments) {
-    appendFormatToAll(format, arguments, false);
+    va_list copy;
+    va_copy(copy, arguments);
+    appendFormatted(format, copy, false);
+    va_end(copy);
 }
 
 void ksLog_Append_FN(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    appendFormatToAll(format, arguments, true);
+    appendFormatted(format, arguments, true);
     va_end(arguments);
 }
 
 void ksLog_Append_B(const void* data, uint64_t length) {
-    if (!dispatcherOfOpenRecord())
-        return;
-    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
-        if (takesPart(logger, ksTheRecord))
-            logger->appendBuffer(&ksTheRecord, data, length);
+    if (ksLogDispatcher* dispatcher = dispatcherOfOpenRecord())
+        dispatcher->builder.appendHexDump(data, length);
 }
 
 void ksLog_Append_U(const ksLogUnit* text, uint64_t count) {
-    if (!dispatcherOfOpenRecord())
-        return;
-    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
-        if (takesPart(logger, ksTheRecord))
-            logger->appendWide(&ksTheRecord, text, count);
+    if (ksLogDispatcher* dispatcher = dispatcherOfOpenRecord())
+        dispatcher->builder.appendWideText(text, count);
 }
 
 void ksLog_End(ksLogRecord*) {
@@ -126,9 +103,7 @@ void ksLog_End(ksLogRecord*) {
     if (!dispatcher)
         return;
     dispatcher->ending = true;
-    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
-        if (takesPart(logger, ksTheRecord))
-            logger->end(&ksTheRecord);
+    dispatcher->builder.finish();
     dispatcher->ending = false;
     dispatcher->current = nullptr;
     finishDeferredNeverLog();

@@ -5,6 +5,7 @@
 #include "core/Level.h"
 #include "core/Library.h"
 #include "foundation/CopyShort.h"
+#include "foundation/Format.h"
 #include "platform/platform.h"
 #include "sinks/LogFileName.h"
 
@@ -38,7 +39,7 @@ ksFileLogger* ksFileLogger::instance() {
     return theFileLogger;
 }
 
-bool ksFileLogger::open(ksLogRecord* record) {
+bool ksFileLogger::open() {
     bool append = getOwnIntSetting("Append", 0) == 1 || appendFromNowOn_;
     ksString pattern = getOwnSetting("File", "stderr");
     ksPlatform::LocalTime now;
@@ -66,20 +67,22 @@ bool ksFileLogger::open(ksLogRecord* record) {
     pendingLength_ = 0;
     lastByte_ = '\n';
     if (endCutLine)
-        write(record, "\n", 1);
-    appendFormat(record, "NAME: %s (log started)\n", applicationName());
+        write("\n", 1);
+    char firstLine[128]; // the application name has at most 63 bytes
+    int length =
+        ksFormatBuffer(firstLine, sizeof firstLine, "NAME: %s (log started)\n", applicationName());
+    if (length > 0 && length < static_cast<int>(sizeof firstLine))
+        write(firstLine, static_cast<uint64_t>(length));
     return true;
 }
 
-bool ksFileLogger::begin(ksLogRecord* record) {
-    if (!stream_ && !open(record))
-        return false;
-    if (lastByte_ == '\n')
-        writePrefix(record);
-    return true;
+ksSinkStart ksFileLogger::begin(ksLogRecord*) {
+    if (!stream_ && !open())
+        return ksSinkStart::refused;
+    return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
 
-void ksFileLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
+void ksFileLogger::write(const char* bytes, uint64_t count) {
     if (count == 0 || !bytes)
         return;
     lastByte_ = bytes[count - 1];

@@ -12,8 +12,8 @@ class ksFileLogger : public ksLogger {
     ksFileLogger();
     ~ksFileLogger() override;
 
-    bool begin(ksLogRecord* record) override;
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    ksSinkStart begin(ksLogRecord* record) override;
+    void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
     virtual bool isOpen() const { return stream_ != nullptr; }
 
@@ -21,7 +21,7 @@ class ksFileLogger : public ksLogger {
     static ksFileLogger* instance();
 
   private:
-    bool open(ksLogRecord* record);
+    bool open();
     void handOver();
     void putToStream(const char* bytes, size_t count);
     void writeFailed();

@@ -36,14 +36,15 @@ ksFuncLogger* ksFuncLogger::instance() {
     return theFuncLogger;
 }
 
-bool ksFuncLogger::begin(ksLogRecord* record) {
+// The application receives the bare text: no line prefix.
+ksSinkStart ksFuncLogger::begin(ksLogRecord* record) {
     for (ksFuncEntry* entry = entries_; entry; entry = entry->next) {
         if (accepts(entry, record)) {
             length_ = 0;
-            return true;
+            return ksSinkStart::text;
         }
     }
-    return false;
+    return ksSinkStart::refused;
 }
 
 void ksFuncLogger::reserve(uint64_t needed) {
@@ -56,7 +57,7 @@ void ksFuncLogger::reserve(uint64_t needed) {
     capacity_ = grown;
 }
 
-void ksFuncLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
+void ksFuncLogger::write(const char* bytes, uint64_t count) {
     if (count == 0 || !bytes)
         return;
     uint64_t needed = length_ + count + 1;

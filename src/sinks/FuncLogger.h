@@ -21,8 +21,8 @@ class ksFuncLogger : public ksLogger {
     ksFuncLogger();
     ~ksFuncLogger() override;
 
-    bool begin(ksLogRecord* record) override;
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    ksSinkStart begin(ksLogRecord* record) override;
+    void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
 
     // Replaces an earlier registration of function; level 0 only removes it.

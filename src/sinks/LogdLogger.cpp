@@ -8,6 +8,7 @@
 #include "core/Library.h"
 #include "core/Level.h"
 #include "foundation/Fatal.h"
+#include "foundation/Format.h"
 #include "sinks/LogdTarget.h"
 
 namespace {
@@ -82,20 +83,22 @@ bool ksLogdLogger::mayResolveNow() {
     return now >= nextResolution_ || nextResolution_ - now > resolutionRetryMicroseconds;
 }
 
-// A connection that just came up: the header goes out as a block of its own, through
-// the record's formatting like any text, before the record's own block starts.
-bool ksLogdLogger::announce(ksLogRecord* record) {
+// A connection that just came up: the header goes out as a block of its own, before the
+// record's own block starts.
+bool ksLogdLogger::announce() {
     uint32_t previouslyLost = connection_.lost();
     startBlock();
-    appendFormat(record, "\nPROTOCOL: ksLogd-1.0\nUUID: %s\nLOST: %u\nNAME: ", identifier_,
-                 previouslyLost);
-    writeApplication(record);
-    appendFormat(record, "(log started, %u logs previously lost)\n", previouslyLost);
-    gathering_ = false;
+    char header[256]; // the identifier has 36 bytes, the application name at most 63
+    int length = ksFormatBuffer(header, sizeof header,
+                                "\nPROTOCOL: ksLogd-1.0\nUUID: %s\nLOST: %u\nNAME: %s(log started, "
+                                "%u logs previously lost)\n",
+                                identifier_, previouslyLost, applicationName(), previouslyLost);
+    if (length > 0 && length < static_cast<int>(sizeof header))
+        write(header, static_cast<uint64_t>(length));
     return connection_.sendHeader(block_, length_);
 }
 
-bool ksLogdLogger::connect(ksLogRecord* record) {
+bool ksLogdLogger::connect() {
     if (!resolved_) {
         if (!mayResolveNow())
             return false;
@@ -109,30 +112,24 @@ bool ksLogdLogger::connect(ksLogRecord* record) {
     case ksLogdConnection::Readiness::up:
         return true;
     case ksLogdConnection::Readiness::cameUp:
-        return announce(record);
+        return announce();
     case ksLogdConnection::Readiness::refused:
         break;
     }
     return false;
 }
 
-void ksLogdLogger::startBlock() {
-    length_ = 0;
-    gathering_ = true;
-}
+void ksLogdLogger::startBlock() { length_ = 0; }
 
-bool ksLogdLogger::begin(ksLogRecord* record) {
-    gathering_ = false;
-    if (!connect(record))
-        return false;
+ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
+    if (!connect())
+        return ksSinkStart::refused;
     startBlock();
-    if (connection_.atLineStart())
-        writePrefix(record);
-    return true;
+    return connection_.atLineStart() ? ksSinkStart::line : ksSinkStart::text;
 }
 
-void ksLogdLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
-    if (!gathering_ || count == 0 || !bytes)
+void ksLogdLogger::write(const char* bytes, uint64_t count) {
+    if (count == 0 || !bytes)
         return;
     uint64_t needed = length_ + count;
     if (needed < length_)
@@ -145,12 +142,9 @@ void ksLogdLogger::write(ksLogRecord*, const char* bytes, uint64_t count) {
     length_ = needed;
 }
 
-// A record whose begin refused was counted there (or, for a target that cannot work,
-// not at all): only a gathered block is sent or counted here.
+// Only a record whose begin took it ends here: one refused was counted there (or, for
+// a target that cannot work, not at all), so nothing is counted twice.
 void ksLogdLogger::end(ksLogRecord*) {
-    if (!gathering_)
-        return;
-    gathering_ = false;
     connection_.sendRecord(block_, length_);
     length_ = 0;
 }

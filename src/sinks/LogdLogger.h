@@ -16,8 +16,8 @@ class ksLogdLogger : public ksLogger {
     ksLogdLogger();
     ~ksLogdLogger() override;
 
-    bool begin(ksLogRecord* record) override;
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override;
+    ksSinkStart begin(ksLogRecord* record) override;
+    void write(const char* bytes, uint64_t count) override;
     void end(ksLogRecord* record) override;
     virtual bool isConnected() const { return connection_.isConnected(); }
 
@@ -32,8 +32,8 @@ class ksLogdLogger : public ksLogger {
   private:
     bool resolveTarget();
     bool mayResolveNow();
-    bool connect(ksLogRecord* record);
-    bool announce(ksLogRecord* record);
+    bool connect();
+    bool announce();
     void startBlock();
 
     ksLogdConnection connection_;
@@ -47,10 +47,5 @@ class ksLogdLogger : public ksLogger {
     char* block_ = nullptr;
     uint64_t length_ = 0;
     uint64_t capacity_ = 0;
-    // A block is being gathered: set by a begin that succeeded (and while the header is
-    // written), cleared by end. The bytes of a record whose begin failed are dropped, so
-    // the block never holds more than one record and never grows while the collector
-    // is out of reach; and such a record, accounted for by begin, is not counted again.
-    bool gathering_ = false;
     char identifier_[kInstanceIdTextSize];
 };

@@ -1,4 +1,4 @@
-// A logger for tests: it keeps every piece handed to its write and counts its phases.
+// A logger for tests: it keeps the bytes handed to its write and logs its phases.
 #pragma once
 #include <set>
 #include <string>
@@ -18,20 +18,16 @@ class CaptureLogger : public ksLogger {
             return onlyModules.count(module) != 0;
         return ksLogger::isModuleEnabled(module);
     }
-    bool begin(ksLogRecord* record) override {
+    ksSinkStart begin(ksLogRecord*) override {
         log.push_back("begin");
-        if (prefix_)
-            writePrefix(record);
-        return beginResult_;
+        if (!beginResult_)
+            return ksSinkStart::refused;
+        return prefix_ ? ksSinkStart::line : ksSinkStart::text;
     }
-    void write(ksLogRecord*, const char* bytes, uint64_t count) override {
-        pieces.emplace_back(bytes, count);
-        text.append(bytes, count);
-    }
+    void write(const char* bytes, uint64_t count) override { text.append(bytes, count); }
     void end(ksLogRecord*) override { log.push_back("end"); }
 
     std::set<uint16_t> onlyModules; // when not empty, the modules switched on
-    std::vector<std::string> pieces;
     std::string text;
     std::vector<std::string> log; // "begin" and "end" in the order they came
 
@@ -49,13 +45,13 @@ inline std::vector<std::string>& visitOrder() {
 class NamedLogger : public CaptureLogger {
   public:
     NamedLogger(const char* tag, uint16_t threshold) : CaptureLogger(threshold), tag_(tag) {}
-    bool begin(ksLogRecord* record) override {
+    ksSinkStart begin(ksLogRecord* record) override {
         visitOrder().push_back(std::string(tag_) + ":begin");
         return CaptureLogger::begin(record);
     }
-    void write(ksLogRecord* record, const char* bytes, uint64_t count) override {
+    void write(const char* bytes, uint64_t count) override {
         visitOrder().push_back(std::string(tag_) + ":write");
-        CaptureLogger::write(record, bytes, count);
+        CaptureLogger::write(bytes, count);
     }
     void end(ksLogRecord* record) override {
         visitOrder().push_back(std::string(tag_) + ":end");

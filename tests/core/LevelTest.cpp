@@ -4,6 +4,7 @@
 #include <set>
 #include "core/Level.h"
 #include "core/Logger.h"
+#include "core/Options.h"
 #include "core/Modules.h"
 
 namespace {

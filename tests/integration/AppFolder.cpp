@@ -60,14 +60,11 @@ class ProbeLogger : public ksLogger {
     ProbeLogger(const char* section, const char* levelText) : ksLogger(section, true) {
         setThreshold(parseLevel(this, levelText));
     }
-    bool begin(ksLogRecord* record) override {
+    ksSinkStart begin(ksLogRecord*) override {
         text_.clear();
-        writePrefix(record);
-        return true;
+        return ksSinkStart::line;
     }
-    void write(ksLogRecord*, const char* bytes, uint64_t count) override {
-        text_.append(bytes, count);
-    }
+    void write(const char* bytes, uint64_t count) override { text_.append(bytes, count); }
     void end(ksLogRecord*) override {
         std::printf("%s|%s\n", name(), escaped(text_).c_str());
         ++deliveries;

@@ -189,8 +189,8 @@ TEST(Logd, PopulateModeWritesItsKeys) {
 }
 
 // Nothing listens: every record is counted; the collector comes up: a lost report, then
-// a header carrying the same count. With a callback beside it, the daemon sink still
-// receives the text of the records its begin refused: it must neither keep nor send it.
+// a header carrying the same count. With a callback beside it, the records the daemon
+// sink refused still reach the callback, and nothing of them reaches the collector.
 KSLOG_CHILD(logdCollectorComesUp) {
     TestListener listener;
     CHILD_CHECK(listener.listening());

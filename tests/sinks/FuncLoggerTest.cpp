@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 #include "core/Library.h"
+#include "core/Options.h"
 #include "core/Logger.h"
 #include "sinks/FuncLogger.h"
 #include "support/Child.h"
