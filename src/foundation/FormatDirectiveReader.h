@@ -66,10 +66,10 @@ template <int Capacity> class ksFormatItemReader {
             if (item.kind == ksItemBits) {
                 if (options_.flags & item.refused)
                     return ksFormatError(kFormatErrorInvalid, position(at + 1));
-                const bool doubled = (options_.flags & item.bits & kFormatDoublingLengths) != 0;
+                // A second 'h' or 'l' adds its bit again, which carries it to hh or ll.
                 static_assert(ksFlagShortShort == ksFlagShort << 1 && ksFlagQuad == ksFlagLong
                                                                                         << 1);
-                options_.flags |= item.bits << (doubled ? 1 : 0);
+                options_.flags |= item.bits + (options_.flags & item.bits & kFormatDoublingLengths);
                 ++at;
                 continue;
             }

@@ -130,7 +130,7 @@ TEST(FormatText, WidePrecisionEndsTheDecoding) {
         text.push_back(0);
         expectEveryEngine(c.expected, c.format, text.data());
     }
-    // A precision or width from an argument: the full engine's path.
+    // A precision or width from an argument.
     const wchar_t cut[] = {L'u', loneLow, 0};
     expectEveryEngine(ok("   u"), "%*.1ls", 4, cut);
     expectEveryEngine(ok("u"), "%.*ls", 1, cut);
