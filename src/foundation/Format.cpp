@@ -208,7 +208,8 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     const int64_t end = ksFormatReadDirective(format, 0, parameters, directive);
     if (end < 0)
         return runPlan(out, format, arguments, false);
-    const uint64_t next = ksFormatNextPercent(format, static_cast<uint64_t>(end));
+    const uint64_t next =
+        format[end] == '\0' ? static_cast<uint64_t>(end) : ksFormatNextPercent(format, end);
     if (format[next] != '\0' || parameters.fetchFirst)
         return runPlan(out, format, arguments, false, &parameters, &directive,
                        static_cast<uint64_t>(end));
