@@ -15,100 +15,138 @@ namespace {
 constexpr int kResultMalformedText = -2;
 const char kNil[] = "(nil)";
 
-// Pairs of decimal digits, so that a 64-bit value needs at most ten divisions.
+// Pairs of decimal digits, read two bytes at a time.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-void writePair(char* at, uint32_t value) {
-    std::memcpy(at, kDigitPairs + value * 2, 2);
+// A product of two 64-bit values, whose high half a single multiply instruction gives.
+__extension__ typedef unsigned __int128 ksWideProduct;
+
+// Decimal digits are written forward from a 64-bit binary fraction: value * scale has the
+// leading pair (or digit) in its high half and the rest of value as a fraction in its low half,
+// each further pair being the high half of the fraction times 100. The scale exceeds
+// 2^64 / 10^e by at most one, e being the digits after the leading pair or digit, so the
+// fraction runs high by less than value / 2^64; that stays below the 10^-e that would carry
+// into a digit as long as value * 10^e < 2^64: true for up to ten digits.
+//
+// The scale for length digits, 3 to 10: e is length - 1 rounded down to even.
+constexpr uint64_t fractionScale(int length) {
+    uint64_t divisor = 1;
+    for (int e = (length - 1) & ~1; e > 0; --e)
+        divisor *= 10;
+    return UINT64_MAX / divisor + 1;
 }
 
-// Writes value below 10^8 as exactly eight digits ending just before end. The four pairs
-// come from independent divisions rather than one chain of them.
-void writeEightDigits(char* end, uint32_t value) {
-    const uint32_t high = value / 10000;
-    const uint32_t low = value - high * 10000;
-    writePair(end - 8, high / 100);
-    writePair(end - 6, high % 100);
-    writePair(end - 4, low / 100);
-    writePair(end - 2, low % 100);
+constexpr uint64_t kFractionScales[11] = {
+    0,
+    0,
+    0,
+    fractionScale(3),
+    fractionScale(4),
+    fractionScale(5),
+    fractionScale(6),
+    fractionScale(7),
+    fractionScale(8),
+    fractionScale(9),
+    fractionScale(10),
+};
+
+[[gnu::always_inline]] inline void writePair(char* at, uint64_t pair) {
+    std::memcpy(at, kDigitPairs + pair * 2, 2);
 }
 
-// Writes the decimal digits of a value below 2^32 ending just before end; returns where they
-// start. Four digits per division by a constant, whose two pairs are then independent.
-char* writeDecimal32(char* end, uint32_t value) {
-    char* p = end;
-    while (value >= 10000) {
-        const uint32_t high = value / 10000;
-        const uint32_t low = value - high * 10000;
-        p -= 4;
-        writePair(p, low / 100);
-        writePair(p + 2, low % 100);
-        value = high;
-    }
-    if (value >= 100) {
-        const uint32_t high = value / 100;
-        p -= 2;
-        writePair(p, value - high * 100);
-        value = high;
-    }
-    if (value >= 10) {
-        p -= 2;
-        writePair(p, value);
-    } else {
-        *--p = static_cast<char>('0' + value);
-    }
-    return p;
+// The next pair of the fraction, which moves on past it.
+[[gnu::always_inline]] inline uint64_t nextPair(uint64_t& fraction) {
+    const ksWideProduct product = static_cast<ksWideProduct>(fraction) * 100;
+    fraction = static_cast<uint64_t>(product);
+    return static_cast<uint64_t>(product >> 64);
 }
 
-// Writes the decimal digits of value ending just before end; returns where they start. Inlined
-// so that a plain decimal needs no call while its digits are written.
-[[gnu::always_inline]] inline char* writeDecimal(char* end, uint64_t value) {
-    // Eight digits at a time keep all but one division in 32 bits.
-    while (value > UINT32_MAX) {
-        const uint64_t high = value / 100000000;
-        end -= 8;
-        writeEightDigits(end + 8, static_cast<uint32_t>(value - high * 100000000));
-        value = high;
+// Writes value below 10^length as exactly length digits (1 to 10) from at on, leading zeros
+// included.
+[[gnu::always_inline]] inline void writeDigitsForward(char* at, uint64_t value, int length) {
+    if (length <= 2) [[unlikely]] {
+        if (length == 2)
+            writePair(at, value);
+        else
+            *at = static_cast<char>('0' + value);
+        return;
     }
-    return writeDecimal32(end, static_cast<uint32_t>(value));
+    const ksWideProduct product = static_cast<ksWideProduct>(value) * kFractionScales[length];
+    uint64_t fraction = static_cast<uint64_t>(product);
+    // An odd length leads with one digit: the second byte of its pair is stale until the
+    // first further pair overwrites it.
+    std::memcpy(at, kDigitPairs + static_cast<uint64_t>(product >> 64) * 2 + (length & 1), 2);
+    char* const end = at + length;
+    switch ((length - 1) >> 1) {
+    case 4:
+        writePair(end - 8, nextPair(fraction));
+        [[fallthrough]];
+    case 3:
+        writePair(end - 6, nextPair(fraction));
+        [[fallthrough]];
+    case 2:
+        writePair(end - 4, nextPair(fraction));
+        [[fallthrough]];
+    default:
+        writePair(end - 2, nextPair(fraction));
+    }
 }
+
+// Writes the length (11 to 20) decimal digits of value from at on: a leading run and a run of
+// ten. Out of line, so that the shorter and far more frequent values keep their registers.
+[[gnu::noinline]] void writeLongDecimal(char* at, uint64_t value, int length) {
+    const uint64_t high = value / 10000000000;
+    writeDigitsForward(at, high, length - 10);
+    writeDigitsForward(at + length - 10, value - high * 10000000000, 10);
+}
+
+// Writes the length decimal digits of value from at on: up to ten digits as one run.
+[[gnu::always_inline]] inline void writeDecimal(char* at, uint64_t value, int length) {
+    if (length <= 10) [[likely]]
+        writeDigitsForward(at, value, length);
+    else
+        writeLongDecimal(at, value, length);
+}
+
+// By bit width, the decimal length of the smallest value of that width, and the power of ten
+// past which a value of that width has one digit more.
+struct ksDecimalLengths {
+    uint8_t least[65] = {};
+    uint64_t more[65] = {};
+    constexpr ksDecimalLengths() {
+        uint64_t power = 1; // the least power of ten above 2^(bits - 1)
+        int digits = 0;
+        for (int bits = 1; bits <= 64; ++bits) {
+            const uint64_t smallest = uint64_t{1} << (bits - 1);
+            while (digits < 20 && power <= smallest) {
+                power = digits < 19 ? power * 10 : UINT64_MAX;
+                ++digits;
+            }
+            least[bits] = static_cast<uint8_t>(digits);
+            more[bits] = power;
+        }
+    }
+};
+constexpr ksDecimalLengths kDecimalLengths{};
 
 // The number of decimal digits of value (one for zero).
-int decimalLength(uint64_t value) {
-    static constexpr uint64_t kPowers[20] = {1,
-                                             10,
-                                             100,
-                                             1000,
-                                             10000,
-                                             100000,
-                                             1000000,
-                                             10000000,
-                                             100000000,
-                                             1000000000,
-                                             10000000000,
-                                             100000000000,
-                                             1000000000000,
-                                             10000000000000,
-                                             100000000000000,
-                                             1000000000000000,
-                                             10000000000000000,
-                                             100000000000000000,
-                                             1000000000000000000,
-                                             10000000000000000000u};
-    // bits * 1233 / 4096 is log10(2^bits) rounded down, for every width up to 64. Setting
-    // the low bit makes zero count as one digit and never moves a value across a power of ten.
-    const uint64_t nonZero = value | 1;
-    const int guess = std::bit_width(nonZero) * 1233 >> 12;
-    return guess + (nonZero >= kPowers[guess] ? 1 : 0);
+[[gnu::always_inline]] inline int decimalLength(uint64_t value) {
+    // Setting the low bit makes zero count as one digit and never moves a value across a power
+    // of ten.
+    const auto bits = static_cast<uint32_t>(std::bit_width(value | 1));
+    return kDecimalLengths.least[bits] + (value >= kDecimalLengths.more[bits] ? 1 : 0);
 }
 
 // Writes the digits of value in base ending just before end; returns where they start.
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
-    if (base == 10)
-        return writeDecimal(end, value);
+    if (base == 10) {
+        const int length = decimalLength(value);
+        writeDecimal(end - length, value, length);
+        return end - length;
+    }
     char* p = end;
     if ((base & (base - 1)) == 0) {
         int shift = base == 16 ? 4 : base == 8 ? 3 : base == 4 ? 2 : base == 2 ? 1 : 5;
@@ -155,26 +193,38 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
     return negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
 }
 
-// Sign and decimal digits with nothing around them, built in place when they fit.
-void writePlainDecimal(ksFormatState& out, bool negative, uint64_t magnitude) {
-    const int length = decimalLength(magnitude) + (negative ? 1 : 0);
+// Sign and decimal digits that do not all fit: built aside, then written as far as they go.
+[[gnu::noinline]] void writeCutDecimal(ksFormatState& out, bool negative, uint64_t magnitude,
+                                       int digits) {
     char buffer[24];
-    char* at = out.claim(static_cast<uint64_t>(length));
-    const bool inPlace = at != nullptr;
-    if (!inPlace)
-        at = buffer;
-    writeDecimal(at + length, magnitude);
-    if (negative)
-        at[0] = '-';
-    if (!inPlace)
-        out.write(buffer, static_cast<uint64_t>(length));
+    buffer[0] = '-';
+    writeDecimal(buffer + negative, magnitude, digits);
+    out.write(buffer, static_cast<uint64_t>(digits + negative));
 }
 
-// A decimal integer with no flag, width or precision: the everyday %d, %u or %lld.
-bool isPlainDecimal(const ksFormatOptions& options) {
+// A decimal integer with no flag, width or precision, the everyday %d, %u or %lld: sign and
+// digits built in place. A base item given to d merely takes the longer way.
+[[gnu::always_inline]] inline bool writePlainDecimal(ksFormatState& out, ksFormatValue value,
+                                                     const ksFormatOptions& options) {
     const char c = options.conversion;
-    const bool decimal = c == 'd' || ((c == 'i' || c == 'u') && options.base == 10);
-    return decimal && !(options.flags & (kDecorations | ksFlagPrecision)) && options.width == 0;
+    const uint32_t flags = options.flags;
+    if (!(c == 'd' || c == 'i' || c == 'u') || options.base != 10 ||
+        (flags & (kDecorations | ksFlagPrecision)) || options.width != 0)
+        return false;
+    bool negative = false;
+    const uint64_t magnitude = integerMagnitude(value.integer, flags, negative);
+    const int digits = decimalLength(magnitude);
+    const auto length = static_cast<uint64_t>(digits) + negative;
+    if (length > static_cast<uint64_t>(out.end - out.cursor)) {
+        writeCutDecimal(out, negative, magnitude, digits);
+        return true;
+    }
+    // The sign's place is claimed in any case; digits overwrite it when there is no sign.
+    char* at = out.cursor;
+    out.cursor += length;
+    *at = '-';
+    writeDecimal(at + negative, magnitude, digits);
+    return true;
 }
 
 void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
@@ -450,12 +500,8 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options) {
-    if (type == ksFormatInteger && isPlainDecimal(options)) {
-        bool negative = false;
-        const uint64_t magnitude = integerMagnitude(value.integer, options.flags, negative);
-        writePlainDecimal(out, negative, magnitude);
+    if (type == ksFormatInteger && writePlainDecimal(out, value, options))
         return 0;
-    }
     return convertOther(out, type, value, options);
 }
 
