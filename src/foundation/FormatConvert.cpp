@@ -149,8 +149,8 @@ char* writeDigits(char* end, uint64_t value, int base, const char* table) {
     }
     char* p = end;
     if ((base & (base - 1)) == 0) {
-        int shift = base == 16 ? 4 : base == 8 ? 3 : base == 4 ? 2 : base == 2 ? 1 : 5;
-        uint64_t mask = static_cast<uint64_t>(base - 1);
+        const int shift = std::countr_zero(static_cast<unsigned>(base));
+        const uint64_t mask = static_cast<uint64_t>(base - 1);
         do {
             *--p = table[value & mask];
             value >>= shift;
@@ -227,41 +227,102 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
     return true;
 }
 
-void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+// Eight hexadecimal digits of value, leading zeros included, as they lie in memory: the
+// nibbles spread one to a byte, most significant first, then each made a character. A letter
+// is offset from its digit by letterOffset beyond '0' + 10.
+uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
+    constexpr uint64_t kEachByte = 0x0101010101010101ull;
+    uint64_t x = value;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+    x = (x | (x << 4)) & (kEachByte * 0x0F);
+    const uint64_t letters = ((x + kEachByte * 6) >> 4) & kEachByte;
+    x += kEachByte * '0' + letters * letterOffset;
+    if constexpr (std::endian::native == std::endian::little)
+        x = __builtin_bswap64(x);
+    return x;
+}
+
+// A hexadecimal integer with at most the '0' flag and a width up to 32: the everyday %x, %08x
+// or %016llx, all its digits and zeros written as one run.
+[[gnu::always_inline]] inline bool writePlainHexadecimal(ksFormatState& out, ksFormatValue value,
+                                                         const ksFormatOptions& options) {
+    constexpr uint32_t kOthers = (kDecorations & ~ksFlagZero) | ksFlagPrecision;
+    constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
+    const char c = options.conversion;
+    const uint32_t flags = options.flags;
+    if ((c != 'x' && c != 'X') || (flags & kOthers) || options.width > 32)
+        return false;
+    const uint64_t magnitude = (flags & kFormat64BitLengths) ? static_cast<uint64_t>(value.integer)
+                                                             : static_cast<uint32_t>(value.integer);
+    const int64_t digits = (std::bit_width(magnitude | 1) + 3) >> 2;
+    const int64_t length = options.width > digits ? options.width : digits;
+    if (length > digits && !(flags & ksFlagZero))
+        return false; // padded with spaces
+    const uint64_t letterOffset = (flags & ksFlagUpper) ? 'A' - '0' - 10 : 'a' - '0' - 10;
+    const uint64_t high = magnitude >> 32;
+    const uint64_t words[4] = {
+        kZeros, kZeros, high ? hexadecimalWord(static_cast<uint32_t>(high), letterOffset) : kZeros,
+        hexadecimalWord(static_cast<uint32_t>(magnitude), letterOffset)};
+    char run[sizeof words];
+    std::memcpy(run, words, sizeof words);
+    out.write(run + sizeof run - length, static_cast<uint64_t>(length));
+    return true;
+}
+
+// Room for the longest digits (64 in base 2), the zeros before them and a prefix of up to
+// four bytes.
+constexpr int kIntegerRoom = 128;
+
+// Every integer form but the plain ones, out of line so that they do not pay for its frame.
+[[gnu::noinline]] void formatInteger(ksFormatState& out, int64_t value,
+                                     const ksFormatOptions& options) {
     const uint32_t flags = options.flags;
     const int base = integerBase(options);
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
 
-    char buffer[72];
-    char* end = buffer + sizeof buffer;
+    // Digits go at the end of a run of zeros, so that the zeros the precision or the '0' flag
+    // asks for are already in place before them, as many as the buffer holds.
+    char buffer[kIntegerRoom];
+    std::memset(buffer, '0', sizeof buffer);
+    char* const end = buffer + sizeof buffer;
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
     if (magnitude != 0 || options.precision != 0)
         digits = writeDigits(end, magnitude, base,
                              (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
     else if (alternative && base == 8)
-        *--digits = '0';
+        --digits; // the lone '0' of "%#.0o"
     const int64_t digitCount = end - digits;
 
-    char prefix[3];
+    // The prefix ends at the end of these four bytes: sign, then "0x", "0b" or "0".
+    char prefix[4];
     int prefixLength = 0;
-    if (negative)
-        prefix[prefixLength++] = '-';
-    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
-        prefix[prefixLength++] = '+';
-    else if (flags & ksFlagSpace)
-        prefix[prefixLength++] = ' ';
     if (alternative && magnitude != 0) {
         if (base == 16) {
-            prefix[prefixLength++] = '0';
-            prefix[prefixLength++] = (flags & ksFlagUpper) ? 'X' : 'x';
+            prefix[3] = (flags & ksFlagUpper) ? 'X' : 'x';
+            prefix[2] = '0';
+            prefixLength = 2;
         } else if (base == 2) {
-            prefix[prefixLength++] = '0';
-            prefix[prefixLength++] = 'b';
+            prefix[3] = 'b';
+            prefix[2] = '0';
+            prefixLength = 2;
         } else if (base == 8 && options.precision <= digitCount) {
-            prefix[prefixLength++] = '0';
+            prefix[3] = '0';
+            prefixLength = 1;
         }
+    }
+    char sign = 0;
+    if (negative)
+        sign = '-';
+    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
+        sign = '+';
+    else if (flags & ksFlagSpace)
+        sign = ' ';
+    if (sign) {
+        ++prefixLength;
+        prefix[4 - prefixLength] = sign;
     }
 
     int64_t zeros = options.precision > digitCount ? options.precision - digitCount : 0;
@@ -273,9 +334,16 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& opt
     const int64_t padding = options.width - prefixLength - zeros - digitCount;
     if (!leftAdjust)
         out.fill(' ', padding);
-    out.write(prefix, static_cast<uint64_t>(prefixLength));
-    out.fill('0', zeros);
-    out.write(digits, static_cast<uint64_t>(digitCount));
+    if (zeros <= digits - buffer - 4) {
+        // Prefix, zeros and digits as one run; the four prefix bytes end where the zeros start.
+        char* const run = digits - zeros;
+        std::memcpy(run - 4, prefix, 4);
+        out.write(run - prefixLength, static_cast<uint64_t>(prefixLength + zeros + digitCount));
+    } else {
+        out.write(prefix + 4 - prefixLength, static_cast<uint64_t>(prefixLength));
+        out.fill('0', zeros);
+        out.write(digits, static_cast<uint64_t>(digitCount));
+    }
     if (leftAdjust)
         out.fill(' ', padding);
 }
@@ -469,10 +537,10 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Every conversion but the plain decimal. Kept out of line so that the plain decimal, the most
-// frequent directive, does not pay for the others' stack frame.
-[[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
-                                   const ksFormatOptions& options) {
+// Every conversion but the plain decimal and hexadecimal. Kept out of line so that the plain
+// forms, the most frequent directives, do not pay for the others' stack frame.
+[[gnu::noinline]] int convertRest(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                                  const ksFormatOptions& options) {
     switch (type) {
     case ksFormatInteger:
         formatInteger(out, value.integer, options);
@@ -494,6 +562,14 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     default:
         return 0;
     }
+}
+
+// Every conversion but the plain decimal, which does not pay for this one's checks.
+[[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                                   const ksFormatOptions& options) {
+    if (type == ksFormatInteger && writePlainHexadecimal(out, value, options))
+        return 0;
+    return convertRest(out, type, value, options);
 }
 
 } // namespace
