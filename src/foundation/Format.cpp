@@ -17,12 +17,16 @@ constexpr int kErrorLimit = 3;
 constexpr int kErrorTwice = 4;
 constexpr int kErrorUnused = 5;
 
-// Every argument from 1 to the highest must be named exactly once; fills slotOf for them.
-int checkNumbering(const ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
+// Every argument from 1 to the highest must be named exactly once; fills slotOf for them. A slot
+// without a number takes the next in order, counted apart from the numbered ones.
+int checkNumbering(ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
     highest = 0;
     uint64_t seen = 0;
+    uint8_t next = 1;
     for (int i = 0; i < plan.count; ++i) {
-        const int argument = plan.slots[i].argument;
+        uint8_t& argument = plan.slots[i].argument;
+        if (argument == 0)
+            argument = next++;
         const uint64_t bit = uint64_t{1} << (argument - 1);
         if (seen & bit)
             return ksFormatError(kErrorTwice, static_cast<uint64_t>(argument - 1));
@@ -52,7 +56,7 @@ int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
         return result;
     for (int argument = 1; argument <= highest; ++argument) {
         ksFormatSlot& slot = plan.slots[slotOf[argument]];
-        slot.value = ksFormatFetch(slot.argumentType, arguments);
+        slot.value = ksFormatFetch(slot.type, slot.options.flags, arguments);
     }
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
@@ -67,9 +71,9 @@ int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
 
 // Width, precision and base of a directive with some of them from arguments, read from their
 // slots.
-[[gnu::noinline]] ksFormatOptions resolveFromArguments(const ksFormatSlot& slot,
+[[gnu::noinline]] ksFormatOptions resolveFromArguments(const ksFormatOptions& given,
                                                        const ksFormatSlot* slots) {
-    ksFormatOptions options = slot.options;
+    ksFormatOptions options = given;
     if (options.flags & ksFlagWidthArgument) {
         int64_t width = slots[options.width].value.integer;
         if (width < 0) {
@@ -91,15 +95,16 @@ int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
     return options;
 }
 
-// Writes a directive: from its slot as it stands when nothing comes from an argument (its
-// precision is then -1 exactly when its flag is clear), else with those resolved.
-[[gnu::always_inline]] inline int convertSlot(ksFormatState& out, const ksFormatSlot& slot,
-                                              ksFormatValue value, const ksFormatSlot* slots) {
+// Writes a directive: with its options as they stand when nothing comes from an argument (its
+// precision is then -1 exactly when its flag is clear), else with those resolved from slots.
+[[gnu::always_inline]] inline int convert(ksFormatState& out, ksFormatType type,
+                                          const ksFormatOptions& options, ksFormatValue value,
+                                          const ksFormatSlot* slots) {
     constexpr uint32_t kFromArguments =
         ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
-    if (!(slot.options.flags & kFromArguments))
-        return ksFormatConvert(out, slot.type, value, slot.options);
-    return ksFormatConvert(out, slot.type, value, resolveFromArguments(slot, slots));
+    if (!(options.flags & kFromArguments))
+        return ksFormatConvert(out, type, value, options);
+    return ksFormatConvert(out, type, value, resolveFromArguments(options, slots));
 }
 
 // Literal text with "%%" pairs in it, each written as one '%'.
@@ -139,11 +144,11 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     for (int i = 0; i < plan.count; ++i) {
         ksFormatSlot& slot = plan.slots[i];
         if (!plan.fetchFirst)
-            slot.value = ksFormatFetch(slot.argumentType, arguments);
+            slot.value = ksFormatFetch(slot.type, slot.options.flags, arguments);
         if (slot.type == ksFormatParameter)
             continue;
         copyLiteral(out, format + position, format + slot.start, plan.escapes);
-        const int result = convertSlot(out, slot, slot.value, plan.slots);
+        const int result = convert(out, slot.type, slot.options, slot.value, plan.slots);
         if (result < 0)
             return result;
         if (out.processed() > INT_MAX)
@@ -166,18 +171,19 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
 }
 
 // Every format but one directive with literal text after it. The format's first directive may
-// have been read already into first; the plan goes on after it. Kept out of line so that a lone
-// directive does not pay for the plan's frame.
+// have been read already, with its parameter slots in first; the plan goes on after it. Kept
+// out of line so that a lone directive does not pay for the plan's frame.
 [[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments,
-                              bool fetchFirst, const ksFormatLonePlan* first, uint64_t from) {
+                              bool fetchFirst, const ksFormatLonePlan* first = nullptr,
+                              const ksFormatDirective* directive = nullptr, uint64_t from = 0) {
     ksFormatPlan plan;
     plan.fetchFirst = fetchFirst;
     if (first) {
         for (int i = 0; i < first->count; ++i)
             plan.slots[i] = first->slots[i];
         plan.count = first->count;
-        plan.nextArgument = first->nextArgument;
         plan.fetchFirst = first->fetchFirst;
+        ksFormatAddSlot(plan, *directive, 0, from);
     }
     const int64_t length = ksFormatReadPlan(format, plan, from);
     if (length < 0)
@@ -191,24 +197,25 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
 }
 
 // A format that starts with a directive ("%08x", "%-10s|", "%*.*f"): the one directive reader
-// reads it into a plan of a few slots. With no other '%' after it, it is written at once, its
-// arguments read in slot order, then the literal text after it; otherwise the whole plan goes
-// on from there. A directive the small plan cannot hold, or an error, goes to the whole plan,
-// which reads the format again and reports the error.
-[[gnu::always_inline]] inline int runFromDirective(ksFormatState& out, const char* format,
-                                                   va_list* arguments) {
-    ksFormatLonePlan plan;
-    const int64_t end = ksFormatReadDirective(format, 0, plan);
+// reads it on its own, its parameters into a plan of a few slots. With no other '%' after it,
+// it is written at once, its arguments read in order, then the literal text after it; otherwise
+// the whole plan goes on from there. A directive the small plan cannot hold, or an error, goes
+// to the whole plan, which reads the format again and reports the error. Out of line, so that a
+// bare conversion does not pay for its frame.
+[[gnu::noinline]] int runFromDirective(ksFormatState& out, const char* format, va_list* arguments) {
+    ksFormatLonePlan parameters;
+    ksFormatDirective directive;
+    const int64_t end = ksFormatReadDirective(format, 0, parameters, directive);
     if (end < 0)
-        return runPlan(out, format, arguments, false, nullptr, 0);
+        return runPlan(out, format, arguments, false);
     const uint64_t next = ksFormatNextPercent(format, static_cast<uint64_t>(end));
-    if (format[next] != '\0' || plan.fetchFirst)
-        return runPlan(out, format, arguments, false, &plan, static_cast<uint64_t>(end));
-    for (int i = 0; i + 1 < plan.count; ++i)
-        plan.slots[i].value = ksFormatFetch(plan.slots[i].argumentType, arguments);
-    const ksFormatSlot& slot = plan.slots[plan.count - 1];
-    const int result =
-        convertSlot(out, slot, ksFormatFetch(slot.argumentType, arguments), plan.slots);
+    if (format[next] != '\0' || parameters.fetchFirst)
+        return runPlan(out, format, arguments, false, &parameters, &directive,
+                       static_cast<uint64_t>(end));
+    for (int i = 0; i < parameters.count; ++i)
+        parameters.slots[i].value = ksFormatFetch(ksFormatParameter, 0, arguments);
+    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+    const int result = convert(out, directive.type, directive.options, value, parameters.slots);
     if (result < 0)
         return result;
     if (out.processed() > INT_MAX)
@@ -223,16 +230,16 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
 
 [[gnu::always_inline]] inline int run(ksFormatState& out, const char* format, va_list* arguments,
                                       bool fetchFirst) {
-    if (format[0] == '%' && format[1] != '%' && !fetchFirst) {
+    if (format[0] == '%' && !fetchFirst) {
         // A format that is one bare conversion ("%d", "%s") needs no reading.
         const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(format[1])];
         if (item.kind == ksItemConversion && format[2] == '\0')
-            return writeLone(out, item.type,
-                             ksFormatFetch(kFormatArguments[0][item.type], arguments),
+            return writeLone(out, item.type, ksFormatFetch(item.type, item.bits, arguments),
                              {item.bits, format[1], 0, -1, 10});
-        return runFromDirective(out, format, arguments);
+        if (format[1] != '%')
+            return runFromDirective(out, format, arguments);
     }
-    return runPlan(out, format, arguments, fetchFirst, nullptr, 0);
+    return runPlan(out, format, arguments, fetchFirst);
 }
 
 // Both entry points: the limit, the engine, the terminator.

@@ -25,9 +25,11 @@ int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan, uint64_t from) 
             index += 2;
             continue;
         }
-        const int64_t end = ksFormatReadDirective(format, index, plan);
+        ksFormatDirective directive;
+        const int64_t end = ksFormatReadDirective(format, index, plan, directive);
         if (end < 0)
             return end;
+        ksFormatAddSlot(plan, directive, index, static_cast<uint64_t>(end));
         index = static_cast<uint64_t>(end);
     }
 }

@@ -43,19 +43,14 @@ enum ksFormatFlag : uint32_t {
     ksFlagWide = 1u << 23, // wide string argument
 };
 
+// Lengths that read a 64-bit argument.
+inline constexpr uint32_t kFormatLongLongLengths =
+    ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff;
+
 // Lengths that read and print a full 64-bit value. 'l' joins them where long is 64-bit.
 constexpr uint32_t kFormat64BitLengths =
     ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff |
     (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
-
-// The C type a directive's argument is read as.
-enum ksFormatArgument : uint8_t {
-    ksArgumentInt,
-    ksArgumentLong,
-    ksArgumentLongLong,
-    ksArgumentDouble,
-    ksArgumentPointer
-};
 
 union ksFormatValue {
     int64_t integer;
@@ -78,8 +73,7 @@ struct ksFormatOptions {
 struct ksFormatSlot {
     ksFormatOptions options; // width absent: 0; precision absent: -1; base absent: 10
     ksFormatType type;
-    ksFormatArgument argumentType;
-    uint8_t argument; // 1 to 64
+    uint8_t argument; // 1 to 64, or 0 for the next in order
     uint32_t start;   // index of the '%' (of the '*' for a parameter slot)
     uint32_t end;     // index just past the conversion character
     ksFormatValue value;
@@ -90,7 +84,6 @@ struct ksFormatSlot {
 template <int Capacity> struct ksFormatSlotsOf {
     ksFormatSlot slots[Capacity];
     int count = 0;
-    uint32_t nextArgument = 1;
     bool fetchFirst = false; // some '$' or base from an argument: arguments before any output
     bool escapes = false;    // the literal text holds some "%%"
 };
@@ -110,89 +103,104 @@ int ksFormatError(int code, uint64_t position);
 int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan, uint64_t from = 0);
 
 // The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
-// pointer of its own beats a library call.
+// pointer of its own beats a library call, and four bytes a turn halve its branches.
 inline uint64_t ksFormatNextPercent(const char* format, uint64_t index) {
     const char* at = format + index;
-    while (*at != '%' && *at != '\0')
-        ++at;
+    for (;; at += 4) {
+        if (at[0] == '%' || at[0] == '\0')
+            break;
+        if (at[1] == '%' || at[1] == '\0')
+            return static_cast<uint64_t>(at + 1 - format);
+        if (at[2] == '%' || at[2] == '\0')
+            return static_cast<uint64_t>(at + 2 - format);
+        if (at[3] == '%' || at[3] == '\0')
+            return static_cast<uint64_t>(at + 3 - format);
+    }
     return static_cast<uint64_t>(at - format);
 }
 
-// What a byte is in a directive, and the flags it sets.
+// What a byte is in a directive.
 enum ksFormatItemKind : uint8_t {
     ksItemInvalid,
-    ksItemFlag,
+    ksItemBits, // a flag or a length: sets its bits
     ksItemZero,
     ksItemDigit,
     ksItemStar,
     ksItemDot,
-    ksItemLength,
     ksItemConversion,
 };
 
+// The lengths that a second letter doubles: 'h' to hh, 'l' to ll.
+inline constexpr uint32_t kFormatDoublingLengths = ksFlagShort | ksFlagLong;
+
+// Eight bytes, so that a lookup is one scaled load.
 struct ksFormatItem {
     ksFormatItemKind kind = ksItemInvalid;
     ksFormatType type = ksFormatInteger; // of a conversion
+    uint16_t refused = 0;                // flags before it that make a length an error
     uint32_t bits = 0;                   // flags a flag, length or conversion sets
 };
+static_assert(kFormatLongLongLengths <= UINT16_MAX, "refused lengths fit the item");
 
 constexpr ksFormatItem ksFormatDescribeItem(char c) {
     switch (c) {
     case ' ':
-        return {ksItemFlag, ksFormatInteger, ksFlagSpace};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagSpace};
     case '+':
-        return {ksItemFlag, ksFormatInteger, ksFlagPlus};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagPlus};
     case '#':
-        return {ksItemFlag, ksFormatInteger, ksFlagAlternative};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagAlternative};
     case '-':
-        return {ksItemFlag, ksFormatInteger, ksFlagMinus};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagMinus};
     case '0':
-        return {ksItemZero, ksFormatInteger, ksFlagZero};
+        return {ksItemZero, ksFormatInteger, 0, ksFlagZero};
     case '*':
         return {ksItemStar};
     case '.':
         return {ksItemDot};
-    case 'h':
-        return {ksItemLength, ksFormatInteger, ksFlagShort};
-    case 'l':
-        return {ksItemLength, ksFormatInteger, ksFlagLong};
+    case 'h': // a third 'h' is an error
+        return {ksItemBits, ksFormatInteger, ksFlagShortShort, ksFlagShort};
+    case 'l': // so are a third 'l' and an 'l' after j, z or t
+        return {ksItemBits, ksFormatInteger, kFormatLongLongLengths, ksFlagLong};
     case 'L':
-        return {ksItemLength, ksFormatInteger, ksFlagLongDouble};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagLongDouble};
     case 'j':
-        return {ksItemLength, ksFormatInteger, ksFlagIntmax};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagIntmax};
     case 'z':
-        return {ksItemLength, ksFormatInteger, ksFlagSize};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagSize};
     case 't':
-        return {ksItemLength, ksFormatInteger, ksFlagPtrdiff};
+        return {ksItemBits, ksFormatInteger, 0, ksFlagPtrdiff};
     case 'd':
     case 'i':
-        return {ksItemConversion, ksFormatInteger, 0};
+        return {ksItemConversion, ksFormatInteger, 0, 0};
     case 'u':
     case 'o':
     case 'x':
-        return {ksItemConversion, ksFormatInteger, ksFlagUnsigned};
+        return {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned};
     case 'X':
-        return {ksItemConversion, ksFormatInteger, ksFlagUnsigned | ksFlagUpper};
+        return {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned | ksFlagUpper};
     case 'c':
-        return {ksItemConversion, ksFormatCharacter, 0};
+        return {ksItemConversion, ksFormatCharacter, 0, 0};
     case 's':
-        return {ksItemConversion, ksFormatString, 0};
+        return {ksItemConversion, ksFormatString, 0, 0};
     case 'p':
-        return {ksItemConversion, ksFormatPointer, 0};
+        return {ksItemConversion, ksFormatPointer, 0, 0};
     case 'n':
-        return {ksItemConversion, ksFormatCount, 0};
+        return {ksItemConversion, ksFormatCount, 0, 0};
     case 'e':
     case 'E':
-        return {ksItemConversion, ksFormatFloating, ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
+        return {ksItemConversion, ksFormatFloating, 0,
+                ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
     case 'g':
     case 'G':
-        return {ksItemConversion, ksFormatFloating, ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
+        return {ksItemConversion, ksFormatFloating, 0,
+                ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
     case 'f':
     case 'a':
-        return {ksItemConversion, ksFormatFloating, 0};
+        return {ksItemConversion, ksFormatFloating, 0, 0};
     case 'F':
     case 'A':
-        return {ksItemConversion, ksFormatFloating, ksFlagUpper};
+        return {ksItemConversion, ksFormatFloating, 0, ksFlagUpper};
     default:
         return {c >= '1' && c <= '9' ? ksItemDigit : ksItemInvalid};
     }
@@ -208,34 +216,21 @@ struct ksFormatItemTable {
 };
 inline constexpr ksFormatItemTable kFormatItems{};
 
-// The argument's C type by length (none, h, hh or L; l; ll, j, z or t) and conversion type.
-inline constexpr ksFormatArgument kFormatArguments[3][7] = {
-    {ksArgumentInt, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-    {ksArgumentLong, ksArgumentDouble, ksArgumentInt, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-    {ksArgumentLongLong, ksArgumentDouble, ksArgumentLongLong, ksArgumentPointer, ksArgumentPointer,
-     ksArgumentPointer, ksArgumentInt},
-};
-
-inline ksFormatValue ksFormatFetch(ksFormatArgument type, va_list* arguments) {
+// Reads a directive's argument as its length and conversion type say: a double, a pointer, or
+// an integer of the length's size (%c and the '*' parameters read an int unless 64-bit).
+inline ksFormatValue ksFormatFetch(ksFormatType type, uint32_t flags, va_list* arguments) {
+    constexpr unsigned kPointerTypes =
+        1u << ksFormatString | 1u << ksFormatPointer | 1u << ksFormatCount;
     ksFormatValue value;
-    switch (type) {
-    case ksArgumentInt:
-        value.integer = va_arg(*arguments, int);
-        break;
-    case ksArgumentLong:
-        value.integer = va_arg(*arguments, long);
-        break;
-    case ksArgumentLongLong:
-        value.integer = va_arg(*arguments, long long);
-        break;
-    case ksArgumentDouble:
+    if (type == ksFormatFloating)
         value.real = va_arg(*arguments, double);
-        break;
-    default:
+    else if ((1u << type) & kPointerTypes)
         value.pointer = va_arg(*arguments, const void*);
-        break;
-    }
+    else if (flags & kFormatLongLongLengths)
+        value.integer = va_arg(*arguments, long long);
+    else if ((flags & ksFlagLong) && type == ksFormatInteger)
+        value.integer = va_arg(*arguments, long);
+    else
+        value.integer = va_arg(*arguments, int);
     return value;
 }
