@@ -80,14 +80,18 @@ constexpr uint64_t kFractionScales[11] = {
     // first further pair overwrites it.
     std::memcpy(at, kDigitPairs + static_cast<uint64_t>(product >> 64) * 2 + (length & 1), 2);
     char* const end = at + length;
-    switch ((length - 1) >> 1) {
-    case 4:
+    // Further pairs end at the end whatever the parity: one per two digits after the first.
+    switch (length) {
+    case 10:
+    case 9:
         writePair(end - 8, nextPair(fraction));
         [[fallthrough]];
-    case 3:
+    case 8:
+    case 7:
         writePair(end - 6, nextPair(fraction));
         [[fallthrough]];
-    case 2:
+    case 6:
+    case 5:
         writePair(end - 4, nextPair(fraction));
         [[fallthrough]];
     default:
@@ -96,11 +100,13 @@ constexpr uint64_t kFractionScales[11] = {
 }
 
 // Writes the length (11 to 20) decimal digits of value from at on: a leading run and a run of
-// ten. Out of line, so that the shorter and far more frequent values keep their registers.
-[[gnu::noinline]] void writeLongDecimal(char* at, uint64_t value, int length) {
+// ten. Out of line, so that the shorter and far more frequent values keep their registers;
+// returns 0, the result of the conversion that ends with it.
+[[gnu::noinline]] int writeLongDecimal(char* at, uint64_t value, int length) {
     const uint64_t high = value / 10000000000;
     writeDigitsForward(at, high, length - 10);
     writeDigitsForward(at + length - 10, value - high * 10000000000, 10);
+    return 0;
 }
 
 // Writes the length decimal digits of value from at on: up to ten digits as one run.
@@ -194,37 +200,48 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
 }
 
 // Sign and decimal digits that do not all fit: built aside, then written as far as they go.
-[[gnu::noinline]] void writeCutDecimal(ksFormatState& out, bool negative, uint64_t magnitude,
-                                       int digits) {
+// Returns 0, the result of the conversion that ends with it.
+[[gnu::noinline]] int writeCutDecimal(ksFormatState& out, bool negative, uint64_t magnitude,
+                                      int digits) {
     char buffer[24];
     buffer[0] = '-';
     writeDecimal(buffer + negative, magnitude, digits);
     out.write(buffer, static_cast<uint64_t>(digits + negative));
+    return 0;
 }
 
-// A decimal integer with no flag, width or precision, the everyday %d, %u or %lld: sign and
-// digits built in place. A base item given to d merely takes the longer way.
-[[gnu::always_inline]] inline bool writePlainDecimal(ksFormatState& out, ksFormatValue value,
-                                                     const ksFormatOptions& options) {
-    const char c = options.conversion;
-    const uint32_t flags = options.flags;
-    if (!(c == 'd' || c == 'i' || c == 'u') || options.base != 10 ||
-        (flags & (kDecorations | ksFlagPrecision)) || options.width != 0)
-        return false;
+// The conversions that may be plain decimals: d, and i and u without a base item.
+struct ksDecimalConversions {
+    bool entries[256] = {};
+    constexpr ksDecimalConversions() { entries['d'] = entries['i'] = entries['u'] = true; }
+};
+constexpr ksDecimalConversions kDecimalConversions{};
+
+// A decimal integer with no flag, width or precision: the everyday %d, %u or %lld. A base item
+// given to d merely takes the longer way.
+[[gnu::always_inline]] inline bool isPlainDecimal(const ksFormatOptions& options) {
+    return kDecimalConversions.entries[static_cast<uint8_t>(options.conversion)] &&
+           options.base == 10 && !(options.flags & (kDecorations | ksFlagPrecision)) &&
+           options.width == 0;
+}
+
+// Sign and digits of a plain decimal, built in place; returns 0, the conversion's result.
+[[gnu::always_inline]] inline int writePlainDecimal(ksFormatState& out, int64_t value,
+                                                    uint32_t flags) {
     bool negative = false;
-    const uint64_t magnitude = integerMagnitude(value.integer, flags, negative);
+    const uint64_t magnitude = integerMagnitude(value, flags, negative);
     const int digits = decimalLength(magnitude);
     const auto length = static_cast<uint64_t>(digits) + negative;
-    if (length > static_cast<uint64_t>(out.end - out.cursor)) {
-        writeCutDecimal(out, negative, magnitude, digits);
-        return true;
-    }
+    if (length > static_cast<uint64_t>(out.end - out.cursor)) [[unlikely]]
+        return writeCutDecimal(out, negative, magnitude, digits);
     // The sign's place is claimed in any case; digits overwrite it when there is no sign.
     char* at = out.cursor;
     out.cursor += length;
     *at = '-';
-    writeDecimal(at + negative, magnitude, digits);
-    return true;
+    if (digits > 10) [[unlikely]]
+        return writeLongDecimal(at + negative, magnitude, digits);
+    writeDigitsForward(at + negative, magnitude, digits);
+    return 0;
 }
 
 // Eight hexadecimal digits of value, leading zeros included, as they lie in memory: the
@@ -576,8 +593,8 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options) {
-    if (type == ksFormatInteger && writePlainDecimal(out, value, options))
-        return 0;
+    if (type == ksFormatInteger && isPlainDecimal(options))
+        return writePlainDecimal(out, value.integer, options.flags);
     return convertOther(out, type, value, options);
 }
 
