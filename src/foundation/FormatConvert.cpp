@@ -244,6 +244,62 @@ constexpr ksDecimalConversions kDecimalConversions{};
     return 0;
 }
 
+// Stores count (at least one) bytes of byte from at on: overlapping words rather than a call.
+void fillRun(char* at, char byte, int64_t count) {
+    const uint64_t word = 0x0101010101010101ull * static_cast<uint8_t>(byte);
+    if (count >= 8) {
+        for (int64_t i = 0; i + 8 < count; i += 8)
+            std::memcpy(at + i, &word, 8);
+        std::memcpy(at + count - 8, &word, 8);
+    } else if (count >= 4) {
+        const auto half = static_cast<uint32_t>(word);
+        std::memcpy(at, &half, 4);
+        std::memcpy(at + count - 4, &half, 4);
+    } else {
+        at[0] = byte;
+        at[count / 2] = byte;
+        at[count - 1] = byte;
+    }
+}
+
+// The widest padding written in place; wider ones take the general way.
+constexpr int64_t kPaddedWidth = 64;
+
+// A decimal integer with a sign flag, '-' or '0' and a width, but no precision: %5d, %02d,
+// %-8u or %+d, built in place over a run of its padding.
+[[gnu::always_inline]] inline bool writePaddedDecimal(ksFormatState& out, ksFormatValue value,
+                                                      const ksFormatOptions& options) {
+    const uint32_t flags = options.flags;
+    if (!kDecimalConversions.entries[static_cast<uint8_t>(options.conversion)] ||
+        options.base != 10 || (flags & (ksFlagAlternative | ksFlagPrecision)) ||
+        options.width > kPaddedWidth)
+        return false;
+    bool negative = false;
+    const uint64_t magnitude = integerMagnitude(value.integer, flags, negative);
+    char sign = 0;
+    if (negative)
+        sign = '-';
+    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
+        sign = '+';
+    else if (flags & ksFlagSpace)
+        sign = ' ';
+    const int digits = decimalLength(magnitude);
+    const int64_t body = digits + (sign != 0);
+    const int64_t length = options.width > body ? options.width : body;
+    if (length > out.end - out.cursor)
+        return false; // the general way writes what fits
+    char* const at = out.cursor;
+    out.cursor += length;
+    const bool leftAdjust = (flags & ksFlagMinus) != 0;
+    const bool zeros = (flags & ksFlagZero) && !leftAdjust;
+    fillRun(at, zeros ? '0' : ' ', length);
+    char* const digitsAt = leftAdjust ? at + (sign != 0) : at + length - digits;
+    if (sign)
+        *(leftAdjust || zeros ? at : digitsAt - 1) = sign;
+    writeDecimal(digitsAt, magnitude, digits);
+    return true;
+}
+
 // Eight hexadecimal digits of value, leading zeros included, as they lie in memory: the
 // nibbles spread one to a byte, most significant first, then each made a character. A letter
 // is offset from its digit by letterOffset beyond '0' + 10.
@@ -584,7 +640,8 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 // Every conversion but the plain decimal, which does not pay for this one's checks.
 [[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
                                    const ksFormatOptions& options) {
-    if (type == ksFormatInteger && writePlainHexadecimal(out, value, options))
+    if (type == ksFormatInteger &&
+        (writePlainHexadecimal(out, value, options) || writePaddedDecimal(out, value, options)))
         return 0;
     return convertRest(out, type, value, options);
 }

@@ -147,3 +147,18 @@ TEST(FormatInteger, ZeroPaddedHexadecimalAtEveryWidth) {
     EXPECT_EQ(format("%08x|%x", 0x1beefu, 0xfedcba98u), ok("0001beef|fedcba98"));
     EXPECT_EQ(formatSized(5, "%08x", 0xbeefu), (Formatted{8, "0000"}));
 }
+
+// Padded decimals on both sides of the widest padding built in place, and cut short.
+TEST(FormatInteger, PaddedDecimalsAroundTheWidestInPlace) {
+    for (int width : {63, 64, 65}) {
+        const std::string w = std::to_string(width);
+        const size_t pad = static_cast<size_t>(width) - 3;
+        EXPECT_EQ(format(("%" + w + "d|%-" + w + "d|%0" + w + "d|%+0" + w + "d").c_str(), -42, -42,
+                         -42, 42),
+                  ok(std::string(pad, ' ') + "-42|-42" + std::string(pad, ' ') + "|-" +
+                     std::string(pad, '0') + "42|+" + std::string(pad, '0') + "42"));
+    }
+    EXPECT_EQ(formatSized(4, "%6d", -42), (Formatted{6, "   "}));
+    EXPECT_EQ(formatSized(4, "%-6d", -42), (Formatted{6, "-42"}));
+    EXPECT_EQ(formatSized(7, "%06d", -42), (Formatted{6, "-00042"}));
+}
