@@ -355,10 +355,9 @@ constexpr int kIntegerRoom = 128;
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
 
-    // Digits go at the end of a run of zeros, so that the zeros the precision or the '0' flag
-    // asks for are already in place before them, as many as the buffer holds.
+    // Digits go at the end of the buffer, so that the zeros the precision or the '0' flag asks
+    // for and the prefix can be put before them, as many as the buffer holds.
     char buffer[kIntegerRoom];
-    std::memset(buffer, '0', sizeof buffer);
     char* const end = buffer + sizeof buffer;
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
@@ -366,11 +365,11 @@ constexpr int kIntegerRoom = 128;
         digits = writeDigits(end, magnitude, base,
                              (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
     else if (alternative && base == 8)
-        --digits; // the lone '0' of "%#.0o"
+        *--digits = '0'; // the lone '0' of "%#.0o"
     const int64_t digitCount = end - digits;
 
     // The prefix ends at the end of these four bytes: sign, then "0x", "0b" or "0".
-    char prefix[4];
+    char prefix[4] = {};
     int prefixLength = 0;
     if (alternative && magnitude != 0) {
         if (base == 16) {
@@ -410,6 +409,8 @@ constexpr int kIntegerRoom = 128;
     if (zeros <= digits - buffer - 4) {
         // Prefix, zeros and digits as one run; the four prefix bytes end where the zeros start.
         char* const run = digits - zeros;
+        if (zeros > 0)
+            fillRun(run, '0', zeros);
         std::memcpy(run - 4, prefix, 4);
         out.write(run - prefixLength, static_cast<uint64_t>(prefixLength + zeros + digitCount));
     } else {
@@ -640,9 +641,11 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 // Every conversion but the plain decimal, which does not pay for this one's checks.
 [[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
                                    const ksFormatOptions& options) {
-    if (type == ksFormatInteger &&
-        (writePlainHexadecimal(out, value, options) || writePaddedDecimal(out, value, options)))
+    if (type == ksFormatInteger) {
+        if (!writePlainHexadecimal(out, value, options) && !writePaddedDecimal(out, value, options))
+            formatInteger(out, value.integer, options);
         return 0;
+    }
     return convertRest(out, type, value, options);
 }
 
