@@ -468,17 +468,25 @@ uint64_t asciiBlocks(const char* bytes, uint64_t available) {
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
+    // Most texts are a few ASCII bytes: walked here, they need no library call.
+    constexpr uint64_t kQuickBytes = 16;
+    const uint64_t limit = static_cast<uint64_t>(precision);
+    const uint64_t quick = precision >= 0 && limit < kQuickBytes ? limit : kQuickBytes;
+    uint64_t index = 0;
+    while (index < quick && static_cast<unsigned char>(text[index]) - 1u < 0x7Fu)
+        ++index;
+    if (index == limit || text[index] == '\0')
+        return static_cast<int64_t>(index);
     uint64_t available;
     bool cutByPrecision = false;
     if (precision < 0) {
-        available = std::strlen(text);
+        available = index + std::strlen(text + index);
     } else {
-        const void* zero = std::memchr(text, 0, static_cast<uint64_t>(precision));
-        available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text)
-                         : static_cast<uint64_t>(precision);
+        const void* zero = std::memchr(text + index, 0, limit - index);
+        available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text) : limit;
         cutByPrecision = zero == nullptr;
     }
-    uint64_t index = asciiBlocks(text, available);
+    index += asciiBlocks(text + index, available - index);
     while (index < available) {
         if (available - index >= 32 && isAsciiRun(text + index, 32)) {
             index += 32;

@@ -66,10 +66,10 @@ template <int Capacity> class ksFormatItemReader {
             if (item.kind == ksItemBits) {
                 if (options_.flags & item.refused)
                     return ksFormatError(kFormatErrorInvalid, position(at + 1));
-                const bool doubled = (options_.flags & item.bits & kFormatDoublingLengths) != 0;
+                // A second 'h' or 'l' adds its bit again, which carries it to hh or ll.
                 static_assert(ksFlagShortShort == ksFlagShort << 1 && ksFlagQuad == ksFlagLong
                                                                                         << 1);
-                options_.flags |= item.bits << (doubled ? 1 : 0);
+                options_.flags |= item.bits + (options_.flags & item.bits & kFormatDoublingLengths);
                 ++at;
                 continue;
             }
@@ -87,7 +87,7 @@ template <int Capacity> class ksFormatItemReader {
 
     // A width, precision, base or an invalid byte, at already past its first byte: 0, or a
     // negative error result.
-    int readItem(ksFormatItemKind kind, const char*& at) {
+    [[gnu::always_inline]] int readItem(ksFormatItemKind kind, const char*& at) {
         switch (kind) {
         case ksItemZero: // the zero flag, and the width run it starts
             options_.flags |= ksFlagZero;
@@ -106,12 +106,12 @@ template <int Capacity> class ksFormatItemReader {
         }
     }
 
-    void readWidth(const char*& at) {
+    [[gnu::always_inline]] void readWidth(const char*& at) {
         options_.width = static_cast<int64_t>(ksFormatReadNumber(at));
         options_.flags = (options_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
     }
 
-    int readDot(const char*& at) {
+    [[gnu::always_inline]] int readDot(const char*& at) {
         if (++dots_ == 3)
             return ksFormatError(kFormatErrorInvalid, position(at));
         if (dots_ == 1) {
