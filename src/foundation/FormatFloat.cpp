@@ -179,14 +179,19 @@ class FloatWriter {
     // A short fixed-form body built in place and written in one piece. Its digits, at the
     // powers from integerLength - 1 down, lie together among the digits and the '0' runs around
     // them: all in the leading run when the first digit made is further down than the body
-    // reaches. Both parts are copied whole, past what the body uses.
+    // reaches. A byte at a time: the digits were stored just now, and wider loads of them
+    // would wait for those stores.
     void writeAssembledFixed(int64_t body, int64_t integerLength, bool point) {
-        char text[2 * kAssembledMax + 1];
+        char text[kAssembledMax];
         const int64_t first = std::max<int64_t>(leading_ - (integerLength - 1), -kAssembledMax);
         const char* from = digits_ + first;
-        std::memcpy(text, from, kAssembledMax);
-        text[integerLength] = '.';
-        std::memcpy(text + integerLength + (point ? 1 : 0), from + integerLength, kAssembledMax);
+        int64_t length = 0;
+        for (; length < integerLength; ++length)
+            text[length] = from[length];
+        if (point)
+            text[length++] = '.';
+        for (const char* digit = from + integerLength; length < body; ++length)
+            text[length] = *digit++;
         beginNumber(body, nullptr, 0);
         out_.write(text, static_cast<uint64_t>(body));
         endNumber();
