@@ -468,23 +468,29 @@ uint64_t asciiBlocks(const char* bytes, uint64_t available) {
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
-    // Most texts are a few ASCII bytes: walked here, they need no library call.
-    constexpr uint64_t kQuickBytes = 16;
+    // Most texts and precisions are a few bytes: walked here, they need no library call and no
+    // word-sized checks.
+    constexpr uint64_t kShortText = 16;
     const uint64_t limit = static_cast<uint64_t>(precision);
-    const uint64_t quick = precision >= 0 && limit < kQuickBytes ? limit : kQuickBytes;
-    uint64_t index = 0;
-    while (index < quick && static_cast<unsigned char>(text[index]) - 1u < 0x7Fu)
-        ++index;
-    if (index == limit || text[index] == '\0')
-        return static_cast<int64_t>(index);
-    uint64_t available;
+    uint64_t available = 0;
     bool cutByPrecision = false;
     if (precision < 0) {
-        available = index + std::strlen(text + index);
+        available = std::strlen(text);
+    } else if (limit < kShortText) {
+        while (available < limit && text[available] != '\0')
+            ++available;
+        cutByPrecision = available == limit;
     } else {
-        const void* zero = std::memchr(text + index, 0, limit - index);
+        const void* zero = std::memchr(text, 0, limit);
         available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text) : limit;
         cutByPrecision = zero == nullptr;
+    }
+    uint64_t index = 0;
+    if (available <= kShortText) {
+        while (index < available && static_cast<unsigned char>(text[index]) < 0x80)
+            ++index;
+        if (index == available)
+            return static_cast<int64_t>(index);
     }
     index += asciiBlocks(text + index, available - index);
     while (index < available) {
