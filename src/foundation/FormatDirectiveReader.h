@@ -45,9 +45,10 @@ template <int Capacity> class ksFormatItemReader {
                        ksFormatOptions& options, uint8_t& number)
         : format_(format), plan_(plan), options_(options), number_(number) {}
 
-    // Reads from at up to the conversion, leaving at on it: 0, or a negative error result.
-    [[gnu::always_inline]] int read(const char*& at) {
-        if (ksFormatIsDigit(*at, '1')) {
+    // Reads from at, whose item is given, up to the conversion, leaving at and item on it: 0,
+    // or a negative error result.
+    [[gnu::always_inline]] int read(const char*& at, const ksFormatItem*& item) {
+        if (item->kind == ksItemDigit) {
             // Digits first are the argument number when a '$' follows, else the width.
             const uint64_t number = ksFormatReadNumber(at);
             if (*at == '$') {
@@ -60,23 +61,24 @@ template <int Capacity> class ksFormatItemReader {
                 options_.width = static_cast<int64_t>(number);
                 options_.flags = ksFlagWidth;
             }
+            item = &kFormatItems.entries[static_cast<unsigned char>(*at)];
         }
-        for (;;) {
-            const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(*at)];
-            if (item.kind == ksItemBits) {
-                if (options_.flags & item.refused)
+        for (;; item = &kFormatItems.entries[static_cast<unsigned char>(*at)]) {
+            if (item->kind == ksItemBits) {
+                if (options_.flags & item->refused)
                     return ksFormatError(kFormatErrorInvalid, position(at + 1));
                 // A second 'h' or 'l' adds its bit again, which carries it to hh or ll.
                 static_assert(ksFlagShortShort == ksFlagShort << 1 && ksFlagQuad == ksFlagLong
                                                                                         << 1);
-                options_.flags |= item.bits + (options_.flags & item.bits & kFormatDoublingLengths);
+                options_.flags |=
+                    item->bits + (options_.flags & item->bits & kFormatDoublingLengths);
                 ++at;
                 continue;
             }
-            if (item.kind == ksItemConversion)
+            if (item->kind == ksItemConversion)
                 return 0;
             ++at;
-            const int result = readItem(item.kind, at);
+            const int result = readItem(item->kind, at);
             if (result < 0)
                 return result;
         }
@@ -194,10 +196,9 @@ template <int Capacity>
     const ksFormatItem* item = &kFormatItems.entries[static_cast<unsigned char>(*at)];
     if (item->kind != ksItemConversion) {
         const int result =
-            ksFormatItemReader<Capacity>(format, plan, options, directive.argument).read(at);
+            ksFormatItemReader<Capacity>(format, plan, options, directive.argument).read(at, item);
         if (result < 0)
             return result;
-        item = &kFormatItems.entries[static_cast<unsigned char>(*at)];
         if (options.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
             options.flags &= ~ksFlagZero;
         // A single 'l' makes %s read wide text; 'h' asks for narrow text again, and so do the
