@@ -161,12 +161,10 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     return static_cast<int>(out.processed());
 }
 
-// A format that is one directive and nothing else: its value, then the result.
-[[gnu::always_inline]] inline int writeLone(ksFormatState& out, ksFormatType type,
-                                            ksFormatValue value, const ksFormatOptions& options) {
-    const int result = ksFormatConvert(out, type, value, options);
-    if (result < 0)
-        return result;
+// The result of a format that is one directive and nothing else, from its conversion's.
+[[gnu::always_inline]] inline int writeLone(ksFormatState& out, int converted) {
+    if (converted < 0)
+        return converted;
     return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
 }
 
@@ -234,9 +232,15 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     if (format[0] == '%' && !fetchFirst) {
         // A format that is one bare conversion ("%d", "%s") needs no reading.
         const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(format[1])];
-        if (item.kind == ksItemConversion && format[2] == '\0')
-            return writeLone(out, item.type, ksFormatFetch(item.type, item.bits, arguments),
-                             {item.bits, format[1], 0, -1, 10});
+        if (item.kind == ksItemConversion && format[2] == '\0') {
+            const char c = format[1];
+            if (c == 'd' || c == 'u' || c == 'i')
+                return writeLone(out,
+                                 ksFormatPlainDecimal(out, va_arg(*arguments, int), item.bits));
+            return writeLone(out, ksFormatConvert(out, item.type,
+                                                  ksFormatFetch(item.type, item.bits, arguments),
+                                                  {item.bits, c, 0, -1, 10}));
+        }
         if (format[1] != '%')
             return runFromDirective(out, format, arguments);
     }

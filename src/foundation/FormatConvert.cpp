@@ -244,62 +244,6 @@ constexpr ksDecimalConversions kDecimalConversions{};
     return 0;
 }
 
-// Stores count (at least one) bytes of byte from at on: overlapping words rather than a call.
-void fillRun(char* at, char byte, int64_t count) {
-    const uint64_t word = 0x0101010101010101ull * static_cast<uint8_t>(byte);
-    if (count >= 8) {
-        for (int64_t i = 0; i + 8 < count; i += 8)
-            std::memcpy(at + i, &word, 8);
-        std::memcpy(at + count - 8, &word, 8);
-    } else if (count >= 4) {
-        const auto half = static_cast<uint32_t>(word);
-        std::memcpy(at, &half, 4);
-        std::memcpy(at + count - 4, &half, 4);
-    } else {
-        at[0] = byte;
-        at[count / 2] = byte;
-        at[count - 1] = byte;
-    }
-}
-
-// The widest padding written in place; wider ones take the general way.
-constexpr int64_t kPaddedWidth = 64;
-
-// A decimal integer with a sign flag, '-' or '0' and a width, but no precision: %5d, %02d,
-// %-8u or %+d, built in place over a run of its padding.
-[[gnu::always_inline]] inline bool writePaddedDecimal(ksFormatState& out, ksFormatValue value,
-                                                      const ksFormatOptions& options) {
-    const uint32_t flags = options.flags;
-    if (!kDecimalConversions.entries[static_cast<uint8_t>(options.conversion)] ||
-        options.base != 10 || (flags & (ksFlagAlternative | ksFlagPrecision)) ||
-        options.width > kPaddedWidth)
-        return false;
-    bool negative = false;
-    const uint64_t magnitude = integerMagnitude(value.integer, flags, negative);
-    char sign = 0;
-    if (negative)
-        sign = '-';
-    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
-        sign = '+';
-    else if (flags & ksFlagSpace)
-        sign = ' ';
-    const int digits = decimalLength(magnitude);
-    const int64_t body = digits + (sign != 0);
-    const int64_t length = options.width > body ? options.width : body;
-    if (length > out.end - out.cursor)
-        return false; // the general way writes what fits
-    char* const at = out.cursor;
-    out.cursor += length;
-    const bool leftAdjust = (flags & ksFlagMinus) != 0;
-    const bool zeros = (flags & ksFlagZero) && !leftAdjust;
-    fillRun(at, zeros ? '0' : ' ', length);
-    char* const digitsAt = leftAdjust ? at + (sign != 0) : at + length - digits;
-    if (sign)
-        *(leftAdjust || zeros ? at : digitsAt - 1) = sign;
-    writeDecimal(digitsAt, magnitude, digits);
-    return true;
-}
-
 // Eight hexadecimal digits of value, leading zeros included, as they lie in memory: the
 // nibbles spread one to a byte, most significant first, then each made a character. A letter
 // is offset from its digit by letterOffset beyond '0' + 10.
@@ -343,10 +287,6 @@ uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
     return true;
 }
 
-// Room for the longest digits (64 in base 2), the zeros before them and a prefix of up to
-// four bytes.
-constexpr int kIntegerRoom = 128;
-
 // Every integer form but the plain ones, out of line so that they do not pay for its frame.
 [[gnu::noinline]] void formatInteger(ksFormatState& out, int64_t value,
                                      const ksFormatOptions& options) {
@@ -355,9 +295,7 @@ constexpr int kIntegerRoom = 128;
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
 
-    // Digits go at the end of the buffer, so that the zeros the precision or the '0' flag asks
-    // for and the prefix can be put before them, as many as the buffer holds.
-    char buffer[kIntegerRoom];
+    char buffer[64]; // the longest digits: 64 in base 2
     char* const end = buffer + sizeof buffer;
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
@@ -406,18 +344,9 @@ constexpr int kIntegerRoom = 128;
     const int64_t padding = options.width - prefixLength - zeros - digitCount;
     if (!leftAdjust)
         out.fill(' ', padding);
-    if (zeros <= digits - buffer - 4) {
-        // Prefix, zeros and digits as one run; the four prefix bytes end where the zeros start.
-        char* const run = digits - zeros;
-        if (zeros > 0)
-            fillRun(run, '0', zeros);
-        std::memcpy(run - 4, prefix, 4);
-        out.write(run - prefixLength, static_cast<uint64_t>(prefixLength + zeros + digitCount));
-    } else {
-        out.write(prefix + 4 - prefixLength, static_cast<uint64_t>(prefixLength));
-        out.fill('0', zeros);
-        out.write(digits, static_cast<uint64_t>(digitCount));
-    }
+    out.write(prefix + 4 - prefixLength, static_cast<uint64_t>(prefixLength));
+    out.fill('0', zeros);
+    out.write(digits, static_cast<uint64_t>(digitCount));
     if (leftAdjust)
         out.fill(' ', padding);
 }
@@ -625,14 +554,18 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Every conversion but the plain decimal and hexadecimal. Kept out of line so that the plain
-// forms, the most frequent directives, do not pay for the others' stack frame.
+// Every integer form but the plain decimal.
+[[gnu::noinline]] void convertInteger(ksFormatState& out, ksFormatValue value,
+                                      const ksFormatOptions& options) {
+    if (!writePlainHexadecimal(out, value, options))
+        formatInteger(out, value.integer, options);
+}
+
+// Every conversion but the integers. Kept out of line so that the plain forms, the most
+// frequent directives, do not pay for the others' stack frame.
 [[gnu::noinline]] int convertRest(ksFormatState& out, ksFormatType type, ksFormatValue value,
                                   const ksFormatOptions& options) {
     switch (type) {
-    case ksFormatInteger:
-        formatInteger(out, value.integer, options);
-        return 0;
     case ksFormatFloating:
         ksFormatFloatingValue(out, value.real, options);
         return 0;
@@ -652,24 +585,20 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Every conversion but the plain decimal, which does not pay for this one's checks.
-[[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
-                                   const ksFormatOptions& options) {
-    if (type == ksFormatInteger) {
-        if (!writePlainHexadecimal(out, value, options) && !writePaddedDecimal(out, value, options))
-            formatInteger(out, value.integer, options);
-        return 0;
-    }
-    return convertRest(out, type, value, options);
-}
-
 } // namespace
 
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options) {
     if (type == ksFormatInteger && isPlainDecimal(options))
         return writePlainDecimal(out, value.integer, options.flags);
-    return convertOther(out, type, value, options);
+    if (type != ksFormatInteger)
+        return convertRest(out, type, value, options);
+    convertInteger(out, value, options);
+    return 0;
+}
+
+int ksFormatPlainDecimal(ksFormatState& out, int64_t value, uint32_t flags) {
+    return writePlainDecimal(out, value, flags);
 }
 
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

@@ -13,7 +13,6 @@ namespace {
 constexpr int64_t kDefaultPrecision = 6;
 constexpr int64_t kHexDefaultPrecision = 24;
 constexpr int64_t kAssembledMax = 48; // fixed-form bodies up to this long are built in place
-constexpr int kPowerMax = 16;         // the longest power text: letter, sign and 14 digits
 
 int clampDigits(int64_t digits) {
     return static_cast<int>(digits < kFloatDigitsMax ? digits : kFloatDigitsMax);
@@ -88,37 +87,13 @@ class FloatWriter {
             writeFixedForm(precision);
     }
 
-    // Rounds the magnitude and keeps its digits as characters of the directive's table, with
-    // runs of '0' on both sides so that a short body copies them without looking at its ends.
+    // Rounds the magnitude and keeps its digits as characters of the directive's table.
     void round(double magnitude, int base, int maxDigits, int lowest) {
         ksFloatRound(magnitude, base, maxDigits, lowest, number_);
+        for (int i = 0; i < number_.count; ++i)
+            digits_[i] = table_[number_.digits[i]];
         count_ = number_.count;
         leading_ = number_.exponent;
-        std::memset(digitStore_, '0', kAssembledMax);
-        if (base <= 10)
-            decimalCharacters(number_.digits, digits_, count_);
-        else
-            for (int i = 0; i < count_; ++i)
-                digits_[i] = table_[number_.digits[i]];
-        std::memset(digits_ + count_, '0', kAssembledMax);
-    }
-
-    // The characters of digits below ten: '0' added to each byte, a word at a time.
-    static void decimalCharacters(const uint8_t* values, char* characters, int count) {
-        constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
-        if (count >= 8) {
-            for (int i = 0;; i += 8) {
-                const int at = i + 8 < count ? i : count - 8;
-                uint64_t word;
-                std::memcpy(&word, values + at, 8);
-                word += kZeros;
-                std::memcpy(characters + at, &word, 8);
-                if (at == count - 8)
-                    return;
-            }
-        }
-        for (int i = 0; i < count; ++i)
-            characters[i] = static_cast<char>('0' + values[i]);
     }
 
     // The digit characters at the powers from high down to low, zeros where none was made.
@@ -176,22 +151,22 @@ class FloatWriter {
         endNumber();
     }
 
-    // A short fixed-form body built in place and written in one piece. Its digits, at the
-    // powers from integerLength - 1 down, lie together among the digits and the '0' runs around
-    // them: all in the leading run when the first digit made is further down than the body
-    // reaches. A byte at a time: the digits were stored just now, and wider loads of them
-    // would wait for those stores.
+    // The digit character at a power of the base: '0' where none was made.
+    char digitAt(int64_t power) const {
+        const int64_t index = leading_ - power;
+        return index >= 0 && index < count_ ? digits_[index] : '0';
+    }
+
+    // A short fixed-form body built in place and written in one piece.
     void writeAssembledFixed(int64_t body, int64_t integerLength, bool point) {
         char text[kAssembledMax];
-        const int64_t first = std::max<int64_t>(leading_ - (integerLength - 1), -kAssembledMax);
-        const char* from = digits_ + first;
         int64_t length = 0;
-        for (; length < integerLength; ++length)
-            text[length] = from[length];
+        for (int64_t power = integerLength - 1; power >= 0; --power)
+            text[length++] = digitAt(power);
         if (point)
             text[length++] = '.';
-        for (const char* digit = from + integerLength; length < body; ++length)
-            text[length] = *digit++;
+        for (int64_t power = -1; length < body; --power)
+            text[length++] = digitAt(power);
         beginNumber(body, nullptr, 0);
         out_.write(text, static_cast<uint64_t>(body));
         endNumber();
@@ -208,20 +183,20 @@ class FloatWriter {
 
     // One leading digit, the point and fraction digits, then the power text, as one number;
     // built in place and written in one piece when it is short.
-    [[gnu::always_inline]] void writeMantissaAndPower(const char* prefix, int prefixLength,
-                                                      bool point, int64_t fraction,
-                                                      const char* power, int powerLength) {
+    void writeMantissaAndPower(const char* prefix, int prefixLength, bool point, int64_t fraction,
+                               const char* power, int powerLength) {
         const int64_t body = 1 + (point ? 1 : 0) + fraction + powerLength;
         beginNumber(body, prefix, prefixLength);
         if (body <= kAssembledMax) {
-            // Fraction and power copied whole, past what the body uses: fixed sizes need no
-            // calls. A power is at most 16 bytes in any base.
-            char text[2 * kAssembledMax + kPowerMax];
-            text[0] = digits_[0];
+            char text[kAssembledMax];
+            text[0] = digitAt(leading_);
             text[1] = '.';
             char* at = text + (point ? 2 : 1);
-            std::memcpy(at, digits_ + 1, kAssembledMax);
-            std::memcpy(at + fraction, power, kPowerMax);
+            // A few bytes each: loops beat calls of the library's copies here.
+            for (int64_t i = 0; i < fraction; ++i)
+                at[i] = i + 1 < count_ ? digits_[i + 1] : '0';
+            for (int i = 0; i < powerLength; ++i)
+                at[fraction + i] = power[i];
             out_.write(text, static_cast<uint64_t>(body));
         } else {
             writeDigits(leading_, leading_);
@@ -306,9 +281,7 @@ class FloatWriter {
     int64_t leading_ = 0; // power of the base of digits_[0]
     int count_ = 0;
     ksFloatDigitString number_;
-    // The digit characters with room for a run of '0' before them and two after them.
-    char digitStore_[kFloatDigitsMax + 3 * kAssembledMax];
-    char* const digits_ = digitStore_ + kAssembledMax;
+    char digits_[kFloatDigitsMax];
 };
 
 } // namespace
