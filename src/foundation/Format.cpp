@@ -198,9 +198,9 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
 // reads it on its own, its parameters into a plan of a few slots. With no other '%' after it,
 // it is written at once, its arguments read in order, then the literal text after it; otherwise
 // the whole plan goes on from there. A directive the small plan cannot hold, or an error, goes
-// to the whole plan, which reads the format again and reports the error. Out of line, so that a
-// bare conversion does not pay for its frame.
-[[gnu::noinline]] int runFromDirective(ksFormatState& out, const char* format, va_list* arguments) {
+// to the whole plan, which reads the format again and reports the error.
+[[gnu::always_inline]] inline int runFromDirective(ksFormatState& out, const char* format,
+                                                   va_list* arguments) {
     ksFormatLonePlan parameters;
     ksFormatDirective directive;
     const int64_t end = ksFormatReadDirective(format, 0, parameters, directive);
