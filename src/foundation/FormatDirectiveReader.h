@@ -78,6 +78,13 @@ template <int Capacity> class ksFormatItemReader {
             if (item->kind == ksItemConversion)
                 return 0;
             ++at;
+            if (item->kind == ksItemDot && dots_ == 0 && ksFormatIsDigit(*at)) {
+                // The first '.' and its digits: the precision of most directives that have one.
+                dots_ = 1;
+                options_.precision = static_cast<int64_t>(ksFormatReadNumber(at));
+                options_.flags |= ksFlagPrecision;
+                continue;
+            }
             const int result = readItem(item->kind, at);
             if (result < 0)
                 return result;
