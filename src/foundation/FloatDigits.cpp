@@ -284,77 +284,6 @@ void roundUp(ksFloatDigitString& number, int base) {
     ++number.exponent;
 }
 
-constexpr uint64_t kPowersOfTen[kFixedDecimalPrecisionMax + 1] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
-
-// The decimal digits of a non-zero value, last digit first, two per division.
-int reversedDecimalDigits(uint64_t value, uint8_t* reversed) {
-    int length = 0;
-    while (value >= 100) {
-        const unsigned pair = static_cast<unsigned>(value % 100);
-        value /= 100;
-        reversed[length++] = static_cast<uint8_t>(pair % 10);
-        reversed[length++] = static_cast<uint8_t>(pair / 10);
-    }
-    if (value >= 10) {
-        reversed[length++] = static_cast<uint8_t>(value % 10);
-        value /= 10;
-    }
-    reversed[length++] = static_cast<uint8_t>(value);
-    return length;
-}
-
-// The significant digits of a non-zero number, with the power of the leading one given the
-// power of the last.
-void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
-    uint8_t reversed[40];
-    int length = 0;
-    uint64_t high = static_cast<uint64_t>(scaled);
-    if (scaled >> 64) {
-        uint64_t low = static_cast<uint64_t>(scaled % kTenToNineteen);
-        for (int i = 0; i < 19; ++i, low /= 10) // with its leading zeros
-            reversed[length++] = static_cast<uint8_t>(low % 10);
-        high = static_cast<uint64_t>(scaled / kTenToNineteen);
-    }
-    length += reversedDecimalDigits(high, reversed + length);
-    int zeros = 0;
-    while (reversed[zeros] == 0)
-        ++zeros;
-    number.count = length - zeros;
-    for (int i = 0; i < number.count; ++i)
-        number.digits[i] = reversed[length - 1 - i];
-    number.exponent = lastPower + length - 1;
-}
-
-// Base 10 cut at a position from 0 down to -kFixedDecimalPrecisionMax, for values below 2^64:
-// the value times 10^precision, rounded half up, is an integer of at most 94 bits whose digits
-// are the answer. False for the values it does not take.
-bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) {
-    const BinaryValue binary = decompose(value);
-    const uint64_t power = kPowersOfTen[precision];
-    uint128 scaled = 0;
-    if (binary.mantissa == 0) {
-        scaled = 0;
-    } else if (binary.exponent >= 0) {
-        if (64 - std::countl_zero(binary.mantissa) + binary.exponent > 64)
-            return false;
-        scaled = static_cast<uint128>(binary.mantissa << binary.exponent) * power;
-    } else if (binary.exponent > -128) {
-        // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
-        const int shift = -binary.exponent;
-        scaled =
-            (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >> shift;
-    } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
-    if (scaled == 0) {
-        number.count = 0;
-        number.exponent = 0;
-        return true;
-    }
-    setDecimalDigits(scaled, -precision, number);
-    return true;
-}
-
 constexpr int kSignificantDecimalMax = 17;
 
 // 10^0 to 10^22 as 128-bit numbers.
@@ -383,7 +312,7 @@ void eightDigits(uint8_t* at, uint32_t value) {
 
 // The decimal digits of a non-zero value, leading digit first, written in place (building
 // them elsewhere and copying them stalls on the copy); their count.
-int decimalDigits(uint64_t value, uint8_t* digits) {
+[[gnu::always_inline]] inline int decimalDigits(uint64_t value, uint8_t* digits) {
     const int guess = std::bit_width(value) * 1233 >> 12; // log10(2^bits), rounded down
     const int length = guess + (value >= kPowersOfTen128.values[guess] ? 1 : 0);
     if (length < 16) {
@@ -398,6 +327,55 @@ int decimalDigits(uint64_t value, uint8_t* digits) {
     for (int i = length - 17; i >= 0; --i, top /= 10)
         digits[i] = static_cast<uint8_t>(top % 10);
     return length;
+}
+
+constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
+
+// The significant digits of a non-zero number, with the power of the leading one given the
+// power of the last.
+void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
+    int length = 0;
+    if (scaled >> 64) {
+        length = decimalDigits(static_cast<uint64_t>(scaled / kTenToNineteen), number.digits);
+        uint64_t low = static_cast<uint64_t>(scaled % kTenToNineteen);
+        for (int i = length + 18; i >= length; --i, low /= 10) // with its leading zeros
+            number.digits[i] = static_cast<uint8_t>(low % 10);
+        length += 19;
+    } else {
+        length = decimalDigits(static_cast<uint64_t>(scaled), number.digits);
+    }
+    number.count = length;
+    while (number.digits[number.count - 1] == 0)
+        --number.count;
+    number.exponent = lastPower + length - 1;
+}
+
+// Base 10 cut at a position from 0 down to -kFixedDecimalPrecisionMax, for values below 2^64:
+// the value times 10^precision, rounded half up, is an integer of at most 94 bits whose digits
+// are the answer. False for the values it does not take.
+bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) {
+    const BinaryValue binary = decompose(value);
+    const auto power = static_cast<uint64_t>(kPowersOfTen128.values[precision]);
+    uint128 scaled = 0;
+    if (binary.mantissa == 0) {
+        scaled = 0;
+    } else if (binary.exponent >= 0) {
+        if (64 - std::countl_zero(binary.mantissa) + binary.exponent > 64)
+            return false;
+        scaled = static_cast<uint128>(binary.mantissa << binary.exponent) * power;
+    } else if (binary.exponent > -128) {
+        // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
+        const int shift = -binary.exponent;
+        scaled =
+            (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >> shift;
+    } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
+    if (scaled == 0) {
+        number.count = 0;
+        number.exponent = 0;
+        return true;
+    }
+    setDecimalDigits(scaled, -precision, number);
+    return true;
 }
 
 // Base 10 to at most 17 significant digits, for values from about 10^-5 to 2^64: one 128-bit

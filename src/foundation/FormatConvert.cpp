@@ -31,27 +31,19 @@ __extension__ typedef unsigned __int128 ksWideProduct;
 // fraction runs high by less than value / 2^64; that stays below the 10^-e that would carry
 // into a digit as long as value * 10^e < 2^64: true for up to ten digits.
 //
-// The scale for length digits, 3 to 10: e is length - 1 rounded down to even.
-constexpr uint64_t fractionScale(int length) {
-    uint64_t divisor = 1;
-    for (int e = (length - 1) & ~1; e > 0; --e)
-        divisor *= 10;
-    return UINT64_MAX / divisor + 1;
-}
-
-constexpr uint64_t kFractionScales[11] = {
-    0,
-    0,
-    0,
-    fractionScale(3),
-    fractionScale(4),
-    fractionScale(5),
-    fractionScale(6),
-    fractionScale(7),
-    fractionScale(8),
-    fractionScale(9),
-    fractionScale(10),
+// The scales by length, 3 to 10 digits: e is length - 1 rounded down to even.
+struct ksFractionScales {
+    uint64_t byLength[11] = {};
+    constexpr ksFractionScales() {
+        for (int length = 3; length <= 10; ++length) {
+            uint64_t divisor = 1;
+            for (int e = (length - 1) & ~1; e > 0; --e)
+                divisor *= 10;
+            byLength[length] = UINT64_MAX / divisor + 1;
+        }
+    }
 };
+constexpr ksFractionScales kFractionScales{};
 
 [[gnu::always_inline]] inline void writePair(char* at, uint64_t pair) {
     std::memcpy(at, kDigitPairs + pair * 2, 2);
@@ -74,7 +66,8 @@ constexpr uint64_t kFractionScales[11] = {
             *at = static_cast<char>('0' + value);
         return;
     }
-    const ksWideProduct product = static_cast<ksWideProduct>(value) * kFractionScales[length];
+    const ksWideProduct product =
+        static_cast<ksWideProduct>(value) * kFractionScales.byLength[length];
     uint64_t fraction = static_cast<uint64_t>(product);
     // An odd length leads with one digit: the second byte of its pair is stale until the
     // first further pair overwrites it.

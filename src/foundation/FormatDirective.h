@@ -134,76 +134,44 @@ struct ksFormatItem {
 };
 static_assert(kFormatLongLongLengths <= UINT16_MAX, "refused lengths fit the item");
 
-constexpr ksFormatItem ksFormatDescribeItem(char c) {
-    switch (c) {
-    case ' ':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagSpace};
-    case '+':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagPlus};
-    case '#':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagAlternative};
-    case '-':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagMinus};
-    case '0':
-        return {ksItemZero, ksFormatInteger, 0, ksFlagZero};
-    case '*':
-        return {ksItemStar};
-    case '.':
-        return {ksItemDot};
-    case 'h': // a third 'h' is an error
-        return {ksItemBits, ksFormatInteger, ksFlagShortShort, ksFlagShort};
-    case 'l': // so are a third 'l' and an 'l' after j, z or t
-        return {ksItemBits, ksFormatInteger, kFormatLongLongLengths, ksFlagLong};
-    case 'L':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagLongDouble};
-    case 'j':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagIntmax};
-    case 'z':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagSize};
-    case 't':
-        return {ksItemBits, ksFormatInteger, 0, ksFlagPtrdiff};
-    case 'd':
-    case 'i':
-        return {ksItemConversion, ksFormatInteger, 0, 0};
-    case 'u':
-    case 'o':
-    case 'x':
-        return {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned};
-    case 'X':
-        return {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned | ksFlagUpper};
-    case 'c':
-        return {ksItemConversion, ksFormatCharacter, 0, 0};
-    case 's':
-        return {ksItemConversion, ksFormatString, 0, 0};
-    case 'p':
-        return {ksItemConversion, ksFormatPointer, 0, 0};
-    case 'n':
-        return {ksItemConversion, ksFormatCount, 0, 0};
-    case 'e':
-    case 'E':
-        return {ksItemConversion, ksFormatFloating, 0,
-                ksFlagExponent | (c == 'E' ? ksFlagUpper : 0u)};
-    case 'g':
-    case 'G':
-        return {ksItemConversion, ksFormatFloating, 0,
-                ksFlagGeneral | (c == 'G' ? ksFlagUpper : 0u)};
-    case 'f':
-    case 'a':
-        return {ksItemConversion, ksFormatFloating, 0, 0};
-    case 'F':
-    case 'A':
-        return {ksItemConversion, ksFormatFloating, 0, ksFlagUpper};
-    default:
-        return {c >= '1' && c <= '9' ? ksItemDigit : ksItemInvalid};
-    }
-}
-
 // Every byte's part in a directive, so that reading one is a lookup per byte.
 struct ksFormatItemTable {
-    ksFormatItem entries[256];
+    ksFormatItem entries[256] = {};
+
+    constexpr void set(const char* bytes, ksFormatItem item) {
+        for (; *bytes; ++bytes)
+            entries[static_cast<unsigned char>(*bytes)] = item;
+    }
+
     constexpr ksFormatItemTable() {
-        for (int c = 0; c < 256; ++c)
-            entries[c] = ksFormatDescribeItem(static_cast<char>(c));
+        set(" ", {ksItemBits, ksFormatInteger, 0, ksFlagSpace});
+        set("+", {ksItemBits, ksFormatInteger, 0, ksFlagPlus});
+        set("#", {ksItemBits, ksFormatInteger, 0, ksFlagAlternative});
+        set("-", {ksItemBits, ksFormatInteger, 0, ksFlagMinus});
+        set("0", {ksItemZero});
+        set("123456789", {ksItemDigit});
+        set("*", {ksItemStar});
+        set(".", {ksItemDot});
+        // A third 'h' is an error; so are a third 'l' and an 'l' after j, z or t.
+        set("h", {ksItemBits, ksFormatInteger, ksFlagShortShort, ksFlagShort});
+        set("l", {ksItemBits, ksFormatInteger, kFormatLongLongLengths, ksFlagLong});
+        set("L", {ksItemBits, ksFormatInteger, 0, ksFlagLongDouble});
+        set("j", {ksItemBits, ksFormatInteger, 0, ksFlagIntmax});
+        set("z", {ksItemBits, ksFormatInteger, 0, ksFlagSize});
+        set("t", {ksItemBits, ksFormatInteger, 0, ksFlagPtrdiff});
+        set("di", {ksItemConversion, ksFormatInteger});
+        set("uox", {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned});
+        set("X", {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned | ksFlagUpper});
+        set("c", {ksItemConversion, ksFormatCharacter});
+        set("s", {ksItemConversion, ksFormatString});
+        set("p", {ksItemConversion, ksFormatPointer});
+        set("n", {ksItemConversion, ksFormatCount});
+        set("e", {ksItemConversion, ksFormatFloating, 0, ksFlagExponent});
+        set("E", {ksItemConversion, ksFormatFloating, 0, ksFlagExponent | ksFlagUpper});
+        set("g", {ksItemConversion, ksFormatFloating, 0, ksFlagGeneral});
+        set("G", {ksItemConversion, ksFormatFloating, 0, ksFlagGeneral | ksFlagUpper});
+        set("fa", {ksItemConversion, ksFormatFloating});
+        set("FA", {ksItemConversion, ksFormatFloating, 0, ksFlagUpper});
     }
 };
 inline constexpr ksFormatItemTable kFormatItems{};
