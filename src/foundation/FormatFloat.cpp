@@ -161,12 +161,23 @@ class FloatWriter {
     void writeAssembledFixed(int64_t body, int64_t integerLength, bool point) {
         char text[kAssembledMax];
         int64_t length = 0;
-        for (int64_t power = integerLength - 1; power >= 0; --power)
-            text[length++] = digitAt(power);
-        if (point)
-            text[length++] = '.';
-        for (int64_t power = -1; length < body; --power)
-            text[length++] = digitAt(power);
+        const int64_t fraction = body - integerLength - (point ? 1 : 0);
+        if (leading_ >= 0 && leading_ + fraction < count_) {
+            // Every digit of the body was made: copied as they stand, around the point.
+            for (; length < integerLength; ++length)
+                text[length] = digits_[length];
+            if (point)
+                text[length++] = '.';
+            for (const char* digit = digits_ + integerLength; length < body; ++length)
+                text[length] = *digit++;
+        } else {
+            for (int64_t power = integerLength - 1; power >= 0; --power)
+                text[length++] = digitAt(power);
+            if (point)
+                text[length++] = '.';
+            for (int64_t power = -1; length < body; --power)
+                text[length++] = digitAt(power);
+        }
         beginNumber(body, nullptr, 0);
         out_.write(text, static_cast<uint64_t>(body));
         endNumber();
