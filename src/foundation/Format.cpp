@@ -9,6 +9,7 @@
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatDirective.h"
 #include "foundation/FormatDirectiveReader.h"
+#include "foundation/FormatFloat.h"
 #include "foundation/FormatOutput.h"
 
 namespace {
@@ -102,8 +103,15 @@ int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
                                           const ksFormatSlot* slots) {
     constexpr uint32_t kFromArguments =
         ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
-    if (!(options.flags & kFromArguments))
+    if (!(options.flags & kFromArguments)) {
+        // A double goes to its writer in a floating register: through the conversions' union it
+        // would travel in an integer one, and its load would wait on the argument's store.
+        if (type == ksFormatFloating) {
+            ksFormatFloatingValue(out, value.real, options);
+            return 0;
+        }
         return ksFormatConvert(out, type, value, options);
+    }
     return ksFormatConvert(out, type, value, resolveFromArguments(options, slots));
 }
 
