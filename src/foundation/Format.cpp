@@ -256,7 +256,8 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
 }
 
 // Both entry points: the limit, the engine, the terminator.
-int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
+[[gnu::always_inline]] inline int formatInto(char* buffer, size_t size, const char* format,
+                                             va_list* arguments) {
     uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
     if (limit > INT_MAX)
         limit = INT_MAX;
