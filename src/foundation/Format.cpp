@@ -188,7 +188,6 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
         for (int i = 0; i < first->count; ++i)
             plan.slots[i] = first->slots[i];
         plan.count = first->count;
-        plan.fetchFirst = first->fetchFirst;
         ksFormatAddSlot(plan, *directive, 0, from);
     }
     const int64_t length = ksFormatReadPlan(format, plan, from);
@@ -217,22 +216,17 @@ int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& 
     const uint64_t next =
         format[end] == '\0' ? static_cast<uint64_t>(end) : ksFormatNextPercent(format, end);
     if (format[next] != '\0' || parameters.fetchFirst)
-        return runPlan(out, format, arguments, false, &parameters, &directive,
+        return runPlan(out, format, arguments, parameters.fetchFirst, &parameters, &directive,
                        static_cast<uint64_t>(end));
     for (int i = 0; i < parameters.count; ++i)
         parameters.slots[i].value = ksFormatFetch(ksFormatParameter, 0, arguments);
     const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
-    const int result = convert(out, directive.type, directive.options, value, parameters.slots);
-    if (result < 0)
+    const int result =
+        writeLone(out, convert(out, directive.type, directive.options, value, parameters.slots));
+    if (result < 0 || next == static_cast<uint64_t>(end))
         return result;
-    if (out.processed() > INT_MAX)
-        return failTooLong(out, 1);
-    if (next != static_cast<uint64_t>(end)) {
-        out.write(format + end, next - static_cast<uint64_t>(end));
-        if (out.processed() > INT_MAX)
-            return failTooLong(out, next);
-    }
-    return static_cast<int>(out.processed());
+    out.write(format + end, next - static_cast<uint64_t>(end));
+    return out.processed() > INT_MAX ? failTooLong(out, next) : static_cast<int>(out.processed());
 }
 
 [[gnu::always_inline]] inline int run(ksFormatState& out, const char* format, va_list* arguments,

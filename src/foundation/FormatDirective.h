@@ -1,5 +1,5 @@
-// The formatter's directives: what one asks for, and the reader that takes it from the format
-// into argument slots.
+// The formatter's directives: what one asks for, the argument slots of a format, and the table
+// that gives every byte its part in a directive.
 #pragma once
 #include <cstdarg>
 #include <cstdint>
@@ -91,8 +91,8 @@ template <int Capacity> struct ksFormatSlotsOf {
 // The directives of a whole format.
 using ksFormatPlan = ksFormatSlotsOf<kFormatMaxSlots>;
 
-// One directive with a width and a precision from arguments; a base from an argument reads the
-// arguments first, which such a plan never does.
+// The parameter slots of a format's first directive, read on its own: a width and a precision
+// from arguments, and the slot the reader keeps free for the directive.
 using ksFormatLonePlan = ksFormatSlotsOf<4>;
 
 // The negative result of a failed call: -(code + 256 * position), kept within an int.
