@@ -1,5 +1,6 @@
 // The formatter against the C library's snprintf and fmt::format_to_n on the same directives:
-// one benchmark per case and implementation, named "<case>/<implementation>".
+// one benchmark per case and implementation, named "<case>/<implementation>". fmt runs twice:
+// with its format string checked at compile time ("fmt") and read at run time ("fmt_runtime").
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
@@ -31,15 +32,27 @@ int fmtTo(fmt::format_string<Arguments...> format, Arguments&&... arguments) {
     *result.out = '\0';
     return static_cast<int>(result.size);
 }
-#define KS_FMT(name, ...)                                                                          \
-    benchmark::RegisterBenchmark(name "/fmt", [](benchmark::State& state) {                        \
-        run(state, [] { return fmtTo(__VA_ARGS__); });                                             \
-    })
+// The same format string read at run time, as the formatter always reads its own.
+template <class... Arguments> int fmtRuntimeTo(const char* format, Arguments&&... arguments) {
+    auto result = fmt::format_to_n(buffer, sizeof buffer - 1, fmt::runtime(format),
+                                   std::forward<Arguments>(arguments)...);
+    *result.out = '\0';
+    return static_cast<int>(result.size);
+}
+#define KS_FMT(name, fmtFormat, ...)                                                               \
+    do {                                                                                           \
+        benchmark::RegisterBenchmark(name "/fmt", [](benchmark::State& state) {                    \
+            run(state, [] { return fmtTo(fmtFormat, __VA_ARGS__); });                              \
+        });                                                                                        \
+        benchmark::RegisterBenchmark(name "/fmt_runtime", [](benchmark::State& state) {            \
+            run(state, [] { return fmtRuntimeTo(opaque(fmtFormat), __VA_ARGS__); });               \
+        });                                                                                        \
+    } while (0)
 #else
-#define KS_FMT(name, ...) (void)0
+#define KS_FMT(name, fmtFormat, ...) (void)0
 #endif
 
-// One case: the same output from the three implementations.
+// One case: the same output from every implementation.
 #define KS_CASE(name, printfFormat, fmtFormat, ...)                                                \
     do {                                                                                           \
         benchmark::RegisterBenchmark(name "/ksLog", [](benchmark::State& state) {                  \
