@@ -206,7 +206,10 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
 // The conversions that may be plain decimals: d, and i and u without a base item.
 struct ksDecimalConversions {
     bool entries[256] = {};
-    constexpr ksDecimalConversions() { entries['d'] = entries['i'] = entries['u'] = true; }
+    constexpr ksDecimalConversions() {
+        for (const char* c = "diu"; *c; ++c)
+            entries[static_cast<unsigned char>(*c)] = true;
+    }
 };
 constexpr ksDecimalConversions kDecimalConversions{};
 
