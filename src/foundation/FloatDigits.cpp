@@ -1,9 +1,10 @@
 // Exact digits of a double, rounded half up: a 128-bit path for values of ordinary size, a
 // big-number path (numbers of up to 1280 bits, on the stack) for the very large and the very
-// small, and a shortcut for base 10 with a few decimals.
+// small, and two shortcuts for base 10: a few decimals, and a few significant digits.
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -283,46 +284,69 @@ void roundUp(ksFloatDigitString& number, int base) {
     ++number.exponent;
 }
 
-constexpr uint64_t kPowersOfTen[kFixedDecimalPrecisionMax + 1] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
+constexpr int kSignificantDecimalMax = 17;
 
-// The decimal digits of a non-zero value, last digit first, two per division.
-int reversedDecimalDigits(uint64_t value, uint8_t* reversed) {
-    int length = 0;
-    while (value >= 100) {
-        const unsigned pair = static_cast<unsigned>(value % 100);
-        value /= 100;
-        reversed[length++] = static_cast<uint8_t>(pair % 10);
-        reversed[length++] = static_cast<uint8_t>(pair / 10);
+// 10^0 to 10^22 as 128-bit numbers.
+struct PowersOfTen128 {
+    uint128 values[23];
+    constexpr PowersOfTen128() : values{} {
+        values[0] = 1;
+        for (int i = 1; i < 23; ++i)
+            values[i] = values[i - 1] * 10;
     }
-    if (value >= 10) {
-        reversed[length++] = static_cast<uint8_t>(value % 10);
-        value /= 10;
+};
+constexpr PowersOfTen128 kPowersOfTen128{};
+
+// The eight decimal digits of a value below 10^8, leading zeros included, stored at once: the
+// digits are split in the lanes of one word (two of four digits, four of two, eight of one),
+// each split a multiplication by a reciprocal. Bytes go to memory lowest first.
+void eightDigits(uint8_t* at, uint32_t value) {
+    static_assert(std::endian::native == std::endian::little);
+    const uint64_t halves = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
+    const uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Full;
+    const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
+    const uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Full;
+    const uint64_t digits = tens | (pairs - tens * 10) << 8;
+    std::memcpy(at, &digits, sizeof digits);
+}
+
+// The decimal digits of a non-zero value, leading digit first, written in place (building
+// them elsewhere and copying them stalls on the copy); their count.
+[[gnu::always_inline]] inline int decimalDigits(uint64_t value, uint8_t* digits) {
+    const int guess = std::bit_width(value) * 1233 >> 12; // log10(2^bits), rounded down
+    const int length = guess + (value >= kPowersOfTen128.values[guess] ? 1 : 0);
+    if (length < 16) {
+        for (int i = length - 1; i >= 0; --i, value /= 10)
+            digits[i] = static_cast<uint8_t>(value % 10);
+        return length;
     }
-    reversed[length++] = static_cast<uint8_t>(value);
+    const uint64_t high = value / 100000000;
+    eightDigits(digits + length - 8, static_cast<uint32_t>(value % 100000000));
+    eightDigits(digits + length - 16, static_cast<uint32_t>(high % 100000000));
+    uint32_t top = static_cast<uint32_t>(high / 100000000);
+    for (int i = length - 17; i >= 0; --i, top /= 10)
+        digits[i] = static_cast<uint8_t>(top % 10);
     return length;
 }
+
+constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
 
 // The significant digits of a non-zero number, with the power of the leading one given the
 // power of the last.
 void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
-    uint8_t reversed[40];
     int length = 0;
-    uint64_t high = static_cast<uint64_t>(scaled);
     if (scaled >> 64) {
+        length = decimalDigits(static_cast<uint64_t>(scaled / kTenToNineteen), number.digits);
         uint64_t low = static_cast<uint64_t>(scaled % kTenToNineteen);
-        for (int i = 0; i < 19; ++i, low /= 10) // with its leading zeros
-            reversed[length++] = static_cast<uint8_t>(low % 10);
-        high = static_cast<uint64_t>(scaled / kTenToNineteen);
+        for (int i = length + 18; i >= length; --i, low /= 10) // with its leading zeros
+            number.digits[i] = static_cast<uint8_t>(low % 10);
+        length += 19;
+    } else {
+        length = decimalDigits(static_cast<uint64_t>(scaled), number.digits);
     }
-    length += reversedDecimalDigits(high, reversed + length);
-    int zeros = 0;
-    while (reversed[zeros] == 0)
-        ++zeros;
-    number.count = length - zeros;
-    for (int i = 0; i < number.count; ++i)
-        number.digits[i] = reversed[length - 1 - i];
+    number.count = length;
+    while (number.digits[number.count - 1] == 0)
+        --number.count;
     number.exponent = lastPower + length - 1;
 }
 
@@ -331,7 +355,7 @@ void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number)
 // are the answer. False for the values it does not take.
 bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) {
     const BinaryValue binary = decompose(value);
-    const uint64_t power = kPowersOfTen[precision];
+    const auto power = static_cast<uint64_t>(kPowersOfTen128.values[precision]);
     uint128 scaled = 0;
     if (binary.mantissa == 0) {
         scaled = 0;
@@ -342,8 +366,8 @@ bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) 
     } else if (binary.exponent > -128) {
         // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
         const int shift = -binary.exponent;
-        scaled = (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >>
-                 shift;
+        scaled =
+            (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >> shift;
     } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
     if (scaled == 0) {
         number.count = 0;
@@ -354,9 +378,54 @@ bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) 
     return true;
 }
 
+// Base 10 to at most 17 significant digits, for values from about 10^-5 to 2^64: one 128-bit
+// product gives the value's leading 18 digits exactly (all of them for an integer), and the
+// first digit dropped decides, since half a unit of the last kept digit is 5 and zeros.
+bool roundSignificantDecimal(double value, int maxDigits, ksFloatDigitString& number) {
+    BinaryValue binary = decompose(value);
+    const int bits = std::bit_width(binary.mantissa);
+    uint64_t leading = binary.mantissa;
+    if (leading == 0)
+        binary = {0, 0};
+    int lastPower = 0; // the power of ten of leading's last digit
+    if (binary.exponent >= 0) {
+        if (bits + binary.exponent > 64)
+            return false;
+        leading <<= binary.exponent;
+    } else {
+        // The value lies in [2^top, 2^(top + 1)): its leading power of ten is estimate or one
+        // more, so leading gets 18 or 19 digits and stays below 10^19.
+        const int top = bits - 1 + binary.exponent;
+        const int estimate = (top * 78913) >> 18; // floor(top * log10(2))
+        lastPower = estimate - kSignificantDecimalMax;
+        if (lastPower < -22)
+            return false;
+        const uint128 scaled =
+            static_cast<uint128>(binary.mantissa) * kPowersOfTen128.values[-lastPower];
+        leading = static_cast<uint64_t>(scaled >> -binary.exponent);
+    }
+    if (leading == 0) {
+        number.count = 0;
+        number.exponent = 0;
+        return true;
+    }
+    const int length = decimalDigits(leading, number.digits);
+    number.exponent = lastPower + length - 1;
+    number.count = length < maxDigits ? length : maxDigits;
+    if (length > maxDigits && number.digits[maxDigits] >= 5)
+        roundUp(number, 10);
+    while (number.count > 0 && number.digits[number.count - 1] == 0)
+        --number.count;
+    return true;
+}
+
 } // namespace
 
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {
+    // Exponent and general forms to a precision that a double's digits cover.
+    if (base == 10 && maxDigits <= kSignificantDecimalMax && lowest <= -kFloatPositionLimit &&
+        roundSignificantDecimal(value, maxDigits, number))
+        return;
     // Fixed forms with few decimals are by far the most printed; their number has at most 29
     // digits, so a digit count above that never binds.
     if (base == 10 && lowest <= 0 && lowest >= -kFixedDecimalPrecisionMax && maxDigits >= 29 &&

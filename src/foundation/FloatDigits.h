@@ -20,8 +20,8 @@ struct ksFloatDigitString {
 // Rounds value (finite, not negative) to at most maxDigits significant digits and to no digit
 // below the power lowest, whichever keeps fewer.
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number);
-// The same by the general method alone, without the shortcut for short fixed decimals; the
-// shortcut must agree with it.
+// The same by the general method alone, without the shortcuts for short fixed decimals and
+// few significant decimal digits; the shortcuts must agree with it.
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number);
 

@@ -1,235 +1,264 @@
-// The system's printf: the entry points and the quick engine, which takes the everyday
-// formats, whose arguments go in order: they are read into a short plan before any byte is
-// written and then written with the shared conversions, without the full engine's argument
-// numbering and its 64-slot table. The entry points sit beside it so that a format of one
-// directive goes through without a call. Every other format goes to the full engine.
+// The system's printf: the entry points and the engine. The format is read once into argument
+// slots, so that a malformed one fails before any byte is written; one loop then writes literal
+// text and directives, reading each argument just before its directive. Only a format with
+// '$' or a base from an argument first reads its arguments in the order of their numbers.
 #include "foundation/Format.h"
+#include <bit>
 #include <climits>
+#include <cstring>
 #include "foundation/FormatConvert.h"
-#include "foundation/FormatCore.h"
+#include "foundation/FormatDirective.h"
+#include "foundation/FormatDirectiveReader.h"
+#include "foundation/FormatFloat.h"
+#include "foundation/FormatOutput.h"
 
 namespace {
 
-// Flags in any number and order; '-' cancels zero-padding whether it comes before or after '0'.
-uint32_t readFlags(const char* format, uint64_t& index) {
-    uint32_t flags = 0;
-    for (;; ++index) {
-        switch (format[index]) {
-        case ' ':
-            flags |= ksFlagSpace;
-            break;
-        case '+':
-            flags |= ksFlagPlus;
-            break;
-        case '#':
-            flags |= ksFlagAlternative;
-            break;
-        case '-':
-            flags = (flags | ksFlagMinus) & ~ksFlagZero;
-            break;
-        case '0':
-            if (!(flags & ksFlagMinus))
-                flags |= ksFlagZero;
-            break;
-        default:
-            return flags;
-        }
+constexpr int kErrorLimit = 3;
+constexpr int kErrorTwice = 4;
+constexpr int kErrorUnused = 5;
+
+// Every argument from 1 to the highest must be named exactly once; fills slotOf for them. A slot
+// without a number takes the next in order, counted apart from the numbered ones.
+int checkNumbering(ksFormatPlan& plan, uint8_t* slotOf, int& highest) {
+    highest = 0;
+    uint64_t seen = 0;
+    uint8_t next = 1;
+    for (int i = 0; i < plan.count; ++i) {
+        uint8_t& argument = plan.slots[i].argument;
+        if (argument == 0)
+            argument = next++;
+        const uint64_t bit = uint64_t{1} << (argument - 1);
+        if (seen & bit)
+            return ksFormatError(kErrorTwice, static_cast<uint64_t>(argument - 1));
+        seen |= bit;
+        slotOf[argument] = static_cast<uint8_t>(i);
+        if (argument > highest)
+            highest = argument;
     }
+    if (highest > 0 && seen != ~uint64_t{0} >> (64 - highest))
+        return ksFormatError(kErrorUnused, static_cast<uint64_t>(std::countr_one(seen)));
+    return 0;
 }
 
-// One length: h, hh, l, ll, L, j, z or t, or none.
-uint32_t readLength(const char* format, uint64_t& index) {
-    const char letter = format[index];
-    uint32_t single = 0;
-    uint32_t doubled = 0;
-    switch (letter) {
-    case 'h':
-        single = ksFlagShort;
-        doubled = ksFlagShort | ksFlagShortShort;
-        break;
-    case 'l':
-        single = ksFlagLong;
-        doubled = ksFlagLong | ksFlagQuad;
-        break;
-    case 'L':
-        single = ksFlagLongDouble;
-        break;
-    case 'j':
-        single = ksFlagIntmax;
-        break;
-    case 'z':
-        single = ksFlagSize;
-        break;
-    case 't':
-        single = ksFlagPtrdiff;
-        break;
-    default:
-        return 0;
-    }
-    ++index;
-    if (doubled && format[index] == letter) {
-        ++index;
-        return doubled;
-    }
-    return single;
+bool usesBase(const ksFormatSlot& slot) {
+    return slot.type == ksFormatFloating ||
+           (slot.type == ksFormatInteger &&
+            (slot.options.conversion == 'i' || slot.options.conversion == 'u'));
 }
 
-// Flags, width, precision and length before a conversion; false for a precision that is not
-// literal digits, or for a base.
-bool readModifiers(const char* format, uint64_t& index, ksFormatOptions& options) {
-    options.flags = readFlags(format, index);
-    if (format[index] >= '1' && format[index] <= '9')
-        options.width = static_cast<int64_t>(ksFormatReadNumber(format, index));
-    if (format[index] == '.') {
-        ++index;
-        if (format[index] == '.' || format[index] == '*')
-            return false;
-        options.precision = static_cast<int64_t>(ksFormatReadNumber(format, index));
-        options.flags |= ksFlagPrecision;
-    }
-    options.flags |= readLength(format, index);
-    return true;
-}
-
-// A directive, or a "%%" when escape is set.
-struct QuickDirective {
-    uint32_t start; // index of the '%'
-    uint32_t end;   // index just past the conversion character
-    bool escape;
-    ksFormatType type;
-    ksFormatOptions options;
-};
-
-// The directives of a format, read before any is written.
-struct QuickPlan {
-    static constexpr int kCapacity = 16;
-    QuickDirective directives[kCapacity];
-    int count = 0;
-    uint64_t formatLength = 0;
-};
-
-// Reads the directive whose '%' is at start; false for anything outside the quick path's
-// forms, which the full engine then reads (and reports, when it is malformed). Inlined: it is
-// most of the work of a format that is one directive.
-[[gnu::always_inline]] inline bool readDirective(const char* format, uint64_t start,
-                                                 QuickDirective& directive) {
-    ksFormatOptions& options = directive.options;
-    uint64_t index = start + 1;
-    options.flags = 0;
-    options.width = 0;
-    options.precision = -1;
-    options.base = 10;
-    // Most directives are a bare conversion: nothing else to look for.
-    if (!kFormatConversions.entries[static_cast<unsigned char>(format[index])].valid &&
-        !readModifiers(format, index, options))
-        return false;
-    if (!ksFormatSetConversion(format[index], options.flags, directive.type, options.conversion))
-        return false;
-    directive.escape = false;
-    directive.start = static_cast<uint32_t>(start);
-    directive.end = static_cast<uint32_t>(index + 1);
-    return true;
-}
-
-// The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
-// pointer of its own beats a library call.
-uint64_t nextPercent(const char* format, uint64_t index) {
-    const char* at = format + index;
-    while (*at != '%' && *at != '\0')
-        ++at;
-    return static_cast<uint64_t>(at - format);
-}
-
-// Reads the whole format; false when some directive has no quick form, or there are more than
-// the plan holds.
-bool readPlan(const char* format, QuickPlan& plan) {
-    uint64_t index = plan.count > 0 ? plan.directives[plan.count - 1].end : 0;
-    for (;;) {
-        index = nextPercent(format, index);
-        if (format[index] == '\0')
-            break;
-        if (index > INT_MAX || plan.count == QuickPlan::kCapacity)
-            return false;
-        QuickDirective& directive = plan.directives[plan.count++];
-        if (format[index + 1] == '%') {
-            directive.escape = true;
-            directive.start = static_cast<uint32_t>(index);
-            directive.end = static_cast<uint32_t>(index + 2);
-        } else if (!readDirective(format, index, directive)) {
-            return false;
-        }
-        index = directive.end;
-    }
-    plan.formatLength = index;
-    return true;
-}
-
-// Reads a directive's argument and writes it; 0, or the call's negative result.
-[[gnu::always_inline]] inline int
-writeDirective(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
-    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
-    const int result = ksFormatConvert(out, directive.type, value, directive.options);
+// Reads the arguments in the order of their numbers; then a base from an argument, known only
+// now, must lie from 2 to 36 to be honoured.
+int fetchInNumberOrder(ksFormatPlan& plan, va_list* arguments) {
+    uint8_t slotOf[kFormatMaxSlots + 1];
+    int highest = 0;
+    const int result = checkNumbering(plan, slotOf, highest);
     if (result < 0)
         return result;
-    return out.processed() > INT_MAX ? ksFormatFailTooLong(out, directive.start + 1u) : 0;
+    for (int argument = 1; argument <= highest; ++argument) {
+        ksFormatSlot& slot = plan.slots[slotOf[argument]];
+        slot.value = ksFormatFetch(slot.type, slot.options.flags, arguments);
+    }
+    for (int i = 0; i < plan.count; ++i) {
+        const ksFormatSlot& slot = plan.slots[i];
+        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase(slot))
+            continue;
+        const ksFormatSlot& base = plan.slots[slot.options.base];
+        if (base.value.integer < 2 || base.value.integer > 36)
+            return ksFormatError(kErrorLimit, base.start + 1u);
+    }
+    return 0;
 }
 
-// Writes the planned directives in turn, reading each argument just before its directive: the
-// format is known to be whole, so the arguments go in the order the full engine reads them.
-int writePlan(ksFormatState& out, const char* format, const QuickPlan& plan, va_list* arguments) {
-    uint64_t literal = 0;
-    for (int i = 0; i < plan.count; ++i) {
-        const QuickDirective& directive = plan.directives[i];
-        if (directive.start > literal)
-            out.write(format + literal, directive.start - literal);
-        literal = directive.end;
-        if (directive.escape) {
-            out.put('%');
-            continue;
+// Width, precision and base of a directive with some of them from arguments, read from their
+// slots.
+[[gnu::noinline]] ksFormatOptions resolveFromArguments(const ksFormatOptions& given,
+                                                       const ksFormatSlot* slots) {
+    ksFormatOptions options = given;
+    if (options.flags & ksFlagWidthArgument) {
+        int64_t width = slots[options.width].value.integer;
+        if (width < 0) {
+            options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
+            width = -width;
         }
-        const int result = writeDirective(out, directive, arguments);
+        options.width = width;
+    }
+    if (options.flags & ksFlagPrecisionArgument) {
+        const int64_t precision = slots[options.precision].value.integer;
+        options.precision = precision < 0 ? -1 : precision;
+    }
+    if (options.precision < 0)
+        options.flags &= ~ksFlagPrecision;
+    if (options.flags & ksFlagBaseArgument) {
+        const int64_t base = slots[options.base].value.integer;
+        options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
+    }
+    return options;
+}
+
+// Writes a directive: with its options as they stand when nothing comes from an argument (its
+// precision is then -1 exactly when its flag is clear), else with those resolved from slots.
+[[gnu::always_inline]] inline int convert(ksFormatState& out, ksFormatType type,
+                                          const ksFormatOptions& options, ksFormatValue value,
+                                          const ksFormatSlot* slots) {
+    constexpr uint32_t kFromArguments =
+        ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
+    if (!(options.flags & kFromArguments)) {
+        // A double goes to its writer in a floating register: through the conversions' union it
+        // would travel in an integer one, and its load would wait on the argument's store.
+        if (type == ksFormatFloating) {
+            ksFormatFloatingValue(out, value.real, options);
+            return 0;
+        }
+        return ksFormatConvert(out, type, value, options);
+    }
+    return ksFormatConvert(out, type, value, resolveFromArguments(options, slots));
+}
+
+// Literal text with "%%" pairs in it, each written as one '%'.
+void copyEscaped(ksFormatState& out, const char* from, const char* to) {
+    while (from < to) {
+        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
+        const char* at = percent ? static_cast<const char*>(percent) : to - 1;
+        out.write(from, static_cast<uint64_t>(at - from) + 1);
+        from = at + 2;
+    }
+}
+
+// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
+// in the format there is nothing to look for.
+[[gnu::always_inline]] inline void copyLiteral(ksFormatState& out, const char* from, const char* to,
+                                               bool escapes) {
+    if (!escapes) {
+        if (from != to)
+            out.write(from, static_cast<uint64_t>(to - from));
+        return;
+    }
+    copyEscaped(out, from, to);
+}
+
+// A text longer than a result can report fails like a limit of the format, and like a parse
+// error it leaves the buffer empty.
+int failTooLong(ksFormatState& out, uint64_t position) {
+    out.cursor = out.begin;
+    return ksFormatError(kErrorLimit, position);
+}
+
+// The output loop of every format: literal text, then each directive with its argument,
+// read here unless the arguments were read first.
+int emit(ksFormatState& out, const char* format, uint64_t length, ksFormatPlan& plan,
+         va_list* arguments) {
+    uint64_t position = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        ksFormatSlot& slot = plan.slots[i];
+        if (!plan.fetchFirst)
+            slot.value = ksFormatFetch(slot.type, slot.options.flags, arguments);
+        if (slot.type == ksFormatParameter)
+            continue;
+        copyLiteral(out, format + position, format + slot.start, plan.escapes);
+        const int result = convert(out, slot.type, slot.options, slot.value, plan.slots);
         if (result < 0)
             return result;
+        if (out.processed() > INT_MAX)
+            return failTooLong(out, slot.start + 1u);
+        position = slot.end;
     }
-    out.write(format + literal, plan.formatLength - literal);
+    copyLiteral(out, format + position, format + length, plan.escapes);
     if (out.processed() > INT_MAX)
-        return ksFormatFailTooLong(out, plan.formatLength);
+        return failTooLong(out, length);
     return static_cast<int>(out.processed());
 }
 
-// Writes the format from a plan that may already hold its first directive. Kept out of line so
-// that a lone directive does not pay for setting up the plan's frame.
-[[gnu::noinline]] int formatByPlan(ksFormatState& out, const char* format, va_list* arguments,
-                                   const QuickDirective* first) {
-    QuickPlan plan;
+// The result of a format that is one directive and nothing else, from its conversion's.
+[[gnu::always_inline]] inline int writeLone(ksFormatState& out, int converted) {
+    if (converted < 0)
+        return converted;
+    return out.processed() > INT_MAX ? failTooLong(out, 1) : static_cast<int>(out.processed());
+}
+
+// Every format but one directive with literal text after it. The format's first directive may
+// have been read already, with its parameter slots in first; the plan goes on after it. Kept
+// out of line so that a lone directive does not pay for the plan's frame.
+[[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments,
+                              bool fetchFirst, const ksFormatLonePlan* first = nullptr,
+                              const ksFormatDirective* directive = nullptr, uint64_t from = 0) {
+    ksFormatPlan plan;
+    plan.fetchFirst = fetchFirst;
     if (first) {
-        plan.directives[0] = *first;
-        plan.count = 1;
+        for (int i = 0; i < first->count; ++i)
+            plan.slots[i] = first->slots[i];
+        plan.count = first->count;
+        ksFormatAddSlot(plan, *directive, 0, from);
     }
-    if (!readPlan(format, plan))
-        return kFormatDeclined;
-    return writePlan(out, format, plan, arguments);
+    const int64_t length = ksFormatReadPlan(format, plan, from);
+    if (length < 0)
+        return static_cast<int>(length);
+    if (plan.fetchFirst) {
+        const int result = fetchInNumberOrder(plan, arguments);
+        if (result < 0)
+            return result;
+    }
+    return emit(out, format, static_cast<uint64_t>(length), plan, arguments);
 }
 
-int writeLone(ksFormatState& out, const QuickDirective& directive, va_list* arguments) {
-    const int result = writeDirective(out, directive, arguments);
-    return result < 0 ? result : static_cast<int>(out.processed());
+// A format that starts with a directive ("%08x", "%-10s|", "%*.*f"): the one directive reader
+// reads it on its own, its parameters into a plan of a few slots. With no other '%' after it,
+// it is written at once, its arguments read in order, then the literal text after it; otherwise
+// the whole plan goes on from there. A directive the small plan cannot hold, or an error, goes
+// to the whole plan, which reads the format again and reports the error.
+[[gnu::always_inline]] inline int runFromDirective(ksFormatState& out, const char* format,
+                                                   va_list* arguments) {
+    ksFormatLonePlan parameters;
+    ksFormatDirective directive;
+    const int64_t end = ksFormatReadDirective(format, 0, parameters, directive);
+    if (end < 0)
+        return runPlan(out, format, arguments, false);
+    const uint64_t next =
+        format[end] == '\0' ? static_cast<uint64_t>(end) : ksFormatNextPercent(format, end);
+    if (format[next] != '\0' || parameters.fetchFirst)
+        return runPlan(out, format, arguments, parameters.fetchFirst, &parameters, &directive,
+                       static_cast<uint64_t>(end));
+    for (int i = 0; i < parameters.count; ++i)
+        parameters.slots[i].value = ksFormatFetch(ksFormatParameter, 0, arguments);
+    const ksFormatValue value = ksFormatFetch(directive.type, directive.options.flags, arguments);
+    const int result =
+        writeLone(out, convert(out, directive.type, directive.options, value, parameters.slots));
+    if (result < 0 || next == static_cast<uint64_t>(end))
+        return result;
+    out.write(format + end, next - static_cast<uint64_t>(end));
+    return out.processed() > INT_MAX ? failTooLong(out, next) : static_cast<int>(out.processed());
 }
 
-// Both entry points: the limit, the core, the terminator.
-int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
+[[gnu::always_inline]] inline int run(ksFormatState& out, const char* format, va_list* arguments,
+                                      bool fetchFirst) {
+    if (format[0] == '%' && !fetchFirst) {
+        // A format that is one bare conversion ("%d", "%s") needs no reading.
+        const ksFormatItem& item = kFormatItems.entries[static_cast<unsigned char>(format[1])];
+        if (item.kind == ksItemConversion && format[2] == '\0') {
+            const char c = format[1];
+            if (c == 'd' || c == 'u' || c == 'i')
+                return writeLone(out,
+                                 ksFormatPlainDecimal(out, va_arg(*arguments, int), item.bits));
+            return writeLone(out, ksFormatConvert(out, item.type,
+                                                  ksFormatFetch(item.type, item.bits, arguments),
+                                                  {item.bits, c, 0, -1, 10}));
+        }
+        if (format[1] != '%')
+            return runFromDirective(out, format, arguments);
+    }
+    return runPlan(out, format, arguments, fetchFirst);
+}
+
+// Both entry points: the limit, the engine, the terminator.
+[[gnu::always_inline]] inline int formatInto(char* buffer, size_t size, const char* format,
+                                             va_list* arguments) {
     uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
     if (limit > INT_MAX)
         limit = INT_MAX;
     if (!buffer)
         limit = 0;
     ksFormatState out(buffer, limit);
-    int result = 0;
-    if (format) {
-        result = ksFormatQuick(out, format, arguments);
-        if (result == kFormatDeclined)
-            result = ksFormatFull(out, format, arguments);
-    }
+    const int result = format ? run(out, format, arguments, false) : 0;
     if (size > 0 && buffer)
         *out.cursor = '\0';
     return result;
@@ -237,17 +266,8 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
 
 } // namespace
 
-int ksFormatQuick(ksFormatState& out, const char* format, va_list* arguments) {
-    if (format[0] != '%' || format[1] == '%')
-        return formatByPlan(out, format, arguments, nullptr);
-    // The first directive is read here, so that a format that is that directive alone ("%d",
-    // "%08x") needs no plan, and a longer one does not read it twice.
-    QuickDirective first;
-    if (!readDirective(format, 0, first))
-        return kFormatDeclined;
-    if (format[first.end] == '\0')
-        return writeLone(out, first, arguments);
-    return formatByPlan(out, format, arguments, &first);
+int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments, bool fetchFirst) {
+    return run(out, format, arguments, fetchFirst);
 }
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...) {

@@ -10,3 +10,13 @@
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...);
 int ksFormatBufferV(char* buffer, size_t size, const char* format, va_list arguments);
+
+struct ksFormatState;
+
+// The engine behind both: the whole format read into argument slots, then written, each
+// argument read just before its directive. A format with '$' or a base from an argument has
+// its arguments read first, in the order of their numbers; fetchFirst asks for that order for
+// any format (the output is the same). Returns the length of the complete output or a negative
+// error, and leaves the terminator to its caller.
+int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments,
+                bool fetchFirst = false);

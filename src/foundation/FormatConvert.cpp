@@ -1,6 +1,5 @@
-// The formatter's output pass pieces: the integer, character, string, pointer and count
-// conversions, literal text, and the dispatch from a directive's type to its conversion.
-// Floating conversions live in FormatFloat.cpp.
+// The formatter's conversions: integer, character, string, pointer and count, and the
+// dispatch from a directive's type to its conversion (floating ones live in FormatFloat.cpp).
 #include "foundation/FormatConvert.h"
 #include <bit>
 #include <climits>
@@ -13,108 +12,144 @@ const char kFormatDigitsUpper[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 namespace {
 
-constexpr int kErrorLimit = 3;
 constexpr int kResultMalformedText = -2;
 const char kNil[] = "(nil)";
 
-// Pairs of decimal digits, so that a 64-bit value needs at most ten divisions.
+// Pairs of decimal digits, read two bytes at a time.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-void writePair(char* at, uint32_t value) {
-    std::memcpy(at, kDigitPairs + value * 2, 2);
+// A product of two 64-bit values, whose high half a single multiply instruction gives.
+__extension__ typedef unsigned __int128 ksWideProduct;
+
+// Decimal digits are written forward from a 64-bit binary fraction: value * scale has the
+// leading pair (or digit) in its high half and the rest of value as a fraction in its low half,
+// each further pair being the high half of the fraction times 100. The scale exceeds
+// 2^64 / 10^e by at most one, e being the digits after the leading pair or digit, so the
+// fraction runs high by less than value / 2^64; that stays below the 10^-e that would carry
+// into a digit as long as value * 10^e < 2^64: true for up to ten digits.
+//
+// The scales by length, 3 to 10 digits: e is length - 1 rounded down to even.
+struct ksFractionScales {
+    uint64_t byLength[11] = {};
+    constexpr ksFractionScales() {
+        for (int length = 3; length <= 10; ++length) {
+            uint64_t divisor = 1;
+            for (int e = (length - 1) & ~1; e > 0; --e)
+                divisor *= 10;
+            byLength[length] = UINT64_MAX / divisor + 1;
+        }
+    }
+};
+constexpr ksFractionScales kFractionScales{};
+
+[[gnu::always_inline]] inline void writePair(char* at, uint64_t pair) {
+    std::memcpy(at, kDigitPairs + pair * 2, 2);
 }
 
-// Writes value below 10^8 as exactly eight digits ending just before end. The four pairs
-// come from independent divisions rather than one chain of them.
-void writeEightDigits(char* end, uint32_t value) {
-    const uint32_t high = value / 10000;
-    const uint32_t low = value - high * 10000;
-    writePair(end - 8, high / 100);
-    writePair(end - 6, high % 100);
-    writePair(end - 4, low / 100);
-    writePair(end - 2, low % 100);
+// The next pair of the fraction, which moves on past it.
+[[gnu::always_inline]] inline uint64_t nextPair(uint64_t& fraction) {
+    const ksWideProduct product = static_cast<ksWideProduct>(fraction) * 100;
+    fraction = static_cast<uint64_t>(product);
+    return static_cast<uint64_t>(product >> 64);
 }
 
-// Writes the decimal digits of a value below 2^32 ending just before end; returns where they
-// start. Four digits per division by a constant, whose two pairs are then independent.
-char* writeDecimal32(char* end, uint32_t value) {
-    char* p = end;
-    while (value >= 10000) {
-        const uint32_t high = value / 10000;
-        const uint32_t low = value - high * 10000;
-        p -= 4;
-        writePair(p, low / 100);
-        writePair(p + 2, low % 100);
-        value = high;
+// Writes value below 10^length as exactly length digits (1 to 10) from at on, leading zeros
+// included.
+[[gnu::always_inline]] inline void writeDigitsForward(char* at, uint64_t value, int length) {
+    if (length <= 2) [[unlikely]] {
+        if (length == 2)
+            writePair(at, value);
+        else
+            *at = static_cast<char>('0' + value);
+        return;
     }
-    if (value >= 100) {
-        const uint32_t high = value / 100;
-        p -= 2;
-        writePair(p, value - high * 100);
-        value = high;
+    const ksWideProduct product =
+        static_cast<ksWideProduct>(value) * kFractionScales.byLength[length];
+    uint64_t fraction = static_cast<uint64_t>(product);
+    // An odd length leads with one digit: the second byte of its pair is stale until the
+    // first further pair overwrites it.
+    std::memcpy(at, kDigitPairs + static_cast<uint64_t>(product >> 64) * 2 + (length & 1), 2);
+    char* const end = at + length;
+    // Further pairs end at the end whatever the parity: one per two digits after the first.
+    switch (length) {
+    case 10:
+    case 9:
+        writePair(end - 8, nextPair(fraction));
+        [[fallthrough]];
+    case 8:
+    case 7:
+        writePair(end - 6, nextPair(fraction));
+        [[fallthrough]];
+    case 6:
+    case 5:
+        writePair(end - 4, nextPair(fraction));
+        [[fallthrough]];
+    default:
+        writePair(end - 2, nextPair(fraction));
     }
-    if (value >= 10) {
-        p -= 2;
-        writePair(p, value);
-    } else {
-        *--p = static_cast<char>('0' + value);
-    }
-    return p;
 }
 
-// Writes the decimal digits of value ending just before end; returns where they start. Inlined
-// so that a plain decimal needs no call while its digits are written.
-[[gnu::always_inline]] inline char* writeDecimal(char* end, uint64_t value) {
-    // Eight digits at a time keep all but one division in 32 bits.
-    while (value > UINT32_MAX) {
-        const uint64_t high = value / 100000000;
-        end -= 8;
-        writeEightDigits(end + 8, static_cast<uint32_t>(value - high * 100000000));
-        value = high;
-    }
-    return writeDecimal32(end, static_cast<uint32_t>(value));
+// Writes the length (11 to 20) decimal digits of value from at on: a leading run and a run of
+// ten. Out of line, so that the shorter and far more frequent values keep their registers;
+// returns 0, the result of the conversion that ends with it.
+[[gnu::noinline]] int writeLongDecimal(char* at, uint64_t value, int length) {
+    const uint64_t high = value / 10000000000;
+    writeDigitsForward(at, high, length - 10);
+    writeDigitsForward(at + length - 10, value - high * 10000000000, 10);
+    return 0;
 }
+
+// Writes the length decimal digits of value from at on: up to ten digits as one run.
+[[gnu::always_inline]] inline void writeDecimal(char* at, uint64_t value, int length) {
+    if (length <= 10) [[likely]]
+        writeDigitsForward(at, value, length);
+    else
+        writeLongDecimal(at, value, length);
+}
+
+// By bit width, the decimal length of the smallest value of that width, and the power of ten
+// past which a value of that width has one digit more.
+struct ksDecimalLengths {
+    uint8_t least[65] = {};
+    uint64_t more[65] = {};
+    constexpr ksDecimalLengths() {
+        uint64_t power = 1; // the least power of ten above 2^(bits - 1)
+        int digits = 0;
+        for (int bits = 1; bits <= 64; ++bits) {
+            const uint64_t smallest = uint64_t{1} << (bits - 1);
+            while (digits < 20 && power <= smallest) {
+                power = digits < 19 ? power * 10 : UINT64_MAX;
+                ++digits;
+            }
+            least[bits] = static_cast<uint8_t>(digits);
+            more[bits] = power;
+        }
+    }
+};
+constexpr ksDecimalLengths kDecimalLengths{};
 
 // The number of decimal digits of value (one for zero).
-int decimalLength(uint64_t value) {
-    static constexpr uint64_t kPowers[20] = {1,
-                                             10,
-                                             100,
-                                             1000,
-                                             10000,
-                                             100000,
-                                             1000000,
-                                             10000000,
-                                             100000000,
-                                             1000000000,
-                                             10000000000,
-                                             100000000000,
-                                             1000000000000,
-                                             10000000000000,
-                                             100000000000000,
-                                             1000000000000000,
-                                             10000000000000000,
-                                             100000000000000000,
-                                             1000000000000000000,
-                                             10000000000000000000u};
-    // bits * 1233 / 4096 is log10(2^bits) rounded down, for every width up to 64. Setting
-    // the low bit makes zero count as one digit and never moves a value across a power of ten.
-    const uint64_t nonZero = value | 1;
-    const int guess = std::bit_width(nonZero) * 1233 >> 12;
-    return guess + (nonZero >= kPowers[guess] ? 1 : 0);
+[[gnu::always_inline]] inline int decimalLength(uint64_t value) {
+    // Setting the low bit makes zero count as one digit and never moves a value across a power
+    // of ten.
+    const auto bits = static_cast<uint32_t>(std::bit_width(value | 1));
+    return kDecimalLengths.least[bits] + (value >= kDecimalLengths.more[bits] ? 1 : 0);
 }
 
 // Writes the digits of value in base ending just before end; returns where they start.
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
-    if (base == 10)
-        return writeDecimal(end, value);
+    if (base == 10) {
+        const int length = decimalLength(value);
+        writeDecimal(end - length, value, length);
+        return end - length;
+    }
     char* p = end;
     if ((base & (base - 1)) == 0) {
-        int shift = base == 16 ? 4 : base == 8 ? 3 : base == 4 ? 2 : base == 2 ? 1 : 5;
-        uint64_t mask = static_cast<uint64_t>(base - 1);
+        const int shift = std::countr_zero(static_cast<unsigned>(base));
+        const uint64_t mask = static_cast<uint64_t>(base - 1);
         do {
             *--p = table[value & mask];
             value >>= shift;
@@ -157,63 +192,143 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
     return negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
 }
 
-// Sign and decimal digits with nothing around them, built in place when they fit.
-void writePlainDecimal(ksFormatState& out, bool negative, uint64_t magnitude) {
-    const int length = decimalLength(magnitude) + (negative ? 1 : 0);
+// Sign and decimal digits that do not all fit: built aside, then written as far as they go.
+// Returns 0, the result of the conversion that ends with it.
+[[gnu::noinline]] int writeCutDecimal(ksFormatState& out, bool negative, uint64_t magnitude,
+                                      int digits) {
     char buffer[24];
-    char* at = out.claim(static_cast<uint64_t>(length));
-    const bool inPlace = at != nullptr;
-    if (!inPlace)
-        at = buffer;
-    writeDecimal(at + length, magnitude);
-    if (negative)
-        at[0] = '-';
-    if (!inPlace)
-        out.write(buffer, static_cast<uint64_t>(length));
+    buffer[0] = '-';
+    writeDecimal(buffer + negative, magnitude, digits);
+    out.write(buffer, static_cast<uint64_t>(digits + negative));
+    return 0;
 }
 
-// A decimal integer with no flag, width or precision: the everyday %d, %u or %lld.
-bool isPlainDecimal(const ksFormatOptions& options) {
+// The conversions that may be plain decimals: d, and i and u without a base item.
+struct ksDecimalConversions {
+    bool entries[256] = {};
+    constexpr ksDecimalConversions() {
+        for (const char* c = "diu"; *c; ++c)
+            entries[static_cast<unsigned char>(*c)] = true;
+    }
+};
+constexpr ksDecimalConversions kDecimalConversions{};
+
+// A decimal integer with no flag, width or precision: the everyday %d, %u or %lld. A base item
+// given to d merely takes the longer way.
+[[gnu::always_inline]] inline bool isPlainDecimal(const ksFormatOptions& options) {
+    return kDecimalConversions.entries[static_cast<uint8_t>(options.conversion)] &&
+           options.base == 10 && !(options.flags & (kDecorations | ksFlagPrecision)) &&
+           options.width == 0;
+}
+
+// Sign and digits of a plain decimal, built in place; returns 0, the conversion's result.
+[[gnu::always_inline]] inline int writePlainDecimal(ksFormatState& out, int64_t value,
+                                                    uint32_t flags) {
+    bool negative = false;
+    const uint64_t magnitude = integerMagnitude(value, flags, negative);
+    const int digits = decimalLength(magnitude);
+    const auto length = static_cast<uint64_t>(digits) + negative;
+    if (length > static_cast<uint64_t>(out.end - out.cursor)) [[unlikely]]
+        return writeCutDecimal(out, negative, magnitude, digits);
+    // The sign's place is claimed in any case; digits overwrite it when there is no sign.
+    char* at = out.cursor;
+    out.cursor += length;
+    *at = '-';
+    if (digits > 10) [[unlikely]]
+        return writeLongDecimal(at + negative, magnitude, digits);
+    writeDigitsForward(at + negative, magnitude, digits);
+    return 0;
+}
+
+// Eight hexadecimal digits of value, leading zeros included, as they lie in memory: the
+// nibbles spread one to a byte, most significant first, then each made a character. A letter
+// is offset from its digit by letterOffset beyond '0' + 10.
+uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
+    constexpr uint64_t kEachByte = 0x0101010101010101ull;
+    uint64_t x = value;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+    x = (x | (x << 4)) & (kEachByte * 0x0F);
+    const uint64_t letters = ((x + kEachByte * 6) >> 4) & kEachByte;
+    x += kEachByte * '0' + letters * letterOffset;
+    if constexpr (std::endian::native == std::endian::little)
+        x = __builtin_bswap64(x);
+    return x;
+}
+
+// A hexadecimal integer with at most the '0' flag and a width up to 32: the everyday %x, %08x
+// or %016llx, all its digits and zeros written as one run.
+[[gnu::always_inline]] inline bool writePlainHexadecimal(ksFormatState& out, ksFormatValue value,
+                                                         const ksFormatOptions& options) {
+    constexpr uint32_t kOthers = (kDecorations & ~ksFlagZero) | ksFlagPrecision;
+    constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
     const char c = options.conversion;
-    const bool decimal = c == 'd' || ((c == 'i' || c == 'u') && options.base == 10);
-    return decimal && !(options.flags & (kDecorations | ksFlagPrecision)) && options.width == 0;
+    const uint32_t flags = options.flags;
+    if ((c != 'x' && c != 'X') || (flags & kOthers) || options.width > 32)
+        return false;
+    const uint64_t magnitude = (flags & kFormat64BitLengths) ? static_cast<uint64_t>(value.integer)
+                                                             : static_cast<uint32_t>(value.integer);
+    const int64_t digits = (std::bit_width(magnitude | 1) + 3) >> 2;
+    const int64_t length = options.width > digits ? options.width : digits;
+    if (length > digits && !(flags & ksFlagZero))
+        return false; // padded with spaces
+    const uint64_t letterOffset = (flags & ksFlagUpper) ? 'A' - '0' - 10 : 'a' - '0' - 10;
+    const uint64_t high = magnitude >> 32;
+    const uint64_t words[4] = {
+        kZeros, kZeros, high ? hexadecimalWord(static_cast<uint32_t>(high), letterOffset) : kZeros,
+        hexadecimalWord(static_cast<uint32_t>(magnitude), letterOffset)};
+    char run[sizeof words];
+    std::memcpy(run, words, sizeof words);
+    out.write(run + sizeof run - length, static_cast<uint64_t>(length));
+    return true;
 }
 
-void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+// Every integer form but the plain ones, out of line so that they do not pay for its frame.
+[[gnu::noinline]] void formatInteger(ksFormatState& out, int64_t value,
+                                     const ksFormatOptions& options) {
     const uint32_t flags = options.flags;
     const int base = integerBase(options);
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
 
-    char buffer[72];
-    char* end = buffer + sizeof buffer;
+    char buffer[64]; // the longest digits: 64 in base 2
+    char* const end = buffer + sizeof buffer;
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
     if (magnitude != 0 || options.precision != 0)
         digits = writeDigits(end, magnitude, base,
                              (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
     else if (alternative && base == 8)
-        *--digits = '0';
+        *--digits = '0'; // the lone '0' of "%#.0o"
     const int64_t digitCount = end - digits;
 
-    char prefix[3];
+    // The prefix ends at the end of these four bytes: sign, then "0x", "0b" or "0".
+    char prefix[4] = {};
     int prefixLength = 0;
-    if (negative)
-        prefix[prefixLength++] = '-';
-    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
-        prefix[prefixLength++] = '+';
-    else if (flags & ksFlagSpace)
-        prefix[prefixLength++] = ' ';
     if (alternative && magnitude != 0) {
         if (base == 16) {
-            prefix[prefixLength++] = '0';
-            prefix[prefixLength++] = (flags & ksFlagUpper) ? 'X' : 'x';
+            prefix[3] = (flags & ksFlagUpper) ? 'X' : 'x';
+            prefix[2] = '0';
+            prefixLength = 2;
         } else if (base == 2) {
-            prefix[prefixLength++] = '0';
-            prefix[prefixLength++] = 'b';
+            prefix[3] = 'b';
+            prefix[2] = '0';
+            prefixLength = 2;
         } else if (base == 8 && options.precision <= digitCount) {
-            prefix[prefixLength++] = '0';
+            prefix[3] = '0';
+            prefixLength = 1;
         }
+    }
+    char sign = 0;
+    if (negative)
+        sign = '-';
+    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
+        sign = '+';
+    else if (flags & ksFlagSpace)
+        sign = ' ';
+    if (sign) {
+        ++prefixLength;
+        prefix[4 - prefixLength] = sign;
     }
 
     int64_t zeros = options.precision > digitCount ? options.precision - digitCount : 0;
@@ -225,7 +340,7 @@ void formatInteger(ksFormatState& out, int64_t value, const ksFormatOptions& opt
     const int64_t padding = options.width - prefixLength - zeros - digitCount;
     if (!leftAdjust)
         out.fill(' ', padding);
-    out.write(prefix, static_cast<uint64_t>(prefixLength));
+    out.write(prefix + 4 - prefixLength, static_cast<uint64_t>(prefixLength));
     out.fill('0', zeros);
     out.write(digits, static_cast<uint64_t>(digitCount));
     if (leftAdjust)
@@ -278,17 +393,31 @@ uint64_t asciiBlocks(const char* bytes, uint64_t available) {
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
-    uint64_t available;
+    // Most texts and precisions are a few bytes: walked here, they need no library call and no
+    // word-sized checks.
+    constexpr uint64_t kShortText = 16;
+    const uint64_t limit = static_cast<uint64_t>(precision);
+    uint64_t available = 0;
     bool cutByPrecision = false;
     if (precision < 0) {
         available = std::strlen(text);
+    } else if (limit < kShortText) {
+        while (available < limit && text[available] != '\0')
+            ++available;
+        cutByPrecision = available == limit;
     } else {
-        const void* zero = std::memchr(text, 0, static_cast<uint64_t>(precision));
-        available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text)
-                         : static_cast<uint64_t>(precision);
+        const void* zero = std::memchr(text, 0, limit);
+        available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text) : limit;
         cutByPrecision = zero == nullptr;
     }
-    uint64_t index = asciiBlocks(text, available);
+    uint64_t index = 0;
+    if (available <= kShortText) {
+        while (index < available && static_cast<unsigned char>(text[index]) < 0x80)
+            ++index;
+        if (index == available)
+            return static_cast<int64_t>(index);
+    }
+    index += asciiBlocks(text + index, available - index);
     while (index < available) {
         if (available - index >= 32 && isAsciiRun(text + index, 32)) {
             index += 32;
@@ -421,14 +550,18 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Every conversion but the plain decimal. Kept out of line so that the plain decimal, the most
-// frequent directive, does not pay for the others' stack frame.
-[[gnu::noinline]] int convertOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
-                                   const ksFormatOptions& options) {
-    switch (type) {
-    case ksFormatInteger:
+// Every integer form but the plain decimal.
+[[gnu::noinline]] void convertInteger(ksFormatState& out, ksFormatValue value,
+                                      const ksFormatOptions& options) {
+    if (!writePlainHexadecimal(out, value, options))
         formatInteger(out, value.integer, options);
-        return 0;
+}
+
+// Every conversion but the integers. Kept out of line so that the plain forms, the most
+// frequent directives, do not pay for the others' stack frame.
+[[gnu::noinline]] int convertRest(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                                  const ksFormatOptions& options) {
+    switch (type) {
     case ksFormatFloating:
         ksFormatFloatingValue(out, value.real, options);
         return 0;
@@ -448,90 +581,20 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     }
 }
 
-// Width, precision and base of a directive, with those from arguments read from their slots.
-ksFormatOptions resolveOptions(const ksFormatParam& param, const ksFormatParam* slots) {
-    ksFormatOptions options{param.flags, param.conversion, param.width, param.precision,
-                            param.base};
-    if (param.flags & ksFlagWidthArgument) {
-        int64_t width = slots[param.width].value.integer;
-        if (width < 0) {
-            options.flags = (options.flags | ksFlagMinus) & ~ksFlagZero;
-            width = -width;
-        }
-        options.width = width;
-    }
-    if (param.flags & ksFlagPrecisionArgument) {
-        int64_t precision = slots[param.precision].value.integer;
-        options.precision = precision < 0 ? -1 : precision;
-    }
-    if (options.precision < 0)
-        options.flags &= ~ksFlagPrecision;
-    if (param.flags & ksFlagBaseArgument) {
-        int64_t base = slots[param.base].value.integer;
-        options.base = base >= 2 && base <= 36 ? static_cast<int>(base) : 10;
-    }
-    return options;
-}
-
-// Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
-// in the format there is nothing to look for.
-void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
-    if (from == to)
-        return;
-    if (!escapes) {
-        out.write(from, static_cast<uint64_t>(to - from));
-        return;
-    }
-    while (from < to) {
-        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
-        if (!percent) {
-            out.write(from, static_cast<uint64_t>(to - from));
-            return;
-        }
-        const char* at = static_cast<const char*>(percent);
-        out.write(from, static_cast<uint64_t>(at - from) + 1);
-        from = at + 2;
-    }
-}
-
 } // namespace
 
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options) {
-    if (type == ksFormatInteger && isPlainDecimal(options)) {
-        bool negative = false;
-        const uint64_t magnitude = integerMagnitude(value.integer, options.flags, negative);
-        writePlainDecimal(out, negative, magnitude);
-        return 0;
-    }
-    return convertOther(out, type, value, options);
+    if (type == ksFormatInteger && isPlainDecimal(options))
+        return writePlainDecimal(out, value.integer, options.flags);
+    if (type != ksFormatInteger)
+        return convertRest(out, type, value, options);
+    convertInteger(out, value, options);
+    return 0;
 }
 
-int ksFormatFailTooLong(ksFormatState& out, uint64_t position) {
-    out.cursor = out.begin;
-    return ksFormatError(kErrorLimit, position);
-}
-
-int ksFormatEmit(ksFormatState& out, const char* format, const ksFormatParam* slots, int count,
-                 bool escapes, uint64_t formatLength) {
-    uint64_t position = 0;
-    for (int i = 0; i < count; ++i) {
-        const ksFormatParam& param = slots[i];
-        if (param.type == ksFormatParameter)
-            continue;
-        copyLiteral(out, format + position, format + param.start, escapes);
-        const int result =
-            ksFormatConvert(out, param.type, param.value, resolveOptions(param, slots));
-        if (result < 0)
-            return result;
-        if (out.processed() > INT_MAX)
-            return ksFormatFailTooLong(out, param.start + 1u);
-        position = param.end;
-    }
-    copyLiteral(out, format + position, format + formatLength, escapes);
-    if (out.processed() > INT_MAX)
-        return ksFormatFailTooLong(out, formatLength);
-    return static_cast<int>(out.processed());
+int ksFormatPlainDecimal(ksFormatState& out, int64_t value, uint32_t flags) {
+    return writePlainDecimal(out, value, flags);
 }
 
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

@@ -1,20 +1,20 @@
-// The formatter's output pass, shared by both engines.
+// The formatter's conversions: one directive's value written with its options.
 #pragma once
-#include <cstdint>
-#include "foundation/FormatFloat.h"
+#include "foundation/FormatDirective.h"
 #include "foundation/FormatOutput.h"
-#include "foundation/FormatParse.h"
 
 // Writes one directive's value; 0, or -2 when a string argument is not well-formed.
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options);
 
-// A text longer than a result can report fails like a limit of the format, and like a parse
-// error it leaves the buffer empty.
-int ksFormatFailTooLong(ksFormatState& out, uint64_t position);
+// Writes a decimal integer without flag, width or precision ("%d", "%u", "%i"), as a format
+// of that one directive does; its flags give only the signedness and the length.
+int ksFormatPlainDecimal(ksFormatState& out, int64_t value, uint32_t flags);
 
-// Writes the format's literal text and its directives in order, from slots whose values have
-// been fetched. Returns the length of the complete output, -2 when a string argument is not
-// well-formed, or an error when the output is longer than a result can report.
-int ksFormatEmit(ksFormatState& out, const char* format, const ksFormatParam* slots, int count,
-                 bool escapes, uint64_t formatLength);
+// Writes bytes padded with spaces to the directive's width, on the left unless '-' is given.
+void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
+                    const ksFormatOptions& options);
+
+// The digit tables: lower case, and upper case for X, E, F, G and A.
+extern const char kFormatDigitsLower[];
+extern const char kFormatDigitsUpper[];

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include "foundation/FloatDigits.h"
-#include "foundation/FormatParse.h"
+#include "foundation/FormatConvert.h"
 
 namespace {
 
@@ -161,12 +161,23 @@ class FloatWriter {
     void writeAssembledFixed(int64_t body, int64_t integerLength, bool point) {
         char text[kAssembledMax];
         int64_t length = 0;
-        for (int64_t power = integerLength - 1; power >= 0; --power)
-            text[length++] = digitAt(power);
-        if (point)
-            text[length++] = '.';
-        for (int64_t power = -1; length < body; --power)
-            text[length++] = digitAt(power);
+        const int64_t fraction = body - integerLength - (point ? 1 : 0);
+        if (leading_ >= 0 && leading_ + fraction < count_) {
+            // Every digit of the body was made: copied as they stand, around the point.
+            for (; length < integerLength; ++length)
+                text[length] = digits_[length];
+            if (point)
+                text[length++] = '.';
+            for (const char* digit = digits_ + integerLength; length < body; ++length)
+                text[length] = *digit++;
+        } else {
+            for (int64_t power = integerLength - 1; power >= 0; --power)
+                text[length++] = digitAt(power);
+            if (point)
+                text[length++] = '.';
+            for (int64_t power = -1; length < body; --power)
+                text[length++] = digitAt(power);
+        }
         beginNumber(body, nullptr, 0);
         out_.write(text, static_cast<uint64_t>(body));
         endNumber();
@@ -181,15 +192,30 @@ class FloatWriter {
         writeMantissaAndPower(nullptr, 0, point, fraction, exponent, exponentLength);
     }
 
-    // One leading digit, the point and fraction digits, then the power text, as one number.
+    // One leading digit, the point and fraction digits, then the power text, as one number;
+    // built in place and written in one piece when it is short.
     void writeMantissaAndPower(const char* prefix, int prefixLength, bool point, int64_t fraction,
                                const char* power, int powerLength) {
-        beginNumber(1 + (point ? 1 : 0) + fraction + powerLength, prefix, prefixLength);
-        writeDigits(leading_, leading_);
-        if (point)
-            out_.put('.');
-        writeDigits(leading_ - 1, leading_ - fraction);
-        out_.write(power, static_cast<uint64_t>(powerLength));
+        const int64_t body = 1 + (point ? 1 : 0) + fraction + powerLength;
+        beginNumber(body, prefix, prefixLength);
+        if (body <= kAssembledMax) {
+            char text[kAssembledMax];
+            text[0] = digitAt(leading_);
+            text[1] = '.';
+            char* at = text + (point ? 2 : 1);
+            // A few bytes each: loops beat calls of the library's copies here.
+            for (int64_t i = 0; i < fraction; ++i)
+                at[i] = i + 1 < count_ ? digits_[i + 1] : '0';
+            for (int i = 0; i < powerLength; ++i)
+                at[fraction + i] = power[i];
+            out_.write(text, static_cast<uint64_t>(body));
+        } else {
+            writeDigits(leading_, leading_);
+            if (point)
+                out_.put('.');
+            writeDigits(leading_ - 1, leading_ - fraction);
+            out_.write(power, static_cast<uint64_t>(powerLength));
+        }
         endNumber();
     }
 
@@ -201,9 +227,11 @@ class FloatWriter {
         int length = 0;
         uint64_t magnitude =
             power < 0 ? static_cast<uint64_t>(-power) : static_cast<uint64_t>(power);
-        do {
-            reversed[length++] = table[magnitude % static_cast<uint64_t>(base)];
-            magnitude /= static_cast<uint64_t>(base);
+        const uint64_t divisor = static_cast<uint64_t>(base);
+        do { // base 10, by far the most common, divides by a constant
+            const uint64_t next = base == 10 ? magnitude / 10 : magnitude / divisor;
+            reversed[length++] = table[magnitude - next * divisor];
+            magnitude = next;
         } while (magnitude);
         while (length < minimum)
             reversed[length++] = '0';

@@ -1,5 +1,6 @@
 // Integer conversions: d, i, u, o, x, X with flags, width, precision, lengths and base items.
 #include <cstdint>
+#include <cctype>
 #include <climits>
 #include "FormatTestSupport.h"
 
@@ -92,4 +93,72 @@ TEST(FormatInteger, LargeWidthsArePaddedCompletely) {
     EXPECT_EQ(wide.result, 1001);
     EXPECT_EQ(wide.text, std::string(999, ' ') + "1|");
     EXPECT_EQ(format("%.100d", 1).text, std::string(99, '0') + "1");
+}
+
+// Every decimal length from 1 to 20 digits and its neighbours, signed and not, whole and cut
+// short at every buffer size.
+TEST(FormatInteger, EveryDecimalLengthAndItsNeighbours) {
+    uint64_t power = 1;
+    for (int digits = 1; digits <= 20; ++digits, power *= 10) {
+        const uint64_t steps = digits < 20 ? 9 : 1;
+        for (uint64_t value : {power - 1, power, power + 1, power * steps - 1, power * steps}) {
+            const std::string text = std::to_string(value);
+            EXPECT_EQ(format("%llu", value), ok(text));
+            const std::string negative = "-" + std::to_string(value & INT64_MAX);
+            EXPECT_EQ(format("%lld", -static_cast<long long>(value & INT64_MAX)),
+                      ok(value & INT64_MAX ? negative : "0"));
+            if (value <= UINT32_MAX) {
+                EXPECT_EQ(format("%u|%d", static_cast<unsigned>(value), static_cast<int>(value)),
+                          ok(text + "|" + std::to_string(static_cast<int>(value))));
+            }
+            for (size_t size = 0; size <= text.size(); ++size)
+                EXPECT_EQ(formatSized(size, "%llu", value),
+                          (Formatted{static_cast<int>(text.size()),
+                                     text.substr(0, size ? size - 1 : 0)}));
+        }
+    }
+}
+
+// Zero-padded hexadecimal on both sides of the longest run written whole, 32 characters.
+TEST(FormatInteger, ZeroPaddedHexadecimalAtEveryWidth) {
+    const struct {
+        uint64_t value;
+        std::string lower;
+    } cases[] = {{0, "0"},
+                 {0xbeef, "beef"},
+                 {0xfedcba98, "fedcba98"},
+                 {0x123456789abcdefull, "123456789abcdef"},
+                 {UINT64_MAX, std::string(16, 'f')}};
+    for (const auto& c : cases) {
+        for (int width = 0; width <= 34; ++width) {
+            const size_t pad =
+                static_cast<size_t>(width) > c.lower.size() ? width - c.lower.size() : 0;
+            std::string upper = c.lower;
+            for (char& letter : upper)
+                letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+            const std::string format64 = "%0" + std::to_string(width) + "llx|%0" +
+                                         std::to_string(width) + "llX|%" + std::to_string(width) +
+                                         "llx";
+            EXPECT_EQ(format(format64.c_str(), c.value, c.value, c.value),
+                      ok(std::string(pad, '0') + c.lower + "|" + std::string(pad, '0') + upper +
+                         "|" + std::string(pad, ' ') + c.lower));
+        }
+    }
+    EXPECT_EQ(format("%08x|%x", 0x1beefu, 0xfedcba98u), ok("0001beef|fedcba98"));
+    EXPECT_EQ(formatSized(5, "%08x", 0xbeefu), (Formatted{8, "0000"}));
+}
+
+// Padded decimals on both sides of the widest padding built in place, and cut short.
+TEST(FormatInteger, PaddedDecimalsAroundTheWidestInPlace) {
+    for (int width : {63, 64, 65}) {
+        const std::string w = std::to_string(width);
+        const size_t pad = static_cast<size_t>(width) - 3;
+        EXPECT_EQ(format(("%" + w + "d|%-" + w + "d|%0" + w + "d|%+0" + w + "d").c_str(), -42, -42,
+                         -42, 42),
+                  ok(std::string(pad, ' ') + "-42|-42" + std::string(pad, ' ') + "|-" +
+                     std::string(pad, '0') + "42|+" + std::string(pad, '0') + "42"));
+    }
+    EXPECT_EQ(formatSized(4, "%6d", -42), (Formatted{6, "   "}));
+    EXPECT_EQ(formatSized(4, "%-6d", -42), (Formatted{6, "-42"}));
+    EXPECT_EQ(formatSized(7, "%06d", -42), (Formatted{6, "-00042"}));
 }

@@ -51,6 +51,11 @@ TEST(FormatText, MalformedTextEndsTheCallWithTheTextBeforeIt) {
     EXPECT_EQ(format("%.2s", "a\xC3\xA9"), ok("a"));
     EXPECT_EQ(format("%.2s", "a\xC3"), ok("a"));
     EXPECT_EQ(format("%.3s", "a\xC3\x41"), (Formatted{-2, ""}));
+    // The same past a run of plain ASCII longer than the short texts read byte by byte.
+    const std::string ascii(20, 'x');
+    EXPECT_EQ(format("%s", (ascii + "\x80").c_str()), (Formatted{-2, ""}));
+    EXPECT_EQ(format("%.21s", (ascii + "\xC3\xA9").c_str()), ok(ascii));
+    EXPECT_EQ(format("%.22s", (ascii + "\xC3\xA9!").c_str()), ok(ascii + "\xC3\xA9"));
 }
 
 TEST(FormatText, MalformedTextAfterTruncationStillFails) {
@@ -125,7 +130,7 @@ TEST(FormatText, WidePrecisionEndsTheDecoding) {
         text.push_back(0);
         expectEveryEngine(c.expected, c.format, text.data());
     }
-    // A precision or width from an argument: the full engine's path.
+    // A precision or width from an argument.
     const wchar_t cut[] = {L'u', loneLow, 0};
     expectEveryEngine(ok("   u"), "%*.1ls", 4, cut);
     expectEveryEngine(ok("u"), "%.*ls", 1, cut);
