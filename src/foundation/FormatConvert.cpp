@@ -164,17 +164,8 @@ char* writeDigits(char* end, uint64_t value, int base, const char* table) {
 }
 
 int integerBase(const ksFormatOptions& options) {
-    switch (options.conversion) {
-    case 'd':
-        return 10;
-    case 'o':
-        return 8;
-    case 'x':
-    case 'X':
-        return 16;
-    default:
-        return options.base;
-    }
+    const char c = options.conversion;
+    return c == 'd' ? 10 : c == 'o' ? 8 : c == 'x' || c == 'X' ? 16 : options.base;
 }
 
 // Flags that add to an integer's digits or pad them.
@@ -207,8 +198,7 @@ uint64_t integerMagnitude(int64_t value, uint32_t flags, bool& negative) {
 struct ksDecimalConversions {
     bool entries[256] = {};
     constexpr ksDecimalConversions() {
-        for (const char* c = "diu"; *c; ++c)
-            entries[static_cast<unsigned char>(*c)] = true;
+        entries[unsigned{'d'}] = entries[unsigned{'i'}] = entries[unsigned{'u'}] = true;
     }
 };
 constexpr ksDecimalConversions kDecimalConversions{};

@@ -49,8 +49,7 @@ inline constexpr uint32_t kFormatLongLongLengths =
 
 // Lengths that read and print a full 64-bit value. 'l' joins them where long is 64-bit.
 constexpr uint32_t kFormat64BitLengths =
-    ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff |
-    (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
+    kFormatLongLongLengths | (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
 
 union ksFormatValue {
     int64_t integer;
