@@ -24,6 +24,20 @@ ksPlatform::SocketAddress addressOf(const TestListener& listener) {
     return address;
 }
 
+// A collector whose address is known but where nothing listens yet, and a connection to it
+// on the fake clock.
+struct StoppedCollector {
+    TestListener listener;
+    ksPlatform::SocketAddress address = addressOf(listener);
+    ksLogdConnection connection;
+
+    StoppedCollector() {
+        EXPECT_TRUE(listener.listening());
+        listener.stop();
+        connection.setClock(fakeClock);
+    }
+};
+
 // Prepares at a moment of the fake clock; a connection under way is polled (the clock
 // standing still) until it settles. The polls of one under way count records too.
 Readiness prepareAt(ksLogdConnection& connection, const ksPlatform::SocketAddress& address,
@@ -66,13 +80,9 @@ TEST(LogdConnection, WaitsADoublingIntervalAfterAFailedAttemptUnlessItBlocks) {
         {true, {{1000000, false, Readiness::refused}, {1000000, true, Readiness::cameUp}}},
     };
     for (const Case& c : cases) {
-        TestListener listener;
-        ASSERT_TRUE(listener.listening());
-        ksPlatform::SocketAddress address = addressOf(listener);
-        listener.stop();
-        ksLogdConnection connection;
+        StoppedCollector collector;
+        auto& [listener, address, connection] = collector;
         connection.setBlocking(c.blocking);
-        connection.setClock(fakeClock);
         uint32_t refused = 0;
         bool up = false;
         for (const Step& step : c.steps) {
@@ -92,12 +102,8 @@ TEST(LogdConnection, WaitsADoublingIntervalAfterAFailedAttemptUnlessItBlocks) {
 }
 
 TEST(LogdConnection, AConnectionBringsTheIntervalBackToItsStart) {
-    TestListener listener;
-    ASSERT_TRUE(listener.listening());
-    ksPlatform::SocketAddress address = addressOf(listener);
-    listener.stop();
-    ksLogdConnection connection;
-    connection.setClock(fakeClock);
+    StoppedCollector collector;
+    auto& [listener, address, connection] = collector;
     uint64_t now = 1000000;
     for (uint64_t wait = 4000; wait <= 64000; now += wait, wait *= 2)
         EXPECT_EQ(prepareAt(connection, address, now), Readiness::refused) << now;
@@ -116,12 +122,8 @@ TEST(LogdConnection, AConnectionBringsTheIntervalBackToItsStart) {
 // Every record is delivered or counted once, and the count reaches the collector: ahead
 // of the next block, or at the end, when the socket takes it at once.
 TEST(LogdConnection, ReportsWhatItLostAheadOfTheNextBlockAndAtTheEnd) {
-    TestListener listener;
-    ASSERT_TRUE(listener.listening());
-    ksPlatform::SocketAddress address = addressOf(listener);
-    listener.stop();
-    ksLogdConnection connection;
-    connection.setClock(fakeClock);
+    StoppedCollector collector;
+    auto& [listener, address, connection] = collector;
     EXPECT_EQ(prepareAt(connection, address, 1000000), Readiness::refused);
     EXPECT_EQ(prepareAt(connection, address, 1000001), Readiness::refused);
     ASSERT_TRUE(listener.restart());
