@@ -158,6 +158,49 @@ struct LogStreamCalls {
 };
 extern LogStreamCalls logStreamCalls;
 
+// Log files that live for months: opened so that they can be renamed and deleted under
+// the writer, listed with their neighbours, compared with their path, locked around a
+// rotation that several processes may attempt at once.
+
+// Opens path for writing a log, after its end when append is true (every write lands at
+// the end, also when other processes append to the same file), emptied first otherwise.
+// The handle is not inherited by child processes; on Windows the file stays open to
+// readers, writers and deleters (so it can be read, renamed and deleted while open).
+// Opening a FIFO without a reader fails instead of waiting. 0 and the file, or an error code.
+int32_t openLogFile(const char* path, bool append, FileHandle* file);
+
+// Which file a handle or a path leads to: the device and file number (POSIX), the volume
+// serial number and file index (Windows).
+struct FileIdentity {
+    uint64_t device;
+    uint64_t index;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && index == other.index;
+    }
+};
+// The identity and the size of an open file; false when the system cannot tell.
+bool describeOpenFile(FileHandle file, FileIdentity* identity, uint64_t* size);
+// The identity of the file path names now (links followed); false when there is none.
+bool identityOfPath(const char* path, FileIdentity* identity);
+
+// Takes an exclusive lock on the file that other processes taking it through their own
+// handles respect; waits for it. Writes are not blocked by it. 0 or an error code.
+int32_t lockFile(FileHandle file);
+void unlockFile(FileHandle file);
+
+// Calls visit with every name in folder except "." and "..", until visit returns false.
+// 0 or an error code.
+using FolderVisitor = bool (*)(void* context, const char* name);
+int32_t listFolder(const char* folder, FolderVisitor visit, void* context);
+
+// What a name itself is (a symbolic link or other reparse point is never followed and
+// counts as other) and when its content last changed, in seconds since 1970.
+struct NameFacts {
+    PathKind kind;
+    int64_t modifiedSeconds;
+};
+bool factsOfName(const char* path, NameFacts* facts);
+
 
 // ---------------------------------------------------------------------------
 // Sockets and network adapters
