@@ -1,0 +1,95 @@
+// The platform's long-lived log files: usable while others rename, delete and lock them.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include "platform/platform.h"
+#include "support/TempDir.h"
+
+using namespace ksPlatform;
+
+namespace {
+
+void put(FileHandle file, const std::string& bytes) {
+    ASSERT_EQ(writeFile(file, bytes.data(), static_cast<uint32_t>(bytes.size())),
+              static_cast<int64_t>(bytes.size()));
+}
+
+} // namespace
+
+// The open log can be renamed and deleted (on Windows too: shared for deleting), and its
+// identity tells the writer that the path leads elsewhere now.
+TEST(LogFiles, TheOpenLogFollowsItsFileAndSeesThePathChange) {
+    TempDir dir;
+    std::string path = dir.file("app.log");
+    writeFileBytes(path, "old\n");
+    FileHandle log = kNoFile;
+    ASSERT_EQ(openLogFile(path.c_str(), true, &log), 0);
+    put(log, "one\n");
+    FileIdentity open{}, named{};
+    uint64_t size = 0;
+    ASSERT_TRUE(describeOpenFile(log, &open, &size));
+    EXPECT_EQ(size, 8u);
+    ASSERT_TRUE(identityOfPath(path.c_str(), &named));
+    EXPECT_TRUE(open == named);
+
+    std::string moved = dir.file("app.1.log");
+    ASSERT_EQ(moveFile(path.c_str(), moved.c_str()), 0);
+    EXPECT_FALSE(identityOfPath(path.c_str(), &named));
+    put(log, "two\n");
+    EXPECT_EQ(readFileBytes(moved), "old\none\ntwo\n");
+
+    FileHandle fresh = kNoFile;
+    ASSERT_EQ(openLogFile(path.c_str(), false, &fresh), 0);
+    ASSERT_TRUE(identityOfPath(path.c_str(), &named));
+    EXPECT_FALSE(open == named);
+    EXPECT_EQ(closeFile(fresh), 0);
+
+    EXPECT_EQ(deleteFile(moved.c_str()), 0);
+    EXPECT_EQ(closeFile(log), 0);
+}
+
+// Appending handles of one file put every write whole at the end; truncating empties it.
+TEST(LogFiles, AppendingWritersNeverOverwriteEachOther) {
+    TempDir dir;
+    std::string path = dir.file("app.log");
+    FileHandle first = kNoFile, second = kNoFile;
+    ASSERT_EQ(openLogFile(path.c_str(), true, &first), 0);
+    ASSERT_EQ(openLogFile(path.c_str(), true, &second), 0);
+    put(first, "a1\n");
+    put(second, "b1\n");
+    put(first, "a2\n");
+    EXPECT_EQ(readFileBytes(path), "a1\nb1\na2\n");
+    closeFile(first);
+    closeFile(second);
+    ASSERT_EQ(openLogFile(path.c_str(), false, &first), 0);
+    put(first, "new\n");
+    closeFile(first);
+    EXPECT_EQ(readFileBytes(path), "new\n");
+    EXPECT_NE(openLogFile(dir.file("missing/app.log").c_str(), true, &first), 0);
+}
+
+// The rotation lock holds a second handle of the same file until the first lets go,
+// while writes go on.
+TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
+    TempDir dir;
+    std::string path = dir.file("app.log");
+    FileHandle first = kNoFile, second = kNoFile;
+    ASSERT_EQ(openLogFile(path.c_str(), true, &first), 0);
+    ASSERT_EQ(openLogFile(path.c_str(), true, &second), 0);
+    ASSERT_EQ(lockFile(first), 0);
+    put(second, "written while locked\n");
+    std::atomic<bool> taken{false};
+    std::thread other([&] {
+        if (lockFile(second) == 0)
+            taken = true;
+        unlockFile(second);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(taken.load());
+    unlockFile(first);
+    other.join();
+    EXPECT_TRUE(taken.load());
+    closeFile(first);
+    closeFile(second);
+}
