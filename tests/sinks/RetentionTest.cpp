@@ -129,10 +129,12 @@ TEST(LogRetention, DeletesOnlyItsOwnRegularFiles) {
 }
 
 // Names of the pattern at other times are old files too; MaxAge alone takes them by age.
-// A folder of ten thousand names is scanned at one rotation.
+// A folder of ten thousand names is scanned at one rotation (two thousand under wine,
+// where making the files alone takes a minute).
 TEST(LogRetention, PatternFilesByAgeInALargeFolder) {
     TempDir dir;
-    for (int i = 0; i < 10000; ++i)
+    const int unrelated = kWindowsTarget ? 2000 : 10000;
+    for (int i = 0; i < unrelated; ++i)
         writeFileBytes(dir.file("unrelated-" + std::to_string(i) + ".log"), "");
     for (int day = 1; day <= 7; ++day)
         touch(dir.file("orders_2026120" + std::to_string(day) + ".log"),
@@ -144,7 +146,7 @@ TEST(LogRetention, PatternFilesByAgeInALargeFolder) {
                              kNow),
               4u);
     std::set<std::string> names = namesIn(dir.path());
-    EXPECT_EQ(names.size(), 10003u);
+    EXPECT_EQ(names.size(), static_cast<size_t>(unrelated) + 3);
     for (int day = 5; day <= 7; ++day)
         EXPECT_TRUE(names.count("orders_2026120" + std::to_string(day) + ".log")) << day;
 }
