@@ -169,6 +169,11 @@ extern LogStreamCalls logStreamCalls;
 // Opening a FIFO without a reader fails instead of waiting. 0 and the file, or an error code.
 int32_t openLogFile(const char* path, bool append, FileHandle* file);
 
+// Writes one line of a log opened by openLogFile with one write of the system (where the
+// system's append is not one step, as under wine, a lock makes it one). The bytes
+// written, or an error code.
+int64_t appendToLog(FileHandle file, const void* bytes, uint32_t count);
+
 // Which file a handle or a path leads to: the device and file number (POSIX), the volume
 // serial number and file index (Windows).
 struct FileIdentity {
@@ -178,8 +183,15 @@ struct FileIdentity {
         return device == other.device && index == other.index;
     }
 };
-// The identity and the size of an open file; false when the system cannot tell.
-bool describeOpenFile(FileHandle file, FileIdentity* identity, uint64_t* size);
+// The identity and the size of an open file, and whether it was deleted (POSIX: no name
+// leads to it any more; Windows: its deletion waits for the handles to close). False when
+// the system cannot tell.
+struct OpenFileFacts {
+    FileIdentity identity;
+    uint64_t size;
+    bool deleted;
+};
+bool describeOpenFile(FileHandle file, OpenFileFacts* facts);
 // The identity of the file path names now (links followed); false when there is none.
 bool identityOfPath(const char* path, FileIdentity* identity);
 

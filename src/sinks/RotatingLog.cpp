@@ -7,7 +7,7 @@
 namespace {
 
 size_t writeAll(ksPlatform::FileHandle file, const char* bytes, size_t count) {
-    int64_t put = ksPlatform::writeFile(file, bytes, static_cast<uint32_t>(count));
+    int64_t put = ksPlatform::appendToLog(file, bytes, static_cast<uint32_t>(count));
     return put < 0 ? 0 : static_cast<size_t>(put);
 }
 
@@ -45,10 +45,9 @@ int32_t ksRotatingLog::open(bool append, uint64_t now) {
     name_ = name;
     file_ = file;
     checkedSecond_ = second;
-    ksPlatform::FileIdentity identity;
-    uint64_t size = 0;
-    ksPlatform::describeOpenFile(file_, &identity, &size);
-    policy_.opened(size + firstLine_.length(), second);
+    ksPlatform::OpenFileFacts facts{};
+    ksPlatform::describeOpenFile(file_, &facts);
+    policy_.opened(facts.size + firstLine_.length(), second);
     return 0;
 }
 
@@ -67,15 +66,21 @@ size_t ksRotatingLog::write(const char* bytes, size_t count, bool lineStart, uin
 
 // Once a second: the file's real size (other processes may append to it) and whether
 // the name still leads to it.
+// A deleted file on Windows keeps its name until its last handle closes: it is let go
+// first, so that the name can be made again.
 void ksRotatingLog::followIfMoved(uint64_t now) {
     checkedSecond_ = secondOf(now);
-    ksPlatform::FileIdentity open, named;
-    uint64_t size = 0;
-    if (!ksPlatform::describeOpenFile(file_, &open, &size))
+    ksPlatform::OpenFileFacts open;
+    ksPlatform::FileIdentity named;
+    if (!ksPlatform::describeOpenFile(file_, &open))
         return;
-    policy_.resized(size);
-    if (ksPlatform::identityOfPath(name_, &named) && named == open)
+    policy_.resized(open.size);
+    if (!open.deleted && ksPlatform::identityOfPath(name_, &named) && named == open.identity)
         return;
+    if (open.deleted) {
+        ksPlatform::closeFile(file_);
+        file_ = ksPlatform::kNoFile;
+    }
     replace(name_, now);
 }
 
@@ -86,10 +91,10 @@ void ksRotatingLog::rotate(uint64_t now) {
     int64_t second = secondOf(now);
     ksString next = nameAt(second);
     bool locked = ksPlatform::lockFile(file_) == 0;
-    ksPlatform::FileIdentity open, named;
-    uint64_t size = 0;
-    bool stillOurs = ksPlatform::describeOpenFile(file_, &open, &size) &&
-                     ksPlatform::identityOfPath(name_, &named) && named == open;
+    ksPlatform::OpenFileFacts open;
+    ksPlatform::FileIdentity named;
+    bool stillOurs = ksPlatform::describeOpenFile(file_, &open) && !open.deleted &&
+                     ksPlatform::identityOfPath(name_, &named) && named == open.identity;
     bool renamed = false;
     if (stillOurs && std::strcmp(next, name_) == 0) {
         renamed = moveAside(now);
@@ -148,7 +153,8 @@ bool ksRotatingLog::replace(const ksString& name, uint64_t now) {
     ksPlatform::FileHandle file = ksPlatform::kNoFile;
     if (ksPlatform::openLogFile(name, true, &file) != 0)
         return false;
-    ksPlatform::closeFile(file_);
+    if (file_ != ksPlatform::kNoFile)
+        ksPlatform::closeFile(file_);
     file_ = file;
     name_ = name;
     int64_t second = secondOf(now);
@@ -156,9 +162,8 @@ bool ksRotatingLog::replace(const ksString& name, uint64_t now) {
     size_t firstLength = static_cast<size_t>(firstLine_.length());
     if (firstLength > 0)
         writeAll(file_, firstLine_, firstLength);
-    ksPlatform::FileIdentity identity;
-    uint64_t size = firstLength;
-    ksPlatform::describeOpenFile(file_, &identity, &size);
-    policy_.opened(size, second);
+    ksPlatform::OpenFileFacts facts{{}, firstLength, false};
+    ksPlatform::describeOpenFile(file_, &facts);
+    policy_.opened(facts.size, second);
     return true;
 }

@@ -49,12 +49,22 @@ int32_t openLogFile(const char* path, bool append, FileHandle* file) {
     return 0;
 }
 
-bool describeOpenFile(FileHandle file, FileIdentity* identity, uint64_t* size) {
+int64_t appendToLog(FileHandle file, const void* bytes, uint32_t count) {
+    ssize_t put;
+    do {
+        put = write(static_cast<int>(file), bytes, count);
+    } while (put < 0 && errno == EINTR);
+    return put < 0 ? codeOfErrno() : put;
+}
+
+bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
     struct stat status;
     if (fstat(static_cast<int>(file), &status) != 0)
         return false;
-    *identity = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
-    *size = static_cast<uint64_t>(status.st_size);
+    facts->identity = {static_cast<uint64_t>(status.st_dev),
+                       static_cast<uint64_t>(status.st_ino)};
+    facts->size = static_cast<uint64_t>(status.st_size);
+    facts->deleted = status.st_nlink == 0;
     return true;
 }
 

@@ -52,13 +52,26 @@ HANDLE handleOf(FileHandle file) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// One byte at the far end of the largest offset: no write ever reaches it, so the lock
+// Bytes at the far end of the largest offset: no write ever reaches them, so a lock there
 // stops only other lockers (a Windows byte-range lock also stops writes to its range).
-OVERLAPPED lockedByte() {
+// One byte for rotation, another for each append where the system needs it.
+OVERLAPPED lockedByte(DWORD which = 0xFFFFFFFEu) {
     OVERLAPPED where{};
-    where.Offset = 0xFFFFFFFEu;
+    where.Offset = which;
     where.OffsetHigh = 0x7FFFFFFFu;
     return where;
+}
+constexpr DWORD kAppendByte = 0xFFFFFFFCu;
+
+// Windows puts each write of an append-only handle at the end as one step. Wine emulates
+// it with a look at the end and a write, which writers of other processes can interleave:
+// there each append holds a lock of its own.
+bool appendsNeedLock() {
+    static const bool needed = [] {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return needed;
 }
 
 int64_t secondsSince1970(const FILETIME& time) {
@@ -85,14 +98,19 @@ int32_t openLogFile(const char* path, bool append, FileHandle* file) {
     return 0;
 }
 
-bool describeOpenFile(FileHandle file, FileIdentity* identity, uint64_t* size) {
+bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(handleOf(file), &information))
         return false;
-    *identity = {information.dwVolumeSerialNumber,
-                 (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
-                     information.nFileIndexLow};
-    *size = (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    facts->identity = {information.dwVolumeSerialNumber,
+                       (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
+                           information.nFileIndexLow};
+    facts->size =
+        (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    FILE_STANDARD_INFO standard;
+    facts->deleted = GetFileInformationByHandleEx(handleOf(file), FileStandardInfo, &standard,
+                                                  sizeof standard) &&
+                     standard.DeletePending;
     return true;
 }
 
@@ -104,10 +122,25 @@ bool identityOfPath(const char* path, FileIdentity* identity) {
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
-    uint64_t size;
-    bool known = describeOpenFile(reinterpret_cast<FileHandle>(handle), identity, &size);
+    OpenFileFacts facts;
+    bool known = describeOpenFile(reinterpret_cast<FileHandle>(handle), &facts);
     CloseHandle(handle);
-    return known;
+    if (known)
+        *identity = facts.identity;
+    return known && !facts.deleted;
+}
+
+int64_t appendToLog(FileHandle file, const void* bytes, uint32_t count) {
+    bool locking = appendsNeedLock();
+    OVERLAPPED where = lockedByte(kAppendByte);
+    if (locking)
+        LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where);
+    DWORD put = 0;
+    BOOL written = WriteFile(handleOf(file), bytes, count, &put, nullptr);
+    int32_t failure = written ? 0 : lastCode();
+    if (locking)
+        UnlockFileEx(handleOf(file), 0, 1, 0, &where);
+    return written ? static_cast<int64_t>(put) : failure;
 }
 
 int32_t lockFile(FileHandle file) {
