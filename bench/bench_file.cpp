@@ -193,6 +193,27 @@ void rotationItself(benchmark::State& state) {
         log.write(opaque(line), sizeof line - 1, true, ksPlatform::wallClockMicroseconds());
 }
 
+// The floor of a rotation on this file system: a rename, the creation of the new file
+// and its first line, with nothing around them.
+void bareRotation(benchmark::State& state) {
+    fs::path folder = logs.path / "bare-rotation";
+    fs::create_directories(folder);
+    std::string path = (folder / "app.log").string();
+    static const char first[] = "NAME: bench (log started)\n";
+    ksPlatform::FileHandle file = ksPlatform::kNoFile;
+    ksPlatform::openLogFile(path.c_str(), true, &file);
+    uint64_t turn = 0;
+    for (auto _ : state) {
+        std::string aside = path + "." + std::to_string(turn++ % 4);
+        ksPlatform::deleteFile(aside.c_str());
+        ksPlatform::moveFile(path.c_str(), aside.c_str());
+        ksPlatform::closeFile(file);
+        ksPlatform::openLogFile(path.c_str(), true, &file);
+        ksPlatform::appendToLog(file, opaque(first), sizeof first - 1);
+    }
+    ksPlatform::closeFile(file);
+}
+
 void flushedFprintf(benchmark::State& state) {
     std::FILE* file = plainFile();
     const char* name = user;
@@ -219,6 +240,7 @@ BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf");
 BENCHMARK(boundedKsLog)->Name("file_bounded/ksLog");
 BENCHMARK(boundedSpdlog)->Name("file_bounded/spdlog");
 BENCHMARK(rotationItself)->Name("rotation/ksLog")->Arg(0)->Arg(10000);
+BENCHMARK(bareRotation)->Name("rotation/bare");
 BENCHMARK(flushedWrite)->Name("file_flushed/write");
 BENCHMARK(withCallbackKsLog<KSLOG_LEVEL_DEBUG>)->Name("callback_only/ksLog");
 BENCHMARK(withCallbackKsLog<KSLOG_LEVEL_INFO>)->Name("file_and_callback/ksLog");
