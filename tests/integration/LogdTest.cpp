@@ -12,7 +12,6 @@
 #include "AppFolder.h"
 #include "config/Settings.h"
 #include "ksLog.h"
-#include "sinks/LogdLogger.h"
 #include "support/Background.h"
 #include "support/Listener.h"
 #include "support/Target.h"

@@ -10,7 +10,6 @@
 #include "core/Library.h"
 #include "core/Options.h"
 #include "core/Logger.h"
-#include "sinks/FuncLogger.h"
 #include "support/Child.h"
 #include "support/DefaultSinks.h"
 

@@ -8,7 +8,6 @@
 #include "core/Library.h"
 #include "core/Logger.h"
 #include "foundation/Format.h"
-#include "sinks/FileLogger.h"
 #include "support/Child.h"
 #include "support/DefaultSinks.h"
 #include "support/TempDir.h"
@@ -30,7 +29,7 @@ KSLOG_CHILD(fileAndCallbackShareOnePass) {
     switchOffDefaultSinks();
     {
         ksLibraryLock lock;
-        ksFileLogger::instance()->setThreshold(0xFFFF);
+        findLogger("File")->setThreshold(0xFFFF);
     }
     ksLog_SetLogFunc(0xFFFF, keep, nullptr);
     static const char hi[] = "Hi";
