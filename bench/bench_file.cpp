@@ -187,7 +187,7 @@ void rotationItself(benchmark::State& state) {
     static const char line[] = "I 12:34:56:789|0000abcd|0000001000 user ann id=42 took 1.250 ms\n";
     ksRotatingLog log(path.c_str(), "bench", settings);
     log.setFirstLine(first, sizeof first - 1);
-    log.open(false, ksPlatform::wallClockMicroseconds());
+    log.open(path.c_str(), false, ksPlatform::wallClockMicroseconds());
     log.write(first, sizeof first - 1, true, ksPlatform::wallClockMicroseconds());
     for (auto _ : state)
         log.write(opaque(line), sizeof line - 1, true, ksPlatform::wallClockMicroseconds());
@@ -200,18 +200,17 @@ void bareRotation(benchmark::State& state) {
     fs::create_directories(folder);
     std::string path = (folder / "app.log").string();
     static const char first[] = "NAME: bench (log started)\n";
-    ksPlatform::FileHandle file = ksPlatform::kNoFile;
-    ksPlatform::openLogFile(path.c_str(), true, &file);
+    ksPlatform::FileHandle file = ksPlatform::openLogFile(path.c_str(), true);
     uint64_t turn = 0;
     for (auto _ : state) {
         std::string aside = path + "." + std::to_string(turn++ % 4);
         ksPlatform::deleteFile(aside.c_str());
         ksPlatform::moveFile(path.c_str(), aside.c_str());
-        ksPlatform::closeFile(file);
-        ksPlatform::openLogFile(path.c_str(), true, &file);
-        ksPlatform::appendToLog(file, opaque(first), sizeof first - 1);
+        ksPlatform::closeLogFile(file);
+        file = ksPlatform::openLogFile(path.c_str(), true);
+        ksPlatform::writeLogFile(file, opaque(first), sizeof first - 1);
     }
-    ksPlatform::closeFile(file);
+    ksPlatform::closeLogFile(file);
 }
 
 void flushedFprintf(benchmark::State& state) {

@@ -7,8 +7,7 @@
 namespace {
 
 size_t writeAll(ksPlatform::FileHandle file, const char* bytes, size_t count) {
-    int64_t put = ksPlatform::appendToLog(file, bytes, static_cast<uint32_t>(count));
-    return put < 0 ? 0 : static_cast<size_t>(put);
+    return ksPlatform::recordCalls.writeLog(file, bytes, count);
 }
 
 } // namespace
@@ -21,8 +20,7 @@ ksRotatingLog::ksRotatingLog(const char* pattern, const char* application,
 }
 
 ksRotatingLog::~ksRotatingLog() {
-    if (file_ != ksPlatform::kNoFile)
-        ksPlatform::closeFile(file_);
+    ksPlatform::closeLogFile(file_);
 }
 
 void ksRotatingLog::setFirstLine(const char* line, size_t length) {
@@ -35,20 +33,18 @@ ksString ksRotatingLog::nameAt(int64_t second) const {
     return logFileName(pattern_, known ? &local : nullptr, application_);
 }
 
-int32_t ksRotatingLog::open(bool append, uint64_t now) {
+bool ksRotatingLog::open(const char* name, bool append, uint64_t now) {
     int64_t second = secondOf(now);
-    ksString name = nameAt(second);
-    ksPlatform::FileHandle file = ksPlatform::kNoFile;
-    int32_t result = ksPlatform::openLogFile(name, append, &file);
-    if (result != 0)
-        return result;
+    ksPlatform::FileHandle file = ksPlatform::openLogFile(name, append);
+    if (file == ksPlatform::kNoFile)
+        return false;
     name_ = name;
     file_ = file;
     checkedSecond_ = second;
     ksPlatform::OpenFileFacts facts{};
     ksPlatform::describeOpenFile(file_, &facts);
     policy_.opened(facts.size + firstLine_.length(), second);
-    return 0;
+    return true;
 }
 
 size_t ksRotatingLog::write(const char* bytes, size_t count, bool lineStart, uint64_t now) {
@@ -78,7 +74,7 @@ void ksRotatingLog::followIfMoved(uint64_t now) {
     if (!open.deleted && ksPlatform::identityOfPath(name_, &named) && named == open.identity)
         return;
     if (open.deleted) {
-        ksPlatform::closeFile(file_);
+        ksPlatform::closeLogFile(file_);
         file_ = ksPlatform::kNoFile;
     }
     replace(name_, now);
@@ -150,11 +146,10 @@ bool ksRotatingLog::moveAside(uint64_t now) {
 // line. The current file stays when the new one cannot be opened.
 // The old file's lock goes with its handle.
 bool ksRotatingLog::replace(const ksString& name, uint64_t now) {
-    ksPlatform::FileHandle file = ksPlatform::kNoFile;
-    if (ksPlatform::openLogFile(name, true, &file) != 0)
+    ksPlatform::FileHandle file = ksPlatform::openLogFile(name, true);
+    if (file == ksPlatform::kNoFile)
         return false;
-    if (file_ != ksPlatform::kNoFile)
-        ksPlatform::closeFile(file_);
+    ksPlatform::closeLogFile(file_);
     file_ = file;
     name_ = name;
     int64_t second = secondOf(now);

@@ -23,10 +23,10 @@ class ksRotatingLog {
     ksRotatingLog(const ksRotatingLog&) = delete;
     ksRotatingLog& operator=(const ksRotatingLog&) = delete;
 
-    // Opens the file the pattern names at now (microseconds since 1970): after its end
-    // when append is true, emptied otherwise. 0 or an error code.
-    int32_t open(bool append, uint64_t now);
-    // Writes bytes with one system call. At the start of a line (lineStart) the file is
+    // Opens name, the file the pattern names now (now: microseconds since 1970), after
+    // its end when append is true, emptied otherwise. False with errno set on failure.
+    bool open(const char* name, bool append, uint64_t now);
+    // Writes bytes with one system call (through ksPlatform::recordCalls). At the start of a line (lineStart) the file is
     // first replaced when it was moved away or is due for rotation; a new file begins
     // with firstLine. The bytes that reached the file: fewer than count on failure.
     size_t write(const char* bytes, size_t count, bool lineStart, uint64_t now);

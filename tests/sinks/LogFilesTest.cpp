@@ -25,7 +25,7 @@ TEST(LogFiles, TheOpenLogFollowsItsFileAndSeesThePathChange) {
     std::string path = dir.file("app.log");
     writeFileBytes(path, "old\n");
     FileHandle log = kNoFile;
-    ASSERT_EQ(openLogFile(path.c_str(), true, &log), 0);
+    ASSERT_NE(log = openLogFile(path.c_str(), true), kNoFile);
     put(log, "one\n");
     OpenFileFacts facts{};
     FileIdentity named{};
@@ -43,37 +43,37 @@ TEST(LogFiles, TheOpenLogFollowsItsFileAndSeesThePathChange) {
     EXPECT_EQ(readFileBytes(moved), "old\none\ntwo\n");
 
     FileHandle fresh = kNoFile;
-    ASSERT_EQ(openLogFile(path.c_str(), false, &fresh), 0);
+    ASSERT_NE(fresh = openLogFile(path.c_str(), false), kNoFile);
     ASSERT_TRUE(identityOfPath(path.c_str(), &named));
     EXPECT_FALSE(open == named);
-    EXPECT_EQ(closeFile(fresh), 0);
+    closeLogFile(fresh);
 
     EXPECT_EQ(deleteFile(moved.c_str()), 0);
     ASSERT_TRUE(describeOpenFile(log, &facts));
     if (!kWindowsTarget) { // wine does not report a deletion that waits for the handle
         EXPECT_TRUE(facts.deleted);
     }
-    EXPECT_EQ(closeFile(log), 0);
+    closeLogFile(log);
 }
 
-// Appending handles of one file put every write whole at the end; truncating empties it.
+// Appending handles of one file put every write at the end; truncating empties it.
 TEST(LogFiles, AppendingWritersNeverOverwriteEachOther) {
     TempDir dir;
     std::string path = dir.file("app.log");
     FileHandle first = kNoFile, second = kNoFile;
-    ASSERT_EQ(openLogFile(path.c_str(), true, &first), 0);
-    ASSERT_EQ(openLogFile(path.c_str(), true, &second), 0);
+    ASSERT_NE(first = openLogFile(path.c_str(), true), kNoFile);
+    ASSERT_NE(second = openLogFile(path.c_str(), true), kNoFile);
     put(first, "a1\n");
     put(second, "b1\n");
     put(first, "a2\n");
     EXPECT_EQ(readFileBytes(path), "a1\nb1\na2\n");
-    closeFile(first);
-    closeFile(second);
-    ASSERT_EQ(openLogFile(path.c_str(), false, &first), 0);
+    closeLogFile(first);
+    closeLogFile(second);
+    ASSERT_NE(first = openLogFile(path.c_str(), false), kNoFile);
     put(first, "new\n");
-    closeFile(first);
+    closeLogFile(first);
     EXPECT_EQ(readFileBytes(path), "new\n");
-    EXPECT_NE(openLogFile(dir.file("missing/app.log").c_str(), true, &first), 0);
+    EXPECT_EQ(openLogFile(dir.file("missing/app.log").c_str(), true), kNoFile);
 }
 
 // The rotation lock holds a second handle of the same file until the first lets go,
@@ -82,8 +82,8 @@ TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
     TempDir dir;
     std::string path = dir.file("app.log");
     FileHandle first = kNoFile, second = kNoFile;
-    ASSERT_EQ(openLogFile(path.c_str(), true, &first), 0);
-    ASSERT_EQ(openLogFile(path.c_str(), true, &second), 0);
+    ASSERT_NE(first = openLogFile(path.c_str(), true), kNoFile);
+    ASSERT_NE(second = openLogFile(path.c_str(), true), kNoFile);
     ASSERT_EQ(lockFile(first), 0);
     put(second, "written while locked\n");
     std::atomic<bool> taken{false};
@@ -97,6 +97,6 @@ TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
     unlockFile(first);
     other.join();
     EXPECT_TRUE(taken.load());
-    closeFile(first);
-    closeFile(second);
+    closeLogFile(first);
+    closeLogFile(second);
 }

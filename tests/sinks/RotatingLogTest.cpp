@@ -26,9 +26,25 @@ const uint64_t kStart = 1796601600 * kSecond + 12 * 3600 * kSecond; // 2026-12-0
 
 const char kFirst[] = "NAME: app (log started)\n";
 
-void startLog(ksRotatingLog& log, bool append, uint64_t now) {
+// A file's text as written: Windows ends log lines with "\r\n".
+std::string textOf(const std::string& path) {
+    std::string bytes = readFileBytes(path);
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+            text += bytes[i];
+    return text;
+}
+
+std::string localName(const char* pattern, uint64_t now) {
+    ksPlatform::LocalTime local;
+    EXPECT_TRUE(ksPlatform::localTimeAt(secondOf(now), &local));
+    return logFileName(pattern, &local, "app").c_str();
+}
+
+void startLog(ksRotatingLog& log, const std::string& pattern, bool append, uint64_t now) {
     log.setFirstLine(kFirst, sizeof kFirst - 1);
-    ASSERT_EQ(log.open(append, now), 0);
+    ASSERT_TRUE(log.open(localName(pattern.c_str(), now).c_str(), append, now));
     ASSERT_EQ(log.write(kFirst, sizeof kFirst - 1, true, now), sizeof kFirst - 1);
 }
 
@@ -48,12 +64,6 @@ std::vector<std::string> filesOf(const std::string& folder, const std::string& s
     return names;
 }
 
-std::string localName(const char* pattern, uint64_t now) {
-    ksPlatform::LocalTime local;
-    EXPECT_TRUE(ksPlatform::localTimeAt(secondOf(now), &local));
-    return logFileName(pattern, &local, "app").c_str();
-}
-
 } // namespace
 
 // Within a second records still go to the file the name led to; the next second's first
@@ -62,19 +72,19 @@ TEST(RotatingLog, FollowsItsNameAfterAMoveAndADeletion) {
     TempDir dir;
     std::string path = dir.file("app.log");
     ksRotatingLog log(path.c_str(), "app", ksRotationSettings{});
-    startLog(log, false, kStart);
+    startLog(log, path, false, kStart);
     writeLine(log, "one\n", kStart);
     ASSERT_EQ(ksPlatform::moveFile(path.c_str(), dir.file("app.log.1").c_str()), 0);
     writeLine(log, "two\n", kStart + kSecond / 2);
     writeLine(log, "three\n", kStart + kSecond);
-    EXPECT_EQ(readFileBytes(dir.file("app.log.1")), std::string(kFirst) + "one\ntwo\n");
-    EXPECT_EQ(readFileBytes(path), std::string(kFirst) + "three\n");
+    EXPECT_EQ(textOf(dir.file("app.log.1")), std::string(kFirst) + "one\ntwo\n");
+    EXPECT_EQ(textOf(path), std::string(kFirst) + "three\n");
 
     if (kWindowsTarget)
         return; // wine keeps a deleted file's name while it is open, and does not say so
     ASSERT_EQ(ksPlatform::deleteFile(path.c_str()), 0);
     writeLine(log, "four\n", kStart + 3 * kSecond);
-    EXPECT_EQ(readFileBytes(path), std::string(kFirst) + "four\n");
+    EXPECT_EQ(textOf(path), std::string(kFirst) + "four\n");
 }
 
 // Every line arrives once, in order, never split; no rotated file passes the limit; a
@@ -85,7 +95,7 @@ TEST(RotatingLog, SizeRotationRenamesFullFilesInOrder) {
     ksRotationSettings settings;
     settings.maxSize = 100;
     ksRotatingLog log(path.c_str(), "app", settings);
-    startLog(log, false, kStart);
+    startLog(log, path, false, kStart);
     std::string all;
     for (int i = 0; i < 30; ++i) {
         std::string line = "line " + std::to_string(i) + std::string(static_cast<size_t>(i % 9), '.') + "\n";
@@ -99,7 +109,7 @@ TEST(RotatingLog, SizeRotationRenamesFullFilesInOrder) {
     ASSERT_EQ(files.back(), "app.log");
     std::string joined;
     for (const std::string& name : files) {
-        std::string bytes = readFileBytes(dir.file(name));
+        std::string bytes = textOf(dir.file(name));
         ASSERT_EQ(bytes.compare(0, sizeof kFirst - 1, kFirst), 0) << name;
         if (name != "app.log" && bytes.find(std::string(150, 'L')) == std::string::npos) {
             EXPECT_LE(bytes.size(), 100u) << name;
@@ -117,7 +127,7 @@ TEST(RotatingLog, DailyFilesFromATimedPatternAfterDaysWithoutRecords) {
     ksRotationSettings settings;
     settings.period = ksRotatePeriod::daily;
     ksRotatingLog log(pattern.c_str(), "app", settings);
-    startLog(log, true, kStart);
+    startLog(log, pattern, true, kStart);
     writeLine(log, "monday\n", kStart);
     writeLine(log, "still monday\n", kStart + 3600 * kSecond);
     const uint64_t thursday = kStart + 3 * 86400 * kSecond;
@@ -125,8 +135,8 @@ TEST(RotatingLog, DailyFilesFromATimedPatternAfterDaysWithoutRecords) {
     writeLine(log, "thursday again\n", thursday + kSecond);
     std::string monday = localName(pattern.c_str(), kStart);
     std::string later = localName(pattern.c_str(), thursday);
-    EXPECT_EQ(readFileBytes(monday), std::string(kFirst) + "monday\nstill monday\n");
-    EXPECT_EQ(readFileBytes(later), std::string(kFirst) + "thursday\nthursday again\n");
+    EXPECT_EQ(textOf(monday), std::string(kFirst) + "monday\nstill monday\n");
+    EXPECT_EQ(textOf(later), std::string(kFirst) + "thursday\nthursday again\n");
     EXPECT_EQ(filesOf(dir.path(), "orders_").size(), 2u);
 }
 
@@ -141,12 +151,12 @@ TEST(RotatingLog, RetentionAfterARestartCountsEarlierFiles) {
     settings.maxSize = 64;
     settings.keep = 2;
     ksRotatingLog log(path.c_str(), "app", settings);
-    startLog(log, true, kStart);
+    startLog(log, path, true, kStart);
     writeLine(log, std::string(60, 'x') + "\n", kStart);
     std::vector<std::string> files = filesOf(dir.path(), "app.");
     EXPECT_EQ(files.size(), 3u);
-    EXPECT_EQ(readFileBytes(path), std::string(kFirst) + std::string(60, 'x') + "\n");
-    EXPECT_EQ(readFileBytes(dir.file(files[1])), std::string("earlier run\n") + kFirst);
+    EXPECT_EQ(textOf(path), std::string(kFirst) + std::string(60, 'x') + "\n");
+    EXPECT_EQ(textOf(dir.file(files[1])), std::string("earlier run\n") + kFirst);
 }
 
 // Another program holds the log without sharing it for deletion (Windows refuses the
@@ -158,7 +168,7 @@ TEST(RotatingLog, ARefusedRenameKeepsEveryRecord) {
     ksRotationSettings settings;
     settings.maxSize = 64;
     ksRotatingLog log(path.c_str(), "app", settings);
-    startLog(log, false, kStart);
+    startLog(log, path, false, kStart);
     ksPlatform::FileHandle holder = ksPlatform::kNoFile;
     ksPlatform::OpenRequest reading{true, false, false, ksPlatform::OpenDisposition::openExisting};
     ASSERT_EQ(ksPlatform::openFile(path.c_str(), reading, &holder), 0);
@@ -179,7 +189,7 @@ TEST(RotatingLog, ARefusedRenameKeepsEveryRecord) {
     EXPECT_GT(files.size(), 1u);
     std::string joined;
     for (const std::string& name : files) {
-        std::string bytes = readFileBytes(dir.file(name));
+        std::string bytes = textOf(dir.file(name));
         size_t at;
         while ((at = bytes.find(kFirst)) != std::string::npos)
             bytes.erase(at, sizeof kFirst - 1);
@@ -199,7 +209,7 @@ KSLOG_CHILD(rotatingWriter) {
     ksRotatingLog log(path.c_str(), "app", settings);
     log.setFirstLine(kFirst, sizeof kFirst - 1);
     uint64_t now = ksPlatform::wallClockMicroseconds();
-    CHILD_CHECK(log.open(true, now) == 0);
+    CHILD_CHECK(log.open(path.c_str(), true, now));
     const std::string writer = "w" + std::to_string(ksPlatform::currentProcessId());
     for (int i = 0; i < 3000; ++i) {
         std::string line = writer + " " + std::to_string(i) + " " +
@@ -235,7 +245,7 @@ TEST(RotatingLog, FourWritersRotateOneFileTogether) {
         std::map<std::string, std::vector<int>> seen;
         std::vector<std::string> files = filesOf(dir.path(), "app.");
         for (const std::string& name : files) {
-            std::istringstream lines(readFileBytes(dir.file(name)));
+            std::istringstream lines(textOf(dir.file(name)));
             std::string line;
             while (std::getline(lines, line)) {
                 if (line + "\n" == kFirst)

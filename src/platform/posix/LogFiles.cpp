@@ -1,5 +1,5 @@
-// POSIX side of long-lived log files: O_APPEND and close-on-exec descriptors, device and
-// inode identity, flock around rotation, directory listing.
+// POSIX side of long-lived log files: device and inode identity, flock around rotation,
+// directory listing.
 #include "platform/platform.h"
 #include <cerrno>
 #include <dirent.h>
@@ -30,32 +30,6 @@ int32_t codeOfErrno() {
 }
 
 } // namespace
-
-// O_NONBLOCK only for the opening: a FIFO without a reader fails (ENXIO) instead of
-// holding the logging thread; writes block as usual.
-int32_t openLogFile(const char* path, bool append, FileHandle* file) {
-    int flags =
-        O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (append ? O_APPEND : O_TRUNC);
-    int descriptor;
-    do {
-        descriptor = open(path, flags, 0666);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0)
-        return codeOfErrno();
-    int status = fcntl(descriptor, F_GETFL);
-    if (status >= 0)
-        fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK);
-    *file = descriptor;
-    return 0;
-}
-
-int64_t appendToLog(FileHandle file, const void* bytes, uint32_t count) {
-    ssize_t put;
-    do {
-        put = write(static_cast<int>(file), bytes, count);
-    } while (put < 0 && errno == EINTR);
-    return put < 0 ? codeOfErrno() : put;
-}
 
 bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
     struct stat status;

@@ -1,6 +1,5 @@
-// Win32 side of long-lived log files: handles shared for reading, writing and deleting
-// and never inherited, volume and file index identity, a byte-range lock far past any
-// content around rotation, directory listing.
+// Win32 side of long-lived log files: volume and file index identity, a byte-range lock
+// far past any content around rotation, directory listing.
 #include "platform/platform.h"
 #include <windows.h>
 #include <cstdlib>
@@ -52,51 +51,20 @@ HANDLE handleOf(FileHandle file) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Bytes at the far end of the largest offset: no write ever reaches them, so a lock there
+// One byte at the far end of the largest offset: no write ever reaches it, so the lock
 // stops only other lockers (a Windows byte-range lock also stops writes to its range).
-// One byte for rotation, another for each append where the system needs it.
-OVERLAPPED lockedByte(DWORD which = 0xFFFFFFFEu) {
+OVERLAPPED lockedByte() {
     OVERLAPPED where{};
-    where.Offset = which;
+    where.Offset = 0xFFFFFFFEu;
     where.OffsetHigh = 0x7FFFFFFFu;
     return where;
 }
-constexpr DWORD kAppendByte = 0xFFFFFFFCu;
-
-// Windows puts each write of an append-only handle at the end as one step. Wine emulates
-// it with a look at the end and a write, which writers of other processes can interleave:
-// there each append holds a lock of its own.
-bool appendsNeedLock() {
-    static const bool needed = [] {
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    }();
-    return needed;
-}
-
 int64_t secondsSince1970(const FILETIME& time) {
     uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     return static_cast<int64_t>(ticks / 10000000u) - 11644473600LL;
 }
 
 } // namespace
-
-// FILE_APPEND_DATA without FILE_WRITE_DATA: the system puts every write at the end, as
-// O_APPEND does. A null security descriptor makes a handle that children do not inherit.
-int32_t openLogFile(const char* path, bool append, FileHandle* file) {
-    WideName wide(path);
-    if (!wide)
-        return kFileFailed;
-    DWORD access = append ? FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE
-                          : GENERIC_WRITE | GENERIC_READ;
-    HANDLE handle = CreateFileW(wide.get(), access, kShareAll, nullptr,
-                                append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return lastCode();
-    *file = reinterpret_cast<FileHandle>(handle);
-    return 0;
-}
 
 bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
     BY_HANDLE_FILE_INFORMATION information;
@@ -128,19 +96,6 @@ bool identityOfPath(const char* path, FileIdentity* identity) {
     if (known)
         *identity = facts.identity;
     return known && !facts.deleted;
-}
-
-int64_t appendToLog(FileHandle file, const void* bytes, uint32_t count) {
-    bool locking = appendsNeedLock();
-    OVERLAPPED where = lockedByte(kAppendByte);
-    if (locking)
-        LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where);
-    DWORD put = 0;
-    BOOL written = WriteFile(handleOf(file), bytes, count, &put, nullptr);
-    int32_t failure = written ? 0 : lastCode();
-    if (locking)
-        UnlockFileEx(handleOf(file), 0, 1, 0, &where);
-    return written ? static_cast<int64_t>(put) : failure;
 }
 
 int32_t lockFile(FileHandle file) {
