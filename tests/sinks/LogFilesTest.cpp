@@ -56,26 +56,6 @@ TEST(LogFiles, TheOpenLogFollowsItsFileAndSeesThePathChange) {
     closeLogFile(log);
 }
 
-// Appending handles of one file put every write at the end; truncating empties it.
-TEST(LogFiles, AppendingWritersNeverOverwriteEachOther) {
-    TempDir dir;
-    std::string path = dir.file("app.log");
-    FileHandle first = kNoFile, second = kNoFile;
-    ASSERT_NE(first = openLogFile(path.c_str(), true), kNoFile);
-    ASSERT_NE(second = openLogFile(path.c_str(), true), kNoFile);
-    put(first, "a1\n");
-    put(second, "b1\n");
-    put(first, "a2\n");
-    EXPECT_EQ(readFileBytes(path), "a1\nb1\na2\n");
-    closeLogFile(first);
-    closeLogFile(second);
-    ASSERT_NE(first = openLogFile(path.c_str(), false), kNoFile);
-    put(first, "new\n");
-    closeLogFile(first);
-    EXPECT_EQ(readFileBytes(path), "new\n");
-    EXPECT_EQ(openLogFile(dir.file("missing/app.log").c_str(), true), kNoFile);
-}
-
 // The rotation lock holds a second handle of the same file until the first lets go,
 // while writes go on.
 TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
