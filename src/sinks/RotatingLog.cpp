@@ -61,9 +61,8 @@ size_t ksRotatingLog::write(const char* bytes, size_t count, bool lineStart, uin
 }
 
 // Once a second: the file's real size (other processes may append to it) and whether
-// the name still leads to it.
-// A deleted file on Windows keeps its name until its last handle closes: it is let go
-// first, so that the name can be made again.
+// the name still leads to it. A deleted file on Windows keeps its name until its last
+// handle closes: it is let go first, so that the name can be made again.
 void ksRotatingLog::followIfMoved(uint64_t now) {
     checkedSecond_ = secondOf(now);
     ksPlatform::OpenFileFacts open;
@@ -91,15 +90,11 @@ void ksRotatingLog::rotate(uint64_t now) {
     ksPlatform::FileIdentity named;
     bool stillOurs = ksPlatform::describeOpenFile(file_, &open) && !open.deleted &&
                      ksPlatform::identityOfPath(name_, &named) && named == open.identity;
-    bool renamed = false;
-    if (stillOurs && std::strcmp(next, name_) == 0) {
-        renamed = moveAside(now);
-        if (!renamed) {
-            if (locked)
-                ksPlatform::unlockFile(file_);
-            policy_.postpone(second); // a refused rename: go on here, try again later
-            return;
-        }
+    if (stillOurs && std::strcmp(next, name_) == 0 && !moveAside(now)) {
+        if (locked)
+            ksPlatform::unlockFile(file_);
+        policy_.postpone(second); // a refused rename: go on here, try again later
+        return;
     }
     ksPlatform::FileHandle old = file_;
     bool replaced = replace(next, now);
