@@ -54,6 +54,7 @@ void initialise() {
     levelRef().store(greatestThreshold(), std::memory_order_relaxed);
     ready.store(1, std::memory_order_release);
     libraryMutex.unlock();
+    ksPlatform::setUnloadHook(ksLog_Term);
 }
 
 void initialiseOnce() {
@@ -167,8 +168,4 @@ void ksLog_Term() {
 void ksLog_NeverLog() {
     neverLog.store(true, std::memory_order_relaxed);
     destroyAllLoggers();
-}
-
-void ksPlatform::onLibraryUnload() {
-    ksLog_Term();
 }

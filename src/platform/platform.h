@@ -19,12 +19,10 @@ bool getEnvironment(const char* name, char* buffer, size_t size);
 // variable is not set.
 char* environmentText(const char* name);
 
-// Ends the process at once with status: no exit handlers, no stream flushing.
-[[noreturn]] void exitNow(int status);
-
-// Called by the platform when the library is unloaded or the process exits.
-// Defined by the core.
-void onLibraryUnload();
+// What runs when the library is unloaded or the process exits normally; the latest
+// registration wins. The core registers its teardown when it first starts, so that
+// this layer calls nothing above it.
+void setUnloadHook(void (*hook)());
 
 // ---------------------------------------------------------------------------
 // Threads, lock and time

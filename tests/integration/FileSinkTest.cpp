@@ -312,8 +312,8 @@ TEST_F(FileSink, ANameThatCannotBeOpenedReportsEachAcceptedRecord) {
     }
 }
 
-// Names the file system takes as they are: devices, names of tokens only, bytes that are
-// no UTF-8 (which Windows cannot take). Nothing but the named file is written.
+// Names the file system takes as they are: devices, FIFOs, names of tokens only, bytes
+// that are no UTF-8 (which Windows cannot take). Nothing but the named file is written.
 TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
     struct Case {
         std::string file;
@@ -327,7 +327,12 @@ TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
         {"%H%M%S", true, "", 1},
         {"\xff\xfe.log", !kWindowsTarget, "", 1},
         {"\xff\xfe.log", kWindowsTarget, errorMessage(EINVAL) + errorMessage(EINVAL), 0},
+        // a FIFO that nobody reads: refused at each record, never waited for
+        {"fifo", kLinuxTarget, errorMessage(ENXIO) + errorMessage(ENXIO), 0},
     };
+    if (kLinuxTarget) {
+        ASSERT_EQ(std::system(("mkfifo " + workFolder() + "/fifo").c_str()), 0);
+    }
     for (const Case& c : cases) {
         if (!c.runsOn)
             continue;

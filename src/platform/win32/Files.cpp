@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <cerrno>
 #include <cstdio>
-#include "foundation/Utf.h"
+#include "platform/win32/Utf16.h"
 
 namespace ksPlatform {
 
@@ -36,23 +36,6 @@ int32_t lastCode() {
     int32_t code = codeOf(GetLastError());
     return code == 0 ? kFileFailed : code;
 }
-
-// A path in UTF-16 for one call; empty when the UTF-8 text cannot be converted.
-class WidePath {
-  public:
-    explicit WidePath(const char* path) : wide_(path ? ksWideFromUtf8(path) : nullptr) {}
-    ~WidePath() {
-        if (wide_)
-            ksWideFree(wide_);
-    }
-    WidePath(const WidePath&) = delete;
-    WidePath& operator=(const WidePath&) = delete;
-    const wchar_t* get() const { return wide_; }
-    explicit operator bool() const { return wide_ != nullptr; }
-
-  private:
-    ksWideBuffer wide_;
-};
 
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
