@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <cstdlib>
 #include <cstring>
-#include "foundation/Utf.h"
+#include "platform/win32/Utf16.h"
 
 namespace ksPlatform {
 
@@ -29,21 +29,6 @@ int32_t lastCode() {
     }
 }
 
-class WideName {
-  public:
-    explicit WideName(const char* path) : wide_(path ? ksWideFromUtf8(path) : nullptr) {}
-    ~WideName() {
-        if (wide_)
-            ksWideFree(wide_);
-    }
-    WideName(const WideName&) = delete;
-    WideName& operator=(const WideName&) = delete;
-    const wchar_t* get() const { return wide_; }
-    explicit operator bool() const { return wide_ != nullptr; }
-
-  private:
-    ksWideBuffer wide_;
-};
 
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
@@ -83,7 +68,7 @@ bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
 }
 
 bool identityOfPath(const char* path, FileIdentity* identity) {
-    WideName wide(path);
+    WidePath wide(path);
     if (!wide)
         return false;
     HANDLE handle = CreateFileW(wide.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
@@ -116,7 +101,7 @@ int32_t listFolder(const char* folder, FolderVisitor visit, void* context) {
     std::memcpy(pattern, folder, length);
     bool separated = length > 0 && (folder[length - 1] == '/' || folder[length - 1] == '\\');
     std::memcpy(pattern + length, separated ? "*" : "\\*", separated ? 2 : 3);
-    WideName wide(pattern);
+    WidePath wide(pattern);
     std::free(pattern);
     if (!wide)
         return kFileFailed;
@@ -130,7 +115,7 @@ int32_t listFolder(const char* folder, FolderVisitor visit, void* context) {
         const wchar_t* name = found.cFileName;
         if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)))
             continue;
-        char* narrow = ksUtf8FromWide(name);
+        char* narrow = utf8FromUtf16(name);
         if (!narrow)
             continue; // a name that is no valid UTF-16 cannot be one of ours
         more = visit(context, narrow);
@@ -141,7 +126,7 @@ int32_t listFolder(const char* folder, FolderVisitor visit, void* context) {
 }
 
 bool factsOfName(const char* path, NameFacts* facts) {
-    WideName wide(path);
+    WidePath wide(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!wide || !GetFileAttributesExW(wide.get(), GetFileExInfoStandard, &data))
         return false;
