@@ -1,5 +1,6 @@
 // Text conversions (s, ls, c), pointers, counts and literal text.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "FormatTestSupport.h"
@@ -56,6 +57,32 @@ TEST(FormatText, MalformedTextEndsTheCallWithTheTextBeforeIt) {
     EXPECT_EQ(format("%s", (ascii + "\x80").c_str()), (Formatted{-2, ""}));
     EXPECT_EQ(format("%.21s", (ascii + "\xC3\xA9").c_str()), ok(ascii));
     EXPECT_EQ(format("%.22s", (ascii + "\xC3\xA9!").c_str()), ok(ascii + "\xC3\xA9"));
+}
+
+TEST(FormatText, TextIsMeasuredAndCheckedAtEveryAlignment) {
+    // Texts are read in aligned blocks of 64 bytes: every start within a block, lengths around
+    // the block's, a foreign byte at the start, inside and at the end.
+    std::vector<char> storage(512, 'x');
+    char* const block = storage.data() + (64 - reinterpret_cast<uintptr_t>(storage.data()) % 64);
+    for (int start = 0; start < 64; ++start)
+        for (int length : {0, 1, 63, 64, 65, 129}) {
+            char* text = block + start;
+            std::memset(block, 'x', 256);
+            text[length] = '\0';
+            const std::string plain(static_cast<size_t>(length), 'x');
+            EXPECT_EQ(format("%s", text), ok(plain)) << start << " " << length;
+            for (int at : {0, length / 2, length - 2}) {
+                if (at < 0 || length < 2)
+                    continue;
+                std::memcpy(text + at, "\xC3\xA9", 2);
+                std::string wide = plain;
+                wide.replace(static_cast<size_t>(at), 2, "\xC3\xA9");
+                EXPECT_EQ(format("%s", text), ok(wide)) << start << " " << length << " " << at;
+                text[at] = '\x80';
+                EXPECT_EQ(format("%s", text), (Formatted{-2, ""})) << start << " " << length;
+                std::memcpy(text + at, "xx", 2);
+            }
+        }
 }
 
 TEST(FormatText, MalformedTextAfterTruncationStillFails) {
