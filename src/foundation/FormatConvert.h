@@ -7,10 +7,6 @@
 int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
                     const ksFormatOptions& options);
 
-// Writes a decimal integer without flag, width or precision ("%d", "%u", "%i"), as a format
-// of that one directive does; its flags give only the signedness and the length.
-int ksFormatPlainDecimal(ksFormatState& out, int64_t value, uint32_t flags);
-
 // Writes bytes padded with spaces to the directive's width, on the left unless '-' is given.
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
                     const ksFormatOptions& options);

@@ -1,7 +1,5 @@
-// The formatter's directives: what one asks for, the argument slots of a format, and the table
-// that gives every byte its part in a directive.
+// The formatter's directives: what one asks for, and the argument slots of a whole format.
 #pragma once
-#include <cstdarg>
 #include <cstdint>
 
 constexpr int kFormatMaxSlots = 64; // also the highest argument number
@@ -14,6 +12,15 @@ enum ksFormatType : uint8_t {
     ksFormatPointer,
     ksFormatCount,
     ksFormatParameter, // supplies a width, precision or base to the directive after it
+    ksFormatTypes,
+};
+
+// How an argument is read from the argument list.
+enum ksFormatArgument : uint8_t {
+    ksArgumentInt,
+    ksArgument64,
+    ksArgumentDouble,
+    ksArgumentPointer
 };
 
 enum ksFormatFlag : uint32_t {
@@ -22,6 +29,7 @@ enum ksFormatFlag : uint32_t {
     ksFlagMinus = 1u << 2, // left-adjust
     ksFlagAlternative = 1u << 3,
     ksFlagZero = 1u << 4,
+    // The length letters as read; the argument table turns them into what follows.
     ksFlagShort = 1u << 5,
     ksFlagShortShort = 1u << 6,
     ksFlagLong = 1u << 7,
@@ -29,27 +37,23 @@ enum ksFormatFlag : uint32_t {
     ksFlagLongDouble = 1u << 9,
     ksFlagSize = 1u << 10,
     ksFlagPtrdiff = 1u << 11,
-    ksFlagIntmax = 1u << 12,
+    ksFlagIntmax = 1u << 12, // also: a floating conversion drops trailing zeros
+    // From the conversion and the argument table.
     ksFlagUnsigned = 1u << 13,
     ksFlagUpper = 1u << 14,
-    ksFlagWidth = 1u << 15,
-    ksFlagWidthArgument = 1u << 16,
-    ksFlagPrecision = 1u << 17,
-    ksFlagPrecisionArgument = 1u << 18,
-    ksFlagBase = 1u << 19,
-    ksFlagBaseArgument = 1u << 20,
-    ksFlagExponent = 1u << 21,
-    ksFlagGeneral = 1u << 22,
-    ksFlagWide = 1u << 23, // wide string argument
+    ksFlagExponent = 1u << 15,
+    ksFlagGeneral = 1u << 16,
+    ksFlagWide = 1u << 17,    // a wide string
+    ksFlag64Bit = 1u << 18,   // an integer or count of 64 bits
+    ksFlagCount16 = 1u << 19, // a count of 16 bits
+    // Which of width, precision and base are given, and which come from arguments.
+    ksFlagWidth = 1u << 20,
+    ksFlagWidthArgument = 1u << 21,
+    ksFlagPrecision = 1u << 22,
+    ksFlagPrecisionArgument = 1u << 23,
+    ksFlagBase = 1u << 24,
+    ksFlagBaseArgument = 1u << 25,
 };
-
-// Lengths that read a 64-bit argument.
-inline constexpr uint32_t kFormatLongLongLengths =
-    ksFlagQuad | ksFlagIntmax | ksFlagSize | ksFlagPtrdiff;
-
-// Lengths that read and print a full 64-bit value. 'l' joins them where long is 64-bit.
-constexpr uint32_t kFormat64BitLengths =
-    kFormatLongLongLengths | (sizeof(long) == 8 ? static_cast<uint32_t>(ksFlagLong) : 0u);
 
 union ksFormatValue {
     int64_t integer;
@@ -67,129 +71,29 @@ struct ksFormatOptions {
 };
 
 // One argument slot. Its options hold the literal width, precision and base or, when taken
-// from an argument, the index of the parameter slot holding it: a directive with none from
-// arguments is written straight from its slot.
+// from an argument, the index of the parameter slot holding it.
 struct ksFormatSlot {
     ksFormatOptions options; // width absent: 0; precision absent: -1; base absent: 10
     ksFormatType type;
+    ksFormatArgument argumentType;
     uint8_t argument; // 1 to 64, or 0 for the next in order
     uint32_t start;   // index of the '%' (of the '*' for a parameter slot)
     uint32_t end;     // index just past the conversion character
     ksFormatValue value;
 };
 
-// Directives in slots, a directive's parameter slots before its own, so that without '$' slot i
-// takes argument i + 1.
-template <int Capacity> struct ksFormatSlotsOf {
-    ksFormatSlot slots[Capacity];
+// The directives of a whole format, a directive's parameter slots before its own.
+struct ksFormatPlan {
+    ksFormatSlot slots[kFormatMaxSlots];
     int count = 0;
-    bool fetchFirst = false; // some '$' or base from an argument: arguments before any output
-    bool escapes = false;    // the literal text holds some "%%"
+    bool escapes = false; // the literal text holds some "%%"
 };
 
-// The directives of a whole format.
-using ksFormatPlan = ksFormatSlotsOf<kFormatMaxSlots>;
+// Reads the directive whose '%' is at start into slots (its '*' parameters, then its own slot),
+// from count on and within capacity. Returns the index just past it, or a negative error result.
+int64_t ksFormatReadDirective(const char* format, uint64_t start, ksFormatSlot* slots, int capacity,
+                              int& count);
 
-// The parameter slots of a format's first directive, read on its own: a width and a precision
-// from arguments, and the slot the reader keeps free for the directive.
-using ksFormatLonePlan = ksFormatSlotsOf<4>;
-
-// The negative result of a failed call: -(code + 256 * position), kept within an int.
-int ksFormatError(int code, uint64_t position);
-
-// Reads every directive of the format from index from on into the plan. Returns the format's
-// length, or a negative error result.
-int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan, uint64_t from = 0);
-
-// The index of the next '%' or of the terminator. Literal runs are short: a plain loop on a
-// pointer of its own beats a library call.
-inline uint64_t ksFormatNextPercent(const char* format, uint64_t index) {
-    const char* at = format + index;
-    while (*at != '%' && *at != '\0')
-        ++at;
-    return static_cast<uint64_t>(at - format);
-}
-
-// What a byte is in a directive.
-enum ksFormatItemKind : uint8_t {
-    ksItemInvalid,
-    ksItemBits, // a flag or a length: sets its bits
-    ksItemZero,
-    ksItemDigit,
-    ksItemStar,
-    ksItemDot,
-    ksItemConversion,
-};
-
-// The lengths that a second letter doubles: 'h' to hh, 'l' to ll.
-inline constexpr uint32_t kFormatDoublingLengths = ksFlagShort | ksFlagLong;
-
-// Eight bytes, so that a lookup is one scaled load.
-struct ksFormatItem {
-    ksFormatItemKind kind = ksItemInvalid;
-    ksFormatType type = ksFormatInteger; // of a conversion
-    uint16_t refused = 0;                // flags before it that make a length an error
-    uint32_t bits = 0;                   // flags a flag, length or conversion sets
-};
-static_assert(kFormatLongLongLengths <= UINT16_MAX, "refused lengths fit the item");
-
-// Every byte's part in a directive, so that reading one is a lookup per byte.
-struct ksFormatItemTable {
-    ksFormatItem entries[256] = {};
-
-    constexpr void set(const char* bytes, ksFormatItem item) {
-        for (; *bytes; ++bytes)
-            entries[static_cast<unsigned char>(*bytes)] = item;
-    }
-
-    constexpr ksFormatItemTable() {
-        set(" ", {ksItemBits, ksFormatInteger, 0, ksFlagSpace});
-        set("+", {ksItemBits, ksFormatInteger, 0, ksFlagPlus});
-        set("#", {ksItemBits, ksFormatInteger, 0, ksFlagAlternative});
-        set("-", {ksItemBits, ksFormatInteger, 0, ksFlagMinus});
-        set("0", {ksItemZero});
-        set("123456789", {ksItemDigit});
-        set("*", {ksItemStar});
-        set(".", {ksItemDot});
-        // A third 'h' is an error; so are a third 'l' and an 'l' after j, z or t.
-        set("h", {ksItemBits, ksFormatInteger, ksFlagShortShort, ksFlagShort});
-        set("l", {ksItemBits, ksFormatInteger, kFormatLongLongLengths, ksFlagLong});
-        set("L", {ksItemBits, ksFormatInteger, 0, ksFlagLongDouble});
-        set("j", {ksItemBits, ksFormatInteger, 0, ksFlagIntmax});
-        set("z", {ksItemBits, ksFormatInteger, 0, ksFlagSize});
-        set("t", {ksItemBits, ksFormatInteger, 0, ksFlagPtrdiff});
-        set("di", {ksItemConversion, ksFormatInteger});
-        set("uox", {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned});
-        set("X", {ksItemConversion, ksFormatInteger, 0, ksFlagUnsigned | ksFlagUpper});
-        set("c", {ksItemConversion, ksFormatCharacter});
-        set("s", {ksItemConversion, ksFormatString});
-        set("p", {ksItemConversion, ksFormatPointer});
-        set("n", {ksItemConversion, ksFormatCount});
-        set("e", {ksItemConversion, ksFormatFloating, 0, ksFlagExponent});
-        set("E", {ksItemConversion, ksFormatFloating, 0, ksFlagExponent | ksFlagUpper});
-        set("g", {ksItemConversion, ksFormatFloating, 0, ksFlagGeneral});
-        set("G", {ksItemConversion, ksFormatFloating, 0, ksFlagGeneral | ksFlagUpper});
-        set("fa", {ksItemConversion, ksFormatFloating});
-        set("FA", {ksItemConversion, ksFormatFloating, 0, ksFlagUpper});
-    }
-};
-inline constexpr ksFormatItemTable kFormatItems{};
-
-// Reads a directive's argument as its length and conversion type say: a double, a pointer, or
-// an integer of the length's size (%c and the '*' parameters read an int unless 64-bit).
-inline ksFormatValue ksFormatFetch(ksFormatType type, uint32_t flags, va_list* arguments) {
-    constexpr unsigned kPointerTypes =
-        1u << ksFormatString | 1u << ksFormatPointer | 1u << ksFormatCount;
-    ksFormatValue value;
-    if (type == ksFormatFloating)
-        value.real = va_arg(*arguments, double);
-    else if ((1u << type) & kPointerTypes)
-        value.pointer = va_arg(*arguments, const void*);
-    else if (flags & kFormatLongLongLengths)
-        value.integer = va_arg(*arguments, long long);
-    else if ((flags & ksFlagLong) && type == ksFormatInteger)
-        value.integer = va_arg(*arguments, long);
-    else
-        value.integer = va_arg(*arguments, int);
-    return value;
-}
+// Reads every directive of the format into the plan. Returns the format's length, or a
+// negative error result.
+int64_t ksFormatReadPlan(const char* format, ksFormatPlan& plan);

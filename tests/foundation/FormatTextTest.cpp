@@ -115,7 +115,7 @@ TEST(FormatText, LengthLettersChooseTheStringKind) {
                 format += (i > 0 ? separator : "") + letters[i];
             format += "s>";
             const bool padded = separator == "9" && letters.size() > 1;
-            expectEveryEngine(ok(padded ? "<       ab>" : "<ab>"), format.c_str(), text);
+            expectFormatted(ok(padded ? "<       ab>" : "<ab>"), format.c_str(), text);
         }
     };
     for (const std::string letters : narrowLengths)
@@ -123,11 +123,11 @@ TEST(FormatText, LengthLettersChooseTheStringKind) {
     for (const std::string letters : wideLengths)
         check(letters, wide);
     // With widths, precisions and argument numbers in the way.
-    expectEveryEngine(ok("=f       |"), "%-*lls|", 9, "=f");
-    expectEveryEngine(ok("ab>"), "%1$lls>", "ab");
-    expectEveryEngine(ok("ab|ab|ab"), "%l.2ls|%l l0s|%+ lls", "ab", "ab", "ab");
-    expectEveryEngine(ok("   =f|"), "%2$*1$.2lls|", 5, "=f");
-    expectEveryEngine(ok("[ab   ]"), "[%l-5s]", wide);
+    expectFormatted(ok("=f       |"), "%-*lls|", 9, "=f");
+    expectFormatted(ok("ab>"), "%1$lls>", "ab");
+    expectFormatted(ok("ab|ab|ab"), "%l.2ls|%l l0s|%+ lls", "ab", "ab", "ab");
+    expectFormatted(ok("   =f|"), "%2$*1$.2lls|", 5, "=f");
+    expectFormatted(ok("[ab   ]"), "[%l-5s]", wide);
 }
 
 // Wide text is decoded only as far as its precision reaches: a malformed unit beyond it is
@@ -155,12 +155,12 @@ TEST(FormatText, WidePrecisionEndsTheDecoding) {
     for (const Case& c : cases) {
         std::vector<wchar_t> text = c.units;
         text.push_back(0);
-        expectEveryEngine(c.expected, c.format, text.data());
+        expectFormatted(c.expected, c.format, text.data());
     }
     // A precision or width from an argument.
     const wchar_t cut[] = {L'u', loneLow, 0};
-    expectEveryEngine(ok("   u"), "%*.1ls", 4, cut);
-    expectEveryEngine(ok("u"), "%.*ls", 1, cut);
+    expectFormatted(ok("   u"), "%*.1ls", 4, cut);
+    expectFormatted(ok("u"), "%.*ls", 1, cut);
 }
 
 TEST(FormatText, WideCharacterBeyondTheBasicPlane) {
@@ -190,8 +190,8 @@ TEST(FormatText, MalformedWideTextFails) {
     }
     for (std::vector<wchar_t> text : malformed) {
         text.push_back(0);
-        expectEveryEngine({-2, "x"}, "x%ls", text.data());
-        expectEveryEngine({-2, "x"}, "x%5ls|%d", text.data(), 1);
+        expectFormatted({-2, "x"}, "x%ls", text.data());
+        expectFormatted({-2, "x"}, "x%5ls|%d", text.data(), 1);
     }
 }
 
