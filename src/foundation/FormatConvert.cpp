@@ -249,7 +249,7 @@ uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
 
 // A hexadecimal integer with at most the '0' flag and a width up to 32: the everyday %x, %08x
 // or %016llx, all its digits and zeros written as one run.
-[[gnu::always_inline]] inline bool writePlainHexadecimal(ksFormatState& out, ksFormatValue value,
+[[gnu::always_inline]] inline bool writePlainHexadecimal(ksFormatState& out, int64_t value,
                                                          const ksFormatOptions& options) {
     constexpr uint32_t kOthers = (kDecorations & ~ksFlagZero) | ksFlagPrecision;
     constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
@@ -257,8 +257,8 @@ uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
     const uint32_t flags = options.flags;
     if ((c != 'x' && c != 'X') || (flags & kOthers) || options.width > 32)
         return false;
-    const uint64_t magnitude = (flags & ksFlag64Bit) ? static_cast<uint64_t>(value.integer)
-                                                     : static_cast<uint32_t>(value.integer);
+    const uint64_t magnitude =
+        (flags & ksFlag64Bit) ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
     const int64_t digits = (std::bit_width(magnitude | 1) + 3) >> 2;
     const int64_t length = options.width > digits ? options.width : digits;
     if (length > digits && !(flags & ksFlagZero))
@@ -605,20 +605,19 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
 
 } // namespace
 
-int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
-                    const ksFormatOptions& options) {
+int ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+    // The plain forms (%d, %lld, %x, %08x) skip the general layout: fewer than half its
+    // instructions, and the most frequent directives of all.
+    if (isPlainDecimal(options))
+        return writePlainDecimal(out, value, options.flags);
+    if (!writePlainHexadecimal(out, value, options))
+        formatInteger(out, value, options);
+    return 0;
+}
+
+int ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                       const ksFormatOptions& options) {
     switch (type) {
-    case ksFormatInteger:
-        // The plain forms (%d, %lld, %x, %08x) skip the general layout: fewer than half its
-        // instructions, and the most frequent directives of all.
-        if (isPlainDecimal(options))
-            return writePlainDecimal(out, value.integer, options.flags);
-        if (!writePlainHexadecimal(out, value, options))
-            formatInteger(out, value.integer, options);
-        return 0;
-    case ksFormatFloating:
-        ksFormatFloatingValue(out, value.real, options);
-        return 0;
     case ksFormatCharacter:
         formatCharacter(out, value.integer, options);
         return 0;

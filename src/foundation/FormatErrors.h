@@ -2,6 +2,7 @@
 // before anything is written; a string argument that is not well-formed text ends the call
 // with kFormatMalformedText.
 #pragma once
+#include <climits>
 #include <cstdint>
 
 constexpr int kFormatErrorInvalid = 2; // a byte no directive takes, a third '.', a base above 36
@@ -11,4 +12,7 @@ constexpr int kFormatErrorUnused = 5;  // an argument below the highest never re
 constexpr int kFormatMalformedText = -2;
 
 // -(code + 256 * position), the position cut so that the result stays an int.
-int ksFormatError(int code, uint64_t position);
+inline int ksFormatError(int code, uint64_t position) {
+    const uint64_t largest = (static_cast<uint64_t>(INT_MAX) - static_cast<uint64_t>(code)) / 256;
+    return -(code + static_cast<int>(position < largest ? position : largest) * 256);
+}
