@@ -154,6 +154,16 @@ inline constexpr ItemTable kItems{};
 // 64-bit lengths (ll, j, z, t, which also win over l).
 enum LengthClass : uint8_t { kNoLength, kShortLength, kLong, kLongAndShort, kLongLong, kLengths };
 
+// Adds a flag's or a length letter's bits to a directive's; false when the letter is refused.
+inline bool addBits(uint32_t& flags, const Item& item) {
+    if (flags & item.refused)
+        return false;
+    // A second 'h' or 'l' adds its bit again, which carries it to hh or ll.
+    static_assert(ksFlagShortShort == ksFlagShort << 1 && ksFlagQuad == ksFlagLong << 1);
+    flags |= item.bits + (flags & item.bits & (ksFlagShort | ksFlagLong));
+    return true;
+}
+
 inline LengthClass lengthClass(uint32_t flags) {
     const bool isShort = (flags & (ksFlagShort | ksFlagShortShort)) != 0;
     if (flags & kLongLongLengths)
@@ -277,11 +287,8 @@ class ksFormatDirectiveReader {
     [[gnu::always_inline]] int readItem(const Item& item, const char*& at) {
         switch (item.kind) {
         case kBits:
-            if (options_.flags & item.refused)
+            if (!addBits(options_.flags, item))
                 return ksFormatError(kFormatErrorInvalid, position(at + 1));
-            // A second 'h' or 'l' adds its bit again, which carries it to hh or ll.
-            static_assert(ksFlagShortShort == ksFlagShort << 1 && ksFlagQuad == ksFlagLong << 1);
-            options_.flags |= item.bits + (options_.flags & item.bits & (ksFlagShort | ksFlagLong));
             ++at;
             return 0;
         case kZero: // the zero flag, and the width run it starts
