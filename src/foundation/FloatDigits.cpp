@@ -1,8 +1,7 @@
 // Exact digits of a double, rounded half up. Base 10 scales the value by a 128-bit power of
 // ten, whatever its exponent, whenever the digits fit 64 bits; the rest (more digits, other
-// bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way: a
-// 128-bit path for values of ordinary size, a big-number path (numbers of up to 1280 bits, on
-// the stack) for the very large and the very small.
+// bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way, with
+// numbers of up to 1280 bits on the stack.
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
@@ -205,53 +204,22 @@ void fractionDigitsBig(const BinaryValue& value, int base, DigitCollector& colle
     }
 }
 
-void integerDigitsSmall(uint64_t integer, int base, DigitCollector& collector) {
-    uint8_t reversed[72];
-    int length = 0;
-    while (integer) {
-        reversed[length++] = static_cast<uint8_t>(integer % static_cast<uint64_t>(base));
-        integer /= static_cast<uint64_t>(base);
-    }
-    collector.setPosition(length - 1);
-    for (int i = length - 1; i >= 0 && !collector.full(); --i)
-        collector.offer(reversed[i]);
-}
-
-// Values whose fraction fits 122 bits: exact digits with 128-bit arithmetic.
-void digitsSmall(const BinaryValue& value, int base, DigitCollector& collector) {
-    if (value.exponent >= 0) {
-        integerDigitsSmall(value.mantissa << value.exponent, base, collector);
-        return;
-    }
-    const int scale = -value.exponent;
-    const uint64_t integer = scale >= 64 ? 0 : value.mantissa >> scale;
-    const uint128 mask = (uint128{1} << scale) - 1;
-    uint128 fraction = value.mantissa & mask;
-    if (integer)
-        integerDigitsSmall(integer, base, collector);
-    collector.setPosition(-1);
-    while (fraction != 0 && !collector.full()) {
-        fraction *= static_cast<unsigned>(base);
-        collector.offer(static_cast<unsigned>(fraction >> scale));
-        fraction &= mask;
-    }
-}
-
+// The integer digits, then the fraction digits.
 void collectDigits(double value, int base, DigitCollector& collector) {
     const BinaryValue binary = decompose(value);
     if (binary.mantissa == 0)
         return;
-    const int bits = 64 - std::countl_zero(binary.mantissa);
-    const bool integerFits = binary.exponent >= 0 && bits + binary.exponent <= 64;
-    if (integerFits || (binary.exponent < 0 && binary.exponent >= -122)) {
-        digitsSmall(binary, base, collector);
-        return;
-    }
     if (binary.exponent >= 0) {
         integerDigitsBig(binary, base, collector);
         return;
     }
-    fractionDigitsBig(binary, base, collector);
+    const int scale = -binary.exponent;
+    const uint64_t integer = scale >= 64 ? 0 : binary.mantissa >> scale;
+    if (integer)
+        integerDigitsBig({integer, 0}, base, collector);
+    fractionDigitsBig({scale >= 64 ? binary.mantissa : binary.mantissa - (integer << scale),
+                       binary.exponent},
+                      base, collector);
 }
 
 // Digits looked at past the cut in an odd base; a rest that matches half a unit that far is
