@@ -379,7 +379,7 @@ struct BlockBits {
     uint64_t zeros, high;
 };
 
-[[gnu::no_sanitize("address", "thread"), gnu::always_inline]] inline BlockBits
+__attribute__((no_sanitize("address", "thread"), always_inline)) inline BlockBits
 blockBits(const char* block) {
     BlockBits bits{0, 0};
     for (int i = 0; i < 4; ++i) {
@@ -394,7 +394,7 @@ blockBits(const char* block) {
 
 // Whether a 64-byte block holds a zero byte or one above 0x7F: the least of its bytes is zero,
 // or their union has the high bit.
-[[gnu::no_sanitize("address", "thread"), gnu::always_inline]] inline bool
+__attribute__((no_sanitize("address", "thread"), always_inline)) inline bool
 endsOrLeavesAscii(const char* block) {
     const auto* parts = reinterpret_cast<const __m128i*>(block);
     const __m128i a = _mm_load_si128(parts), b = _mm_load_si128(parts + 1);
@@ -409,7 +409,7 @@ endsOrLeavesAscii(const char* block) {
 // checking for ASCII on the way. An aligned block never crosses into a page the text does not
 // reach, but the last one may be read past the terminator, which the sanitizers cannot tell
 // from an overflow.
-[[gnu::no_sanitize("address", "thread")]] TextExtent measureText(const char* text) {
+__attribute__((no_sanitize("address", "thread"))) TextExtent measureText(const char* text) {
     constexpr uintptr_t kBlock = 64;
     const char* block =
         reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(text) & ~(kBlock - 1));
