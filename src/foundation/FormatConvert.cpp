@@ -46,12 +46,12 @@ struct ksFractionScales {
 };
 constexpr ksFractionScales kFractionScales{};
 
-[[gnu::always_inline]] inline void writePair(char* at, uint64_t pair) {
+inline void writePair(char* at, uint64_t pair) {
     std::memcpy(at, kDigitPairs + pair * 2, 2);
 }
 
 // The next pair of the fraction, which moves on past it.
-[[gnu::always_inline]] inline uint64_t nextPair(uint64_t& fraction) {
+inline uint64_t nextPair(uint64_t& fraction) {
     const ksWideProduct product = static_cast<ksWideProduct>(fraction) * 100;
     fraction = static_cast<uint64_t>(product);
     return static_cast<uint64_t>(product >> 64);
@@ -59,8 +59,8 @@ constexpr ksFractionScales kFractionScales{};
 
 // Writes value below 10^length as exactly length digits (1 to 10) from at on, leading zeros
 // included.
-[[gnu::always_inline]] inline void writeDigitsForward(char* at, uint64_t value, int length) {
-    if (length <= 2) [[unlikely]] {
+inline void writeDigitsForward(char* at, uint64_t value, int length) {
+    if (length <= 2) {
         if (length == 2)
             writePair(at, value);
         else
@@ -104,8 +104,8 @@ constexpr ksFractionScales kFractionScales{};
 }
 
 // Writes the length decimal digits of value from at on: up to ten digits as one run.
-[[gnu::always_inline]] inline void writeDecimal(char* at, uint64_t value, int length) {
-    if (length <= 10) [[likely]]
+inline void writeDecimal(char* at, uint64_t value, int length) {
+    if (length <= 10)
         writeDigitsForward(at, value, length);
     else
         writeLongDecimal(at, value, length);
@@ -133,7 +133,7 @@ struct ksDecimalLengths {
 constexpr ksDecimalLengths kDecimalLengths{};
 
 // The number of decimal digits of value (one for zero).
-[[gnu::always_inline]] inline int decimalLength(uint64_t value) {
+inline int decimalLength(uint64_t value) {
     // Setting the low bit makes zero count as one digit and never moves a value across a power
     // of ten.
     const auto bits = static_cast<uint32_t>(std::bit_width(value | 1));
@@ -204,19 +204,19 @@ bool isPlainDecimal(const ksFormatOptions& options) {
 }
 
 // Sign and digits of a plain decimal, built in place; returns 0, the conversion's result.
-[[gnu::always_inline]] inline int writePlainDecimal(ksFormatState& out, int64_t value,
+inline int writePlainDecimal(ksFormatState& out, int64_t value,
                                                     uint32_t flags) {
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
     const int digits = decimalLength(magnitude);
     const auto length = static_cast<uint64_t>(digits) + negative;
-    if (length > static_cast<uint64_t>(out.end - out.cursor)) [[unlikely]]
+    if (length > static_cast<uint64_t>(out.end - out.cursor))
         return writeCutDecimal(out, negative, magnitude, digits);
     // The sign's place is claimed in any case; digits overwrite it when there is no sign.
     char* at = out.cursor;
     out.cursor += length;
     *at = '-';
-    if (digits > 10) [[unlikely]]
+    if (digits > 10)
         return writeLongDecimal(at + negative, magnitude, digits);
     writeDigitsForward(at + negative, magnitude, digits);
     return 0;
@@ -240,7 +240,7 @@ uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
 
 // A hexadecimal integer with at most the '0' flag and a width up to 32: the everyday %x, %08x
 // or %016llx, all its digits and zeros written as one run.
-[[gnu::always_inline]] inline bool writePlainHexadecimal(ksFormatState& out, int64_t value,
+inline bool writePlainHexadecimal(ksFormatState& out, int64_t value,
                                                          const ksFormatOptions& options) {
     constexpr uint32_t kOthers = (kDecorations & ~ksFlagZero) | ksFlagPrecision;
     constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
