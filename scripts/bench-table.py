@@ -4,7 +4,8 @@ measured in the same run, and the ratio ksLog / peer (below 1: ksLog is faster).
 Benchmark names are "<case>/<implementation>"; the implementations "ksLog" and "kslogd" are
 ours. Of Google Benchmark's own suffixes, numeric arguments and thread counts stay with the
 case. A case's counters (rates, lost shares, load average) follow the table.
-With --classes, cases named "<class>@<point>" are summed up per class instead: for each peer,
+Cases named "<class>@<point>" are summed up per class after the table (with --classes, only
+they are printed): for each peer,
 the median over the points of ksLog's and the peer's medians, and the median and the worst
 (highest) of the per-point ratios, with the point where the worst lies.
 Usage: bench-table.py [--markdown] [--classes] RESULTS.json...
@@ -129,8 +130,8 @@ def class_rows(cases):
         name, point = case.split("@", 1)
         classes.setdefault(name, OrderedDict()).setdefault(peer, []).append(
             (ours, theirs, ratio, point))
-    for name, peers in classes.items():
-        for peer, points in peers.items():
+    for name, peers in sorted(classes.items()):
+        for peer, points in sorted(peers.items()):
             worst = max(points, key=lambda p: p[2])
             yield (name, peer, median(p[0] for p in points), median(p[1] for p in points),
                    median(p[2] for p in points), worst[2], worst[3])
@@ -157,6 +158,8 @@ def main(arguments):
     if "--classes" in arguments:
         print_classes(cases, markdown)
         return
+    ranged = OrderedDict((case, impls) for case, impls in cases.items() if "@" in case)
+    cases = OrderedDict((case, impls) for case, impls in cases.items() if "@" not in case)
     if markdown:
         print_machine(contexts)
         print()
@@ -171,6 +174,9 @@ def main(arguments):
             print()
             for line in counter_lines(counters):
                 print(f"- {line}")
+        if ranged:
+            print()
+            print_classes(ranged, markdown)
         return
     print(f"{'case':40} {'ksLog ns':>11}  {'peer':28} {'peer ns':>11} {'ratio':>7}")
     for case, ours, peer, theirs, ratio in rows(cases):
@@ -180,6 +186,9 @@ def main(arguments):
         print()
         for line in counter_lines(counters):
             print(line)
+    if ranged:
+        print()
+        print_classes(ranged, markdown)
 
 
 if __name__ == "__main__":
