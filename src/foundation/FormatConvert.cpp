@@ -228,9 +228,11 @@ inline int writePlainDecimal(ksFormatState& out, int64_t value,
 uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
     constexpr uint64_t kEachByte = 0x0101010101010101ull;
     uint64_t x = value;
+    // Halves of 16 bits to their own 32-bit lanes, bytes to 16-bit lanes, nibbles to bytes.
     x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
     x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
     x = (x | (x << 4)) & (kEachByte * 0x0F);
+    // A nibble of 10 or more carries into its byte's bit 4 when 6 is added: a letter.
     const uint64_t letters = ((x + kEachByte * 6) >> 4) & kEachByte;
     x += kEachByte * '0' + letters * letterOffset;
     if constexpr (std::endian::native == std::endian::little)
