@@ -199,10 +199,9 @@ bool runLone(ksFormatState& out, const char* format, va_list* arguments, int& re
     return true;
 }
 
-int run(ksFormatState& out, const char* format, va_list* arguments) {
-    int result = 0;
-    if (format[0] == '%' && format[1] != '%' && runLone(out, format, arguments, result))
-        return result;
+// Every format but a lone directive. Out of line, so that a lone directive does not pay for the
+// plan's frame.
+[[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments) {
     ksFormatPlan plan;
     const int64_t length = readPlan(format, plan);
     if (length < 0)
@@ -216,10 +215,7 @@ int run(ksFormatState& out, const char* format, va_list* arguments) {
         if (slot.type == ksFormatParameter)
             continue;
         copyLiteral(out, format + position, format + slot.start, plan.escapes);
-        const int result = ksFormatConvert(out, slot.type, slot.value,
-                                           (slot.options.flags & kFromArguments)
-                                               ? resolveFromArguments(slot.options, plan.slots)
-                                               : slot.options);
+        const int result = convert(out, slot, plan.slots);
         if (result < 0)
             return result;
         if (out.processed() > INT_MAX)
@@ -228,6 +224,13 @@ int run(ksFormatState& out, const char* format, va_list* arguments) {
     }
     copyLiteral(out, format + position, format + length, plan.escapes);
     return finish(out, static_cast<uint64_t>(length));
+}
+
+int run(ksFormatState& out, const char* format, va_list* arguments) {
+    int result = 0;
+    if (format[0] == '%' && format[1] != '%' && runLone(out, format, arguments, result))
+        return result;
+    return runPlan(out, format, arguments);
 }
 
 // Both entry points: the limit, the engine, the terminator.
