@@ -204,8 +204,7 @@ bool isPlainDecimal(const ksFormatOptions& options) {
 }
 
 // Sign and digits of a plain decimal, built in place; returns 0, the conversion's result.
-inline int writePlainDecimal(ksFormatState& out, int64_t value,
-                                                    uint32_t flags) {
+inline int writePlainDecimal(ksFormatState& out, int64_t value, uint32_t flags) {
     bool negative = false;
     const uint64_t magnitude = integerMagnitude(value, flags, negative);
     const int digits = decimalLength(magnitude);
@@ -243,7 +242,7 @@ uint64_t hexadecimalWord(uint32_t value, uint64_t letterOffset) {
 // A hexadecimal integer with at most the '0' flag and a width up to 32: the everyday %x, %08x
 // or %016llx, all its digits and zeros written as one run.
 inline bool writePlainHexadecimal(ksFormatState& out, int64_t value,
-                                                         const ksFormatOptions& options) {
+                                  const ksFormatOptions& options) {
     constexpr uint32_t kOthers = (kDecorations & ~ksFlagZero) | ksFlagPrecision;
     constexpr uint64_t kZeros = 0x0101010101010101ull * '0';
     const char c = options.conversion;
@@ -383,15 +382,21 @@ struct BlockBits {
 
 __attribute__((no_sanitize("address", "thread"), always_inline)) inline BlockBits
 blockBits(const char* block) {
-    BlockBits bits{0, 0};
-    for (int i = 0; i < 4; ++i) {
-        const __m128i part = _mm_load_si128(reinterpret_cast<const __m128i*>(block) + i);
-        const auto zeros =
-            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(part, _mm_setzero_si128())));
-        bits.zeros |= uint64_t{zeros} << (16 * i);
-        bits.high |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(part))} << (16 * i);
-    }
-    return bits;
+    const auto* parts = reinterpret_cast<const __m128i*>(block);
+    const __m128i a = _mm_load_si128(parts), b = _mm_load_si128(parts + 1);
+    const __m128i c = _mm_load_si128(parts + 2), d = _mm_load_si128(parts + 3);
+    const __m128i zero = _mm_setzero_si128();
+    // Each movemask gives 16 bits, one per byte; the four are joined lowest first.
+    const auto join = [](int w, int x, int y, int z) {
+        return uint64_t{static_cast<uint16_t>(w)} | uint64_t{static_cast<uint16_t>(x)} << 16 |
+               uint64_t{static_cast<uint16_t>(y)} << 32 | uint64_t{static_cast<uint16_t>(z)} << 48;
+    };
+    return {join(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)),
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(b, zero)),
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(c, zero)),
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(d, zero))),
+            join(_mm_movemask_epi8(a), _mm_movemask_epi8(b), _mm_movemask_epi8(c),
+                 _mm_movemask_epi8(d))};
 }
 
 // Whether a 64-byte block holds a zero byte or one above 0x7F: the least of its bytes is zero,
@@ -423,6 +428,9 @@ __attribute__((no_sanitize("address", "thread"))) TextExtent measureText(const c
         block += kBlock;
         while (!endsOrLeavesAscii(block))
             block += kBlock;
+        // The block is read again rather than its loads kept through the loop, which would
+        // cost the loop a copy of each.
+        asm("" : "+r"(block));
         bits = blockBits(block);
     }
     const auto offset = block < text ? 0 : static_cast<uint64_t>(block - text);
