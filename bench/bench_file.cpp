@@ -4,8 +4,13 @@
 // finished line, the floor. On one thread and on two. Beside them, on one thread, a record
 // that only a callback takes and one that the file sink and a callback both take: the
 // second should cost no more than a file record and a callback record together.
+// Bounded logs: the file sink with MaxSize and Rotate set beside the same without them and
+// beside spdlog's rotating file sink (sizes large enough that no rotation falls into the
+// loop: the per-record checks are measured), and a rotation itself (rename, open, first
+// line, retention's scan) on every record.
 #include <benchmark/benchmark.h>
 #include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +21,7 @@
 #include "config/Settings.h"
 #include "ksLog.h"
 #include "platform/platform.h"
+#include "sinks/RotatingLog.h"
 
 namespace fs = std::filesystem;
 
@@ -43,9 +49,16 @@ struct LogFolder {
 LogFolder logs;
 
 // The file sink at "info" writing into the run's folder, alone: the settings file beside the
-// program names it, and goes once the sink has opened its log.
+// program names it, and goes once the sink has opened its log. bounded adds MaxSize and
+// Rotate; a case that needs the other set-up ends the library and starts it again.
 struct KsLogSetUp {
-    KsLogSetUp() {
+    explicit KsLogSetUp(bool bounded = false) {
+        static int current = -1;
+        if (current == static_cast<int>(bounded))
+            return;
+        if (current >= 0)
+            ksLog_Term();
+        current = static_cast<int>(bounded);
         char* program = ksPlatform::executablePath();
         fs::path settings =
             fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
@@ -56,8 +69,9 @@ struct KsLogSetUp {
             std::exit(1);
         }
         // The daemon sink is off: without a collector it would try to connect at every record.
-        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n[ksLogd]\r\nLevel=Off\r\n",
-                     logs.file("kslog.log").c_str());
+        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n%s[ksLogd]\r\nLevel=Off\r\n",
+                     logs.file(bounded ? "bounded.log" : "kslog.log").c_str(),
+                     bounded ? "MaxSize=1G\r\nRotate=daily\r\nKeep=3\r\n" : "");
         std::fclose(out);
         KSLOG_INFO(module, "opened\n");
         fs::remove(settings);
@@ -94,7 +108,7 @@ ksPlatform::FileHandle bareFile() {
 }
 
 void flushedKsLog(benchmark::State& state) {
-    static KsLogSetUp setUp;
+    KsLogSetUp setUp;
     const char* name = user;
     for (auto _ : state) {
         name = opaque(name);
@@ -114,7 +128,7 @@ struct WithCallback {
 // A record at the given level with the callback registered: a debug record only the callback
 // takes, an info record the file sink takes as well.
 template <int level> void withCallbackKsLog(benchmark::State& state) {
-    static KsLogSetUp setUp;
+    KsLogSetUp setUp;
     WithCallback callback;
     const char* name = user;
     for (auto _ : state) {
@@ -130,6 +144,73 @@ void flushedSpdlog(benchmark::State& state) {
         name = opaque(name);
         logger->info("user {} id={} took {:.3f} ms", name, id, took);
     }
+}
+
+void boundedKsLog(benchmark::State& state) {
+    KsLogSetUp setUp(true);
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_INFO(module, "user %s id=%d took %.3f ms\n", name, id, took);
+    }
+}
+
+void boundedSpdlog(benchmark::State& state) {
+    static auto logger = [] {
+        auto created = std::make_shared<spdlog::logger>(
+            "bounded", std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+                           logs.file("spdlog-rotating.log"), size_t{1} << 30, 3));
+        created->set_pattern("%L %H:%M:%S:%e|%t|0000001000 %v");
+        created->set_level(spdlog::level::info);
+        created->flush_on(spdlog::level::trace);
+        return created;
+    }();
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        logger->info("user {} id={} took {:.3f} ms", name, id, took);
+    }
+}
+
+// Every line rotates: rename, lock, open, first line, and retention's scan of a folder
+// that holds state.range(0) other files besides the log's own three.
+void rotationItself(benchmark::State& state) {
+    fs::path folder = logs.path / ("rotation-" + std::to_string(state.range(0)));
+    fs::create_directories(folder);
+    for (int64_t i = 0; i < state.range(0); ++i)
+        std::fclose(std::fopen((folder / ("other-" + std::to_string(i))).string().c_str(), "w"));
+    ksRotationSettings settings;
+    settings.maxSize = 1;
+    settings.keep = 3;
+    std::string path = (folder / "app.log").string();
+    static const char first[] = "NAME: bench (log started)\n";
+    static const char line[] = "I 12:34:56:789|0000abcd|0000001000 user ann id=42 took 1.250 ms\n";
+    ksRotatingLog log(path.c_str(), "bench", settings);
+    log.setFirstLine(first, sizeof first - 1);
+    log.open(path.c_str(), false, ksPlatform::wallClockMicroseconds());
+    log.write(first, sizeof first - 1, true, ksPlatform::wallClockMicroseconds());
+    for (auto _ : state)
+        log.write(opaque(line), sizeof line - 1, true, ksPlatform::wallClockMicroseconds());
+}
+
+// The floor of a rotation on this file system: a rename, the creation of the new file
+// and its first line, with nothing around them.
+void bareRotation(benchmark::State& state) {
+    fs::path folder = logs.path / "bare-rotation";
+    fs::create_directories(folder);
+    std::string path = (folder / "app.log").string();
+    static const char first[] = "NAME: bench (log started)\n";
+    ksPlatform::FileHandle file = ksPlatform::openLogFile(path.c_str(), true);
+    uint64_t turn = 0;
+    for (auto _ : state) {
+        std::string aside = path + "." + std::to_string(turn++ % 4);
+        ksPlatform::deleteFile(aside.c_str());
+        ksPlatform::moveFile(path.c_str(), aside.c_str());
+        ksPlatform::closeLogFile(file);
+        file = ksPlatform::openLogFile(path.c_str(), true);
+        ksPlatform::writeLogFile(file, opaque(first), sizeof first - 1);
+    }
+    ksPlatform::closeLogFile(file);
 }
 
 void flushedFprintf(benchmark::State& state) {
@@ -155,6 +236,10 @@ void flushedWrite(benchmark::State& state) {
 BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog");
 BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog");
 BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf");
+BENCHMARK(boundedKsLog)->Name("file_bounded/ksLog");
+BENCHMARK(boundedSpdlog)->Name("file_bounded/spdlog");
+BENCHMARK(rotationItself)->Name("rotation/ksLog")->Arg(0)->Arg(10000);
+BENCHMARK(bareRotation)->Name("rotation/bare");
 BENCHMARK(flushedWrite)->Name("file_flushed/write");
 BENCHMARK(withCallbackKsLog<KSLOG_LEVEL_DEBUG>)->Name("callback_only/ksLog");
 BENCHMARK(withCallbackKsLog<KSLOG_LEVEL_INFO>)->Name("file_and_callback/ksLog");

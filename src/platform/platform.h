@@ -144,13 +144,59 @@ PathKind pathKind(const char* path);
 int32_t createFolder(const char* path);
 
 // Log files. Opens path (UTF-8) for writing, every write after the file's end when append
-// is true, emptied first otherwise, and shared with readers. kNoFile on failure with errno
+// is true, emptied first otherwise, and shared with readers (on Windows with writers and
+// deleters too, so that it can be renamed or deleted while open); child processes do not
+// inherit it. kNoFile on failure with errno
 // set, so that perror reports the cause; a path the system cannot take (invalid UTF-8 on
 // Windows) gives EINVAL. Opening a FIFO that has no reader fails instead of waiting for one.
 FileHandle openLogFile(const char* path, bool append);
 // The system's write of a log line, reached through recordCalls.writeLog (below).
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count);
 void closeLogFile(FileHandle file);
+
+// Log files that live for months: opened so that they can be renamed and deleted under
+// the writer, listed with their neighbours, compared with their path, locked around a
+// rotation that several processes may attempt at once.
+
+// Which file a handle or a path leads to: the device and file number (POSIX), the volume
+// serial number and file index (Windows).
+struct FileIdentity {
+    uint64_t device;
+    uint64_t index;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && index == other.index;
+    }
+};
+// The identity and the size of an open file, and whether it was deleted (POSIX: no name
+// leads to it any more; Windows: its deletion waits for the handles to close). False when
+// the system cannot tell.
+struct OpenFileFacts {
+    FileIdentity identity;
+    uint64_t size;
+    bool deleted;
+};
+bool describeOpenFile(FileHandle file, OpenFileFacts* facts);
+// The identity of the file path names now (links followed); false when there is none.
+bool identityOfPath(const char* path, FileIdentity* identity);
+
+// Takes an exclusive lock on the file that other processes taking it through their own
+// handles respect; waits for it. Writes are not blocked by it. 0 or an error code.
+int32_t lockFile(FileHandle file);
+void unlockFile(FileHandle file);
+
+// Calls visit with every name in folder except "." and "..", until visit returns false.
+// 0 or an error code.
+using FolderVisitor = bool (*)(void* context, const char* name);
+int32_t listFolder(const char* folder, FolderVisitor visit, void* context);
+
+// What a name itself is (a symbolic link or other reparse point is never followed and
+// counts as other) and when its content last changed, in seconds since 1970.
+struct NameFacts {
+    PathKind kind;
+    int64_t modifiedSeconds;
+};
+bool factsOfName(const char* path, NameFacts* facts);
+
 
 // ---------------------------------------------------------------------------
 // Sockets and network adapters

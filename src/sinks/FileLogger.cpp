@@ -57,12 +57,30 @@ bool ksFileLogger::open() {
     int skip = endCutLine ? 0 : 1;
     if (length > 1 && length < static_cast<int>(sizeof firstLine))
         keepOpenLine(firstLine + skip, static_cast<size_t>(length - skip));
+    tellLost();
     return true;
 }
 
+// Where records went missing, the log says how many, in the daemon sink's words, before
+// the first record that arrives again.
+void ksFileLogger::tellLost() {
+    lostInLine_ = 0;
+    if (lost_ == 0)
+        return;
+    char report[40];
+    int length = ksFormatBuffer(report, sizeof report, "LOST: %llu\n",
+                                static_cast<unsigned long long>(lost_));
+    if (length > 0 && length < static_cast<int>(sizeof report)) {
+        keepOpenLine(report, static_cast<size_t>(length));
+        lostInLine_ = lost_;
+    }
+}
+
 ksSinkStart ksFileLogger::begin(ksLogRecord*) {
-    if (!output_ && !open())
+    if (!output_ && !open()) {
+        lost_ += 1;
         return ksSinkStart::refused;
+    }
     return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
 
@@ -115,6 +133,8 @@ void ksFileLogger::put(const char* bytes, size_t count) {
     if (written < count)
         return writeFailed();
     failing_ = false;
+    lost_ -= lostInLine_;
+    lostInLine_ = 0;
 }
 
 // Said once, with the system's reason, until a write succeeds again: a full disk would
@@ -123,6 +143,8 @@ void ksFileLogger::writeFailed() {
     if (!failing_)
         std::perror("ksFileLogger");
     failing_ = true;
+    lost_ += 1; // the record being written
+    lostInLine_ = 0;
     close();
 }
 

@@ -22,6 +22,7 @@ class ksFileLogger : public ksLogger {
     void keepOpenLine(const char* bytes, size_t count);
     void handOverOpenLine();
     void writeFailed();
+    void tellLost();
     void close();
 
     ksLogOutput* output_ = nullptr;
@@ -35,6 +36,10 @@ class ksFileLogger : public ksLogger {
     ksString openedName_;
     // A write or flush failed and was reported; cleared by a write that succeeds.
     bool failing_ = false;
+    // Records that did not reach the output since the last that did, and the part of
+    // them that the "LOST" line waiting in the open line reports.
+    uint64_t lost_ = 0;
+    uint64_t lostInLine_ = 0;
     // A line that no record has ended yet waits here, so that readers of the log see
     // whole lines; records that end their line (nearly all) go out straight.
     uint32_t openLength_ = 0;

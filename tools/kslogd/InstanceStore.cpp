@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace fs = std::filesystem;
+
 namespace {
 
 void addCounts(InstanceCounts& total, const InstanceCounts& more) {
@@ -111,6 +113,11 @@ void InstanceStore::writePiece(Instance& instance, const LinePiece& piece) {
         if (piece.endsLine)
             scratch_ += '\n';
     }
+    output = rotatedIfFull(instance, piece, output);
+    if (!output) {
+        addSaturating(droppedLines_, piece.endsLine ? 1 : 0);
+        return;
+    }
     if (std::fwrite(scratch_.data(), 1, scratch_.size(), output) != scratch_.size())
         addSaturating(droppedLines_, 1);
 }
@@ -158,7 +165,7 @@ std::FILE* InstanceStore::outputOf(Instance& instance) {
         return instance.file;
     if (openFiles_.size() >= settings_.maxOpenFiles)
         closeLeastRecentlyUsed();
-    std::string path = (std::filesystem::path(settings_.folder) / instance.fileName).string();
+    std::string path = (fs::path(settings_.folder) / instance.fileName).string();
     std::string error;
     instance.file = openOutputFile(path, error);
     if (!instance.file) {
@@ -167,8 +174,32 @@ std::FILE* InstanceStore::outputOf(Instance& instance) {
         instance.openFailureReported = true;
         return nullptr;
     }
+    std::error_code unknown;
+    instance.fileSize = fs::file_size(path, unknown);
+    if (unknown)
+        instance.fileSize = 0;
     openFiles_.push_back(&instance);
     return instance.file;
+}
+
+// A record whose first piece would take the file past the limit starts a new one (the
+// pieces of one record stay together, so a file passes the limit by at most the rest of
+// that record, and holds at least one). A refused rename lets the file grow on.
+std::FILE* InstanceStore::rotatedIfFull(Instance& instance, const LinePiece& piece,
+                                        std::FILE* output) {
+    const RotationLimits& limits = settings_.rotation;
+    bool due = limits.maxSize != 0 && !settings_.folder.empty() && piece.startsLine &&
+               instance.fileSize > 0 && instance.fileSize + scratch_.size() > limits.maxSize;
+    if (due) {
+        closeFile(instance);
+        std::string error;
+        if (!rotateFile(settings_.folder, instance.fileName, limits, lastRotation_, error))
+            std::fprintf(stderr, "kslogd: cannot rotate %s: %s\n", instance.fileName.c_str(),
+                         error.c_str());
+        output = outputOf(instance);
+    }
+    instance.fileSize += scratch_.size();
+    return output;
 }
 
 void InstanceStore::closeLeastRecentlyUsed() {

@@ -1,6 +1,7 @@
 // The logging instances the collector has heard from, their counts, and where their
 // lines go: one file per instance in an output folder, or standard output.
 #pragma once
+#include "FileRotation.h"
 #include "StreamParser.h"
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct Instance {
     std::string fileName;
     InstanceCounts counts;
     std::FILE* file = nullptr;
+    std::uint64_t fileSize = 0; // bytes in the open file, for size rotation
     std::uint64_t lastUse = 0;
     std::uint64_t openConnections = 0;
     bool openFailureReported = false;
@@ -48,6 +50,7 @@ struct OutputSettings {
     bool terminal = false; // standard output is a terminal: control characters escaped
     std::size_t maxOpenFiles = 64;
     std::size_t maxInstances = 65536;
+    RotationLimits rotation;
 };
 
 class InstanceStore {
@@ -79,6 +82,7 @@ class InstanceStore {
     Instance* create(const StreamHeader& header, std::string key);
     void forgetIdleInstances();
     std::FILE* outputOf(Instance& instance);
+    std::FILE* rotatedIfFull(Instance& instance, const LinePiece& piece, std::FILE* output);
     void closeFile(Instance& instance);
     void closeLeastRecentlyUsed();
     void appendText(const Instance& instance, const LinePiece& piece);
@@ -91,6 +95,7 @@ class InstanceStore {
     std::vector<Instance*> openFiles_;
     ForgottenInstances forgotten_;
     std::uint64_t useClock_ = 0;
+    std::int64_t lastRotation_ = 0; // the stamp of the latest rotated name
     std::uint64_t droppedLines_ = 0;
     std::string scratch_;
 };

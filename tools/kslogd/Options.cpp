@@ -26,7 +26,8 @@ ParsedOptions failure(std::string message) {
 
 bool takesValue(std::string_view name) {
     return name == "--listen" || name == "--out" || name == "--max-connections" ||
-           name == "--max-instances" || name == "--header-timeout";
+           name == "--max-instances" || name == "--header-timeout" || name == "--max-size" ||
+           name == "--keep";
 }
 
 // Applies one option with its value; an empty result means it was accepted.
@@ -54,6 +55,13 @@ std::string applyOption(std::string_view name, const std::string& value, Options
         if (!parseUnsigned(value, 86400, number) || number == 0)
             return "kslogd: --header-timeout wants seconds from 1 to 86400, not '" + value + "'";
         options.headerTimeoutSeconds = static_cast<unsigned>(number);
+    } else if (name == "--max-size") {
+        if (!parseByteSize(value, options.rotation.maxSize) || options.rotation.maxSize == 0)
+            return "kslogd: --max-size wants bytes (with K, M or G) above 0, not '" + value + "'";
+    } else if (name == "--keep") {
+        if (!parseUnsigned(value, 1000000, number) || number == 0)
+            return "kslogd: --keep wants a number from 1 to 1000000, not '" + value + "'";
+        options.rotation.keep = static_cast<std::size_t>(number);
     }
     return {};
 }
@@ -124,6 +132,12 @@ const char* usageText() {
            "                          taken, those without a connection are forgotten, their\n"
            "                          counts kept together in the summary\n"
            "  --header-timeout SECS   time a new connection has to send its header (default 10)\n"
+           "  --max-size BYTES        with --out: a record that would take an instance's file\n"
+           "                          past BYTES (K, M, G: 1024-based) starts a new file; the\n"
+           "                          full one is renamed to NAME.YYYYMMDD-HHMMSS-mmm.log\n"
+           "                          (local time, so the names sort by age)\n"
+           "  --keep N                with --max-size: keep the N newest rotated files of each\n"
+           "                          instance (default: all)\n"
            "  --help                  this text\n"
            "\n"
            "On a terminal, control characters of record text are shown as \\xNN; files, pipes\n"

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "FileRotation.h"
+
 struct Options {
     std::string host = "127.0.0.1";
     std::uint16_t port = 12222;
@@ -13,6 +15,7 @@ struct Options {
     std::size_t maxConnections = 1024;
     std::size_t maxInstances = 65536;
     unsigned headerTimeoutSeconds = 10;
+    RotationLimits rotation; // of the files in outFolder
 };
 
 struct ParsedOptions {

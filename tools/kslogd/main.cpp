@@ -31,6 +31,7 @@ int collect(const Options& options) {
     output.json = options.json;
     output.terminal = standardOutputIsTerminal();
     output.maxInstances = options.maxInstances;
+    output.rotation = options.rotation;
     InstanceStore store(output, stdout);
     asio::io_context io(1);
     Collector collector(io, options, store);

@@ -225,7 +225,10 @@ FileHandle openLogFile(const char* path, bool append) {
         return kNoFile;
     }
     // Appending: every write lands at the end, also behind other writers of the file.
-    DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
+    // Reading the data and attributes lets the writer lock the file around a rotation and
+    // compare it with its name. A null security descriptor: children do not inherit it.
+    DWORD access = (append ? FILE_APPEND_DATA : GENERIC_WRITE) | FILE_READ_DATA |
+                   FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     HANDLE handle =
         CreateFileW(wide.get(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -236,8 +239,44 @@ FileHandle openLogFile(const char* path, bool append) {
     return reinterpret_cast<FileHandle>(handle);
 }
 
+namespace {
+
+// Windows puts each write of an append-only handle at the end as one step. Wine emulates
+// it with a look at the end and a write, which writers of other processes can interleave:
+// there each write holds a lock of its own, on a byte that no write reaches.
+bool appendsNeedLock() {
+    static const bool needed = [] {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return needed;
+}
+
+class AppendLock {
+  public:
+    explicit AppendLock(HANDLE file) : file_(appendsNeedLock() ? file : nullptr) {
+        where_.Offset = 0xFFFFFFFCu;
+        where_.OffsetHigh = 0x7FFFFFFFu;
+        if (file_ && !LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where_))
+            file_ = nullptr;
+    }
+    ~AppendLock() {
+        if (file_)
+            UnlockFileEx(file_, 0, 1, 0, &where_);
+    }
+    AppendLock(const AppendLock&) = delete;
+    AppendLock& operator=(const AppendLock&) = delete;
+
+  private:
+    HANDLE file_;
+    OVERLAPPED where_{};
+};
+
+} // namespace
+
 // A line of up to half the stack buffer goes in one WriteFile; a longer text in pieces.
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    AppendLock lock(handleOf(file));
     constexpr size_t piece = 4096;
     char translated[2 * piece];
     size_t written = 0;

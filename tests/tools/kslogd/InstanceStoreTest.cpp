@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -62,6 +64,51 @@ TEST(InstanceStore, AppendsExactBytesPerInstanceWithFewFilesOpen) {
     EXPECT_EQ(readFile(folder / ("app-" + uuid0 + ".log")), first + first);
     EXPECT_EQ(readFile(folder / ("b_d~ffc5121912d61bc6-" + uuid1 + ".log")),
               "first half second half\nfirst half second half\n");
+    fs::remove_all(folder);
+}
+
+// A file passes the limit by at most the rest of a record, a record is never split, and
+// only the newest rotated files stay; stray names of the same look stay untouched.
+TEST(InstanceStore, RotatesFullFilesAndKeepsTheNewest) {
+    fs::path folder =
+        fs::temp_directory_path() / ("kslogd-rotate-" + std::to_string(std::random_device{}()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::string name = "app-" + uuid0 + ".log";
+    std::ofstream(folder / ("app-" + uuid0 + ".20200101-000000-000.log.bak")) << "stray";
+    OutputSettings settings;
+    settings.folder = folder.string();
+    settings.rotation.maxSize = 100;
+    settings.rotation.keep = 2;
+    std::string all;
+    {
+        InstanceStore store(settings, stdout);
+        Instance& instance = *store.attach({uuid0, "app", 0}).instance;
+        for (int i = 0; i < 40; ++i) {
+            std::string line(static_cast<std::size_t>(20 + i % 7), static_cast<char>('a' + i % 26));
+            store.writePiece(instance, {line.substr(0, 5), true, false});
+            store.writePiece(instance, {line.substr(5), false, true});
+            all += line + "\n";
+        }
+        store.writePiece(instance, {std::string(300, 'z'), true, true}); // alone in its file
+        all += std::string(300, 'z') + "\n";
+        store.flushAll();
+    }
+    std::vector<std::string> rotated;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string found = entry.path().filename().string();
+        if (isRotatedName(found, name))
+            rotated.push_back(found);
+    }
+    std::sort(rotated.begin(), rotated.end());
+    ASSERT_EQ(rotated.size(), 2u);
+    std::string kept = readFile(folder / rotated[0]) + readFile(folder / rotated[1]) +
+                       readFile(folder / name);
+    EXPECT_EQ(all.substr(all.size() - kept.size()), kept);
+    EXPECT_EQ(readFile(folder / name), std::string(300, 'z') + "\n");
+    for (const std::string& file : rotated) // the first piece decides: 5 bytes of the record
+        EXPECT_LE(readFile(folder / file).size(), 100u - 5 + 27) << file;
+    EXPECT_TRUE(fs::exists(folder / ("app-" + uuid0 + ".20200101-000000-000.log.bak")));
     fs::remove_all(folder);
 }
 

@@ -27,6 +27,18 @@ TEST(Options, ReadsEveryFormAndRefusesMistakes) {
          Action::error,
          "kslogd: --max-instances wants a number from 1 to 100000000, not '0'"},
         {{"--listen", "[::1]:80"}, Action::run, "::1 80  0 1024 10"},
+        {{"--max-size", "10M", "--keep=3"}, Action::run, "127.0.0.1 12222  0 1024 10 r10485760/3"},
+        {{"--max-size=512"}, Action::run, "127.0.0.1 12222  0 1024 10 r512/0"},
+        {{"--max-size", "0"},
+         Action::error,
+         "kslogd: --max-size wants bytes (with K, M or G) above 0, not '0'"},
+        {{"--max-size", "1.5G"},
+         Action::error,
+         "kslogd: --max-size wants bytes (with K, M or G) above 0, not '1.5G'"},
+        {{"--max-size", "9999999999G"},
+         Action::error,
+         "kslogd: --max-size wants bytes (with K, M or G) above 0, not '9999999999G'"},
+        {{"--keep", "0"}, Action::error, "kslogd: --keep wants a number from 1 to 1000000, not '0'"},
         {{"--listen", "a:b:7"}, Action::run, "a:b 7  0 1024 10"},
         {{"--json", "--help", "--bogus"}, Action::help, ""},
         {{"--bogus"}, Action::error, "kslogd: unknown option '--bogus'"},
@@ -62,6 +74,9 @@ TEST(Options, ReadsEveryFormAndRefusesMistakes) {
                     std::to_string(o.headerTimeoutSeconds);
             if (o.maxInstances != Options{}.maxInstances)
                 shown += " " + std::to_string(o.maxInstances);
+            if (o.rotation.maxSize != 0)
+                shown += " r" + std::to_string(o.rotation.maxSize) + "/" +
+                         std::to_string(o.rotation.keep);
         }
         std::string arguments;
         for (const std::string& argument : test.arguments)
