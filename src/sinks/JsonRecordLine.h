@@ -1,0 +1,22 @@
+// ksJsonRecordLine: the file sink's JSON layout. Each record becomes one JSON object on
+// one line, rendered into a buffer that the layout keeps: it only grows, so once it fits
+// the longest record, records allocate nothing.
+#pragma once
+#include <cstddef>
+#include "ksLog.h"
+
+class ksJsonRecordLine {
+  public:
+    ksJsonRecordLine() = default;
+    ~ksJsonRecordLine();
+    ksJsonRecordLine(const ksJsonRecordLine&) = delete;
+    ksJsonRecordLine& operator=(const ksJsonRecordLine&) = delete;
+
+    // The object of the record with text as its text; *length bytes, valid until the next
+    // call. Takes the record's timestamp when it has none yet.
+    const char* render(ksLogRecord* record, const char* text, size_t count, size_t* length);
+
+  private:
+    char* buffer_ = nullptr;
+    size_t capacity_ = 0;
+};
