@@ -216,6 +216,18 @@ size_t renderJsonLine(const ksJsonRecord& record, char* out) {
     return static_cast<size_t>(at - out);
 }
 
+size_t renderJsonLogStarted(const ksJsonRecord& start, char* out) {
+    char* at = out;
+    at = put(at, "{\"time\":");
+    at = putTime(at, start.time, start.utcOffsetMinutes);
+    at = put(at, ",\"log_started\":true,\"process\":");
+    at = putNumber(at, start.processId);
+    at = put(at, ",\"application\":");
+    at = putCString(at, start.application);
+    at = put(at, "}\n");
+    return static_cast<size_t>(at - out);
+}
+
 int32_t utcOffsetMinutes(const ksPlatform::LocalTime& local, uint64_t wallClockMicroseconds) {
     int64_t localMilliseconds =
         ((daysSince1970(local.year, local.month, local.day) * 24 + local.hour) * 60 +

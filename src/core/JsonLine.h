@@ -31,6 +31,11 @@ size_t jsonLineBound(const ksJsonRecord& record);
 // UTF-8 sequence becomes \ufffd.
 size_t renderJsonLine(const ksJsonRecord& record, char* out);
 
+// The first line of a log in the JSON layout, in place of the text layout's "NAME:" line:
+// {"time":"...","log_started":true,"process":4242,"application":"orders"} and a newline.
+// out holds jsonLineBound of a record with the same time and application and no text.
+size_t renderJsonLogStarted(const ksJsonRecord& start, char* out);
+
 // The local time's offset from UTC in minutes, from the local time read at the given
 // moment of the wall clock (microseconds since 1970): whole minutes, as every zone has.
 int32_t utcOffsetMinutes(const ksPlatform::LocalTime& local, uint64_t wallClockMicroseconds);

@@ -13,26 +13,45 @@ ksJsonRecordLine::~ksJsonRecordLine() {
     std::free(buffer_);
 }
 
+namespace {
+
+ksJsonRecord fieldsAt(const ksPlatform::LocalTime& time) {
+    ksJsonRecord fields{};
+    fields.time = time;
+    fields.utcOffsetMinutes = utcOffsetMinutes(time, ksPlatform::wallClockMicroseconds());
+    fields.processId = ksPlatform::currentProcessId();
+    fields.threadId = ksPlatform::currentThreadId();
+    fields.application = applicationName();
+    fields.text = "";
+    return fields;
+}
+
+} // namespace
+
 const char* ksJsonRecordLine::render(ksLogRecord* record, const char* text, size_t count,
                                      size_t* length) {
     stampRecord(record);
-    const ksPlatform::LocalTime& time = stampedLocalTime();
+    ksJsonRecord fields = fieldsAt(stampedLocalTime());
     int32_t unusedDefault = 0;
-    ksJsonRecord fields{time,
-                        utcOffsetMinutes(time, ksPlatform::wallClockMicroseconds()),
-                        record->level,
-                        record->module,
-                        moduleName(record->module, &unusedDefault),
-                        ksPlatform::currentProcessId(),
-                        ksPlatform::currentThreadId(),
-                        applicationName(),
-                        text,
-                        count};
+    fields.level = record->level;
+    fields.module = record->module;
+    fields.moduleName = moduleName(record->module, &unusedDefault);
+    fields.text = text;
+    fields.textLength = count;
+    return renderFields(fields, false, length);
+}
+
+const char* ksJsonRecordLine::renderLogStarted(size_t* length) {
+    return renderFields(fieldsAt(ksPlatform::localTime()), true, length);
+}
+
+const char* ksJsonRecordLine::renderFields(const ksJsonRecord& fields, bool started,
+                                           size_t* length) {
     size_t bound = jsonLineBound(fields);
     if (bound > capacity_) {
         buffer_ = static_cast<char*>(ksRealloc(buffer_, bound));
         capacity_ = bound;
     }
-    *length = renderJsonLine(fields, buffer_);
+    *length = started ? renderJsonLogStarted(fields, buffer_) : renderJsonLine(fields, buffer_);
     return buffer_;
 }

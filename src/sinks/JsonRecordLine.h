@@ -5,6 +5,8 @@
 #include <cstddef>
 #include "ksLog.h"
 
+struct ksJsonRecord;
+
 class ksJsonRecordLine {
   public:
     ksJsonRecordLine() = default;
@@ -16,7 +18,12 @@ class ksJsonRecordLine {
     // call. Takes the record's timestamp when it has none yet.
     const char* render(ksLogRecord* record, const char* text, size_t count, size_t* length);
 
+    // The log's first line: the time, the process and the application.
+    const char* renderLogStarted(size_t* length);
+
   private:
+    const char* renderFields(const ksJsonRecord& fields, bool started, size_t* length);
+
     char* buffer_ = nullptr;
     size_t capacity_ = 0;
 };

@@ -36,6 +36,16 @@ TEST(JsonLine, OneObjectOnOneLine) {
               "\"application\":\"orders\",\"text\":\"hello\"}\n");
 }
 
+TEST(JsonLine, LogStartedObject) {
+    const std::string noText;
+    ksJsonRecord start = recordWith(noText);
+    start.application = "my \"app\"";
+    std::vector<char> out(jsonLineBound(start));
+    EXPECT_EQ(std::string(out.data(), renderJsonLogStarted(start, out.data())),
+              "{\"time\":\"2024-01-31T23:59:07.042+01:00\",\"log_started\":true,"
+              "\"process\":4242,\"application\":\"my \\\"app\\\"\"}\n");
+}
+
 TEST(JsonLine, FieldsOfEveryLevelModuleAndZone) {
     struct Case {
         uint16_t level;
