@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 
 // The largest datagram sent: rsyslog's default message size, which the journal takes too.
-constexpr size_t kSyslogDatagramSize = 8192;
+constexpr size_t kSyslogDatagramSize = 8096;
 constexpr int32_t kSyslogFacilityUser = 1;
 
 struct ksSyslogRecord {
