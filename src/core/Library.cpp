@@ -1,5 +1,5 @@
 // The process-wide state: lazy initialisation elected by an atomic counter, the library
-// lock and busy flag, the logger registry, the process-wide level, ksLog_Init,
+// lock, the logger registry, the process-wide level, ksLog_Init,
 // ksLog_Term, ksLog_NeverLog and the exit-time teardown.
 #include "core/Library.h"
 #include <atomic>
@@ -25,9 +25,8 @@ std::atomic<int32_t>& initStarted = ksLibrary.initStarted;
 std::atomic<int32_t>& initCounter = ksLibrary.initCounter;
 std::atomic<int32_t>& ready = ksLibrary.ready;
 std::atomic<bool>& neverLog = ksLibrary.neverLog;
-ksLogDispatcher*& dispatcher = ksLibrary.dispatcher;
+ksRecordBuilder*& builder = ksLibrary.builder;
 ksLogger*& loggerHead = ksLibrary.loggerHead;
-bool& busy = ksLibrary.busy;
 
 std::atomic_ref<uint16_t> levelRef() {
     return std::atomic_ref<uint16_t>(_ksLog_Level);
@@ -41,11 +40,11 @@ uint16_t greatestThreshold() {
     return greatest;
 }
 
-// The elected thread. It holds the lock from before the dispatcher exists until the
+// The elected thread. It holds the lock from before the builder exists until the
 // default sinks are made, so no other thread can see a half-built library.
 void initialise() {
     libraryMutex.lock();
-    dispatcher = new ksLogDispatcher;
+    builder = new ksRecordBuilder;
     initStarted.store(1, std::memory_order_release);
     levelRef().store(0xFFFF, std::memory_order_relaxed);
     ksLogger_File_Init();
@@ -68,17 +67,10 @@ void initialiseOnce() {
 
 // A record is open and the calling thread holds it (the lock is held by the caller).
 bool recordIsOpen() {
-    return dispatcher && dispatcher->current;
+    return builder && builder->isOpen();
 }
 
 } // namespace
-
-void* ksLogDispatcher::operator new(size_t size) {
-    return ksMalloc(size);
-}
-void ksLogDispatcher::operator delete(void* block) {
-    std::free(block);
-}
 
 int32_t enterLibraryFully() {
     for (;;) {
@@ -86,29 +78,20 @@ int32_t enterLibraryFully() {
         if (ready.load(std::memory_order_acquire) == 0)
             return 0;
         libraryMutex.lock();
-        if (busy) {
+        if (builder && !builder->isOpen())
+            return 1;
+        if (builder) {
             libraryMutex.unlock();
             return 0;
-        }
-        if (dispatcher) {
-            busy = true;
-            return 1;
         }
         // ksLog_Term ran while this thread waited for the lock: initialise again.
         libraryMutex.unlock();
     }
 }
 
-bool lockLibrary() {
-    if (enterLibrary())
-        return false;
-    libraryMutex.lock();
-    return busy;
-}
-
-void unlockLibrary(bool previousBusy) {
-    busy = previousBusy;
-    libraryMutex.unlock();
+void lockLibrary() {
+    if (!enterLibrary())
+        libraryMutex.lock();
 }
 
 void addLogger(ksLogger* logger) {
@@ -122,8 +105,8 @@ void removeLogger(ksLogger* logger) {
     for (ksLogger** link = &loggerHead; *link; link = &(*link)->nextLink()) {
         if (*link == logger) {
             *link = logger->next();
-            if (dispatcher)
-                dispatcher->builder.forget(logger);
+            if (builder)
+                builder->forget(logger);
             return;
         }
     }
@@ -172,10 +155,10 @@ void ksLog_Term() {
     if (recordIsOpen())
         return; // called from inside a record (a callback): the loggers are in use
     destroyAllLoggers();
-    if (dispatcher) {
+    if (builder) {
         releaseSharedBuffer();
-        delete dispatcher;
-        dispatcher = nullptr;
+        delete builder;
+        builder = nullptr;
     }
     initCounter.store(0, std::memory_order_relaxed);
     initStarted.store(0, std::memory_order_release);
