@@ -14,7 +14,7 @@ ksSyslogOutput::~ksSyslogOutput() {
         ksPlatform::closeSocket(socket_);
 }
 
-void ksSyslogOutput::send(ksLogRecord* record, const char* text, size_t count) {
+void ksSyslogOutput::writeRecord(ksLogRecord* record, const char* text, size_t count) {
     stampRecord(record);
     int32_t unusedDefault = 0;
     ksSyslogRecord message{stampedLocalTime(),

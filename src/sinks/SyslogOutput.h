@@ -13,18 +13,21 @@
 #include "foundation/String.h"
 #include "ksLog.h"
 #include "platform/platform.h"
+#include "sinks/LogOutput.h"
 
 constexpr const char* kSystemLogSocket = "/dev/log";
 
-class ksSyslogOutput {
+class ksSyslogOutput : public ksLogOutput {
   public:
     ksSyslogOutput(const char* socketPath, int32_t facility);
-    ~ksSyslogOutput();
-    ksSyslogOutput(const ksSyslogOutput&) = delete;
-    ksSyslogOutput& operator=(const ksSyslogOutput&) = delete;
+    ~ksSyslogOutput() override;
 
+    // Lines (the log's first line) have no place in the system log.
+    size_t write(const char*, size_t count) override { return count; }
+    bool flush() override { return true; }
+    bool takesRecords() const override { return true; }
     // The record with text as its text. Takes the record's timestamp when it has none.
-    void send(ksLogRecord* record, const char* text, size_t count);
+    void writeRecord(ksLogRecord* record, const char* text, size_t count) override;
     // Records dropped since the system log last took one.
     uint64_t lost() const { return lost_; }
 

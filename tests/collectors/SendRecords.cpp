@@ -58,9 +58,13 @@ void appendEscaped(const std::string& text) {
     static const std::string dump = "hexdump:";
     std::string bytes = unescaped(text);
     if (bytes.compare(0, dump.size(), dump) == 0)
-        ksLog_Append_B(bytes.data() + dump.size(), bytes.size() - dump.size());
-    else
-        ksLog_Append_F("%s", bytes.c_str());
+        return ksLog_Append_B(bytes.data() + dump.size(), bytes.size() - dump.size());
+    // As the format itself, so that bytes that are not UTF-8 reach the record as they are
+    // ("%s" refuses them).
+    std::string format;
+    for (char c : bytes)
+        format += c == '%' ? "%%" : std::string(1, c);
+    ksLog_Append_F(format.c_str());
 }
 
 } // namespace
