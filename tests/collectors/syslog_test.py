@@ -39,13 +39,14 @@ input(type="imuxsock" Socket="%(socket)s" ruleset="test")
 """
 
 LONG = "".join("0123456789abcdefghijklmnopqrstuvwxyz"[i % 36] for i in range(20000))
-# level, module, text (one record each, with a newline added), expected priority
+# level, module, text (one record each, with a newline added), expected priority: the
+# facility local0 (16 * 8) and the level's severity
 RECORDS = [
-    (1, 300, "an error", 11),
-    (2, 7000, "a warning\twith a tab", 12),
-    (3, 12, "info of a named module", 14),
-    (4, 300, "J\u00fcrgen \u4e2d\u6587 \U0001F600", 15),
-    (9, 300, "   blanks kept   ", 15),
+    (1, 300, "an error", 128 + 3),
+    (2, 7000, "a warning\twith a tab", 128 + 4),
+    (3, 12, "info of a named module", 128 + 6),
+    (4, 300, "J\u00fcrgen \u4e2d\u6587 \U0001F600", 128 + 7),
+    (9, 300, "   blanks kept   ", 128 + 7),
 ]
 MODULE_NAMES = {12: "DATABASE"}
 DATAGRAM = 8096
@@ -71,7 +72,8 @@ def start_sender(sender, folder, target):
     program = os.path.join(folder, application)
     shutil.copy2(sender, program)
     with open(os.path.join(folder, "ksLog.%s.ini" % application), "w") as f:
-        f.write("[File]\nLevel=Debug\nFile=syslog:%s\nLOG_DATABASE=1\n[ksLogd]\nLevel=Off\n"
+        f.write("[File]\nLevel=Debug\nFile=syslog:%s\nFacility=LOCAL0\nLOG_DATABASE=1\n"
+                "[ksLogd]\nLevel=Off\n"
                 "[options]\nmax_len_logger=65536\n" % target)
     process = subprocess.Popen([program], stdin=subprocess.PIPE, stderr=subprocess.PIPE,
                                stdout=subprocess.DEVNULL, cwd=folder)
@@ -117,11 +119,11 @@ def run(sender_path, folder):
         # No socket yet: three records are dropped and counted.
         send(sender, [(3, 300, "dropped %d" % n, 0) for n in range(3)])
         rsyslog.start(lambda: os.path.exists(socket_path))
-        records = RECORDS + [(3, 300, LONG, 14)]
+        records = RECORDS + [(3, 300, LONG, 128 + 6)]
         send(sender, records)
         sender.stdin.close()
         sender.wait(60)
-        expected = [(12, r"<12>.*" + re.escape("[%d]: 300 3 records were lost while the system "
+        expected = [(128 + 4, r"<132>.*" + re.escape("[%d]: 300 3 records were lost while the system "
                                                "log was unreachable" % sender.pid),
                      " 300 3 records were lost while the system log was unreachable")]
         for level, module, text, priority in records:
