@@ -118,8 +118,12 @@ void ksFileLogger::deliverRecord(ksLogRecord* record, const char* bytes, uint64_
         return output_->writeRecord(record, bytes, static_cast<size_t>(count));
     size_t length = 0;
     const char* line = json_.render(record, bytes, static_cast<size_t>(count), &length);
-    keepOpenLine(line, length);
-    handOverOpenLine();
+    if (openLength_ == 0) {
+        put(line, length);
+    } else { // behind the log's first line
+        keepOpenLine(line, length);
+        handOverOpenLine();
+    }
     if (output_ && !output_->flush())
         writeFailed();
 }
