@@ -18,9 +18,9 @@ import sys
 import tempfile
 
 LINE = r'\d\d:\d\d:\d\d:\d\d\d\|[0-9a-f]{8}\|0000000300 '
+# One call per record; the log's first line goes with the first record.
 EXPECTED = [
-    r'NAME: kslog_send_records\.exe \(log started\)\\n',
-    r'I ' + LINE + r'plain text\\n',
+    r'NAME: kslog_send_records\.exe \(log started\)\\nI ' + LINE + r'plain text\\n',
     r'W ' + LINE + r'J(\\xfc|\\u00fc)rgen\\t(\?|\\u4e2d)(\?|\\u6587)\\n',
 ]
 
