@@ -238,7 +238,7 @@ class SyslogReceiver {
         ::shutdown(socket_, SHUT_RDWR);
         ksPlatform::SocketHandle wake = ksPlatform::connectLocalDatagram(path_.c_str());
         if (wake != ksPlatform::kNoSocket) {
-            ksPlatform::sendDatagram(wake, "", 0);
+            ksPlatform::sendDatagram(wake, "", 0, true);
             ksPlatform::closeSocket(wake);
         }
         drain_.join();
@@ -273,7 +273,7 @@ void syslogSend(benchmark::State& state) {
     ksPlatform::SocketHandle socket =
         ksPlatform::connectLocalDatagram(syslogReceiver().path().c_str());
     for (auto _ : state)
-        ksPlatform::sendDatagram(socket, opaque(datagram), sizeof datagram - 1);
+        ksPlatform::sendDatagram(socket, opaque(datagram), sizeof datagram - 1, true);
     ksPlatform::closeSocket(socket);
 }
 

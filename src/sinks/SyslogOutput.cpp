@@ -62,11 +62,12 @@ bool ksSyslogOutput::sendDatagram(size_t length) {
             socket_ = ksPlatform::connectLocalDatagram(path_);
         if (socket_ == ksPlatform::kNoSocket)
             return false;
-        int32_t result = ksPlatform::sendDatagram(socket_, datagram_, length);
+        int32_t result = ksPlatform::sendDatagram(socket_, datagram_, length, !stalled_);
+        stalled_ = result == ksPlatform::kSocketWouldBlock;
         if (result == 0)
             return true;
-        if (result == ksPlatform::kSocketWouldBlock)
-            return false; // the receiver is there but busy: keep the socket
+        if (stalled_)
+            return false; // the receiver is there but does not read: keep the socket
         ksPlatform::closeSocket(socket_);
         socket_ = ksPlatform::kNoSocket;
     }

@@ -42,5 +42,8 @@ class ksSyslogOutput : public ksLogOutput {
     ksPlatform::SocketHandle socket_ = ksPlatform::kNoSocket;
     uint64_t lost_ = 0;
     bool said_ = false; // the loss was reported on the standard error stream
+    // The receiver let a send wait in vain: until it takes a datagram again, sends do not
+    // wait, so that a stuck system log holds the application once, not at every record.
+    bool stalled_ = false;
     char datagram_[kSyslogDatagramSize];
 };

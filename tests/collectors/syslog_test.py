@@ -8,7 +8,9 @@ table of records to that socket; each must arrive as the datagram the system log
 priority from the level, the program's name as the tag, its process id, the module and
 the text, a long record in several datagrams. Then, with no socket at all, records are
 dropped and counted, said once on the standard error stream, and reported to the system
-log when it is back. rsyslogd is stopped whatever happens.
+log when it is back; a path where nothing takes datagrams (a file, a FIFO, a stream
+socket, a path too long for a socket) or a receiver that stops reading costs records, not
+the program's time. rsyslogd is stopped whatever happens.
 
 usage: syslog_test.py SENDER
 """
@@ -17,9 +19,11 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 from rsyslogd import Rsyslogd, wait_for, wait_until
 
@@ -145,10 +149,91 @@ def run(sender_path, folder):
     return 0
 
 
+def unreachable_sockets(sender_path, folder):
+    """Things at the socket's path that take no datagram: each costs the records, said
+    once, and holds the program no longer than a second."""
+    failures = []
+    for kind in ("file", "fifo", "stream socket", "long path"):
+        case = os.path.join(folder, kind.replace(" ", "-"))
+        os.mkdir(case)
+        path = os.path.join(case, "log")
+        listener = None
+        if kind == "file":
+            open(path, "w").close()
+        elif kind == "fifo":
+            os.mkfifo(path)
+        elif kind == "stream socket":
+            listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            listener.bind(path)
+            listener.listen(1)
+        else:
+            path = os.path.join(case, "x" * 200)
+        _, sender = start_sender(sender_path, case, path)
+        started = time.monotonic()
+        send(sender, [(3, 300, "record %d" % n, 0) for n in range(3)])
+        sender.stdin.close()
+        status = sender.wait(30)
+        said = sender.stderr.read().decode(errors="replace")
+        if listener:
+            listener.close()
+        if status != 0 or said.count("is unreachable") != 1 or time.monotonic() - started > 5:
+            failures.append("%s: status %d, said %r" % (kind, status, said))
+    return failures
+
+
+def stuck_receiver(sender_path, folder):
+    """A receiver that does not read holds the program once (a second), not at every
+    record; what it missed is counted and reported when it reads again."""
+    case = os.path.join(folder, "stuck")
+    os.mkdir(case)
+    path = os.path.join(case, "log")
+    receiver = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+    receiver.bind(path)
+    _, sender = start_sender(sender_path, case, path)
+    failures = []
+    try:
+        started = time.monotonic()
+        send(sender, [(3, 300, "record %d" % n, 0) for n in range(40)])
+        receiver.settimeout(5)
+        # The queue fills; one send waits its second; the rest are dropped at once.
+        time.sleep(2.5)
+        receiver.setblocking(False)
+        taken = []
+        while True:
+            try:
+                taken.append(receiver.recv(65536))
+            except BlockingIOError:
+                break
+        send(sender, [(3, 300, "after", 0)])
+        sender.stdin.close()
+        sender.wait(30)
+        elapsed = time.monotonic() - started
+        receiver.setblocking(True)
+        receiver.settimeout(5)
+        late = [receiver.recv(65536), receiver.recv(65536)]
+        lost = 40 - len(taken)
+        report = b"300 %d records were lost while the system log was unreachable" % lost
+        if not taken or not late[0].endswith(report) or not late[1].endswith(b"300 after"):
+            failures.append("stuck receiver: %d taken, then %r" % (len(taken), late))
+        if elapsed > 6:
+            failures.append("stuck receiver: the program took %.1f s" % elapsed)
+    finally:
+        if sender.poll() is None:
+            sender.kill()
+            sender.wait()
+        receiver.close()
+    return failures
+
+
 def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     folder = tempfile.mkdtemp(prefix="kslog-syslog-")
     try:
+        failures = unreachable_sockets(os.path.abspath(sys.argv[1]), folder)
+        failures += stuck_receiver(os.path.abspath(sys.argv[1]), folder)
+        if failures:
+            print("\n".join(failures))
+            return 1
         return run(os.path.abspath(sys.argv[1]), folder)
     finally:
         if not os.environ.get("KSLOG_KEEP_TEMP"):
