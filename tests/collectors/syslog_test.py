@@ -79,14 +79,23 @@ def start_sender(sender, folder, target):
         f.write("[File]\nLevel=Debug\nFile=syslog:%s\nFacility=LOCAL0\nLOG_DATABASE=1\n"
                 "[ksLogd]\nLevel=Off\n"
                 "[options]\nmax_len_logger=65536\n" % target)
-    process = subprocess.Popen([program], stdin=subprocess.PIPE, stderr=subprocess.PIPE,
-                               stdout=subprocess.DEVNULL, cwd=folder)
+    process = subprocess.Popen([program, "--echo"], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, stdout=subprocess.PIPE, cwd=folder)
     return application, process
 
 
 def send(sender, records):
     sender.stdin.write("".join("%d\t%d\t%s\n" % r[:3] for r in records).encode())
     sender.stdin.flush()
+
+
+def wait_done(sender, count):
+    """Until the sender has logged its count-th record ("done <count>" on its output)."""
+    expected = b"done %d\n" % count
+    while True:
+        line = sender.stdout.readline()
+        if not line or line == expected:
+            return
 
 
 def received(output):
@@ -122,6 +131,7 @@ def run(sender_path, folder):
     try:
         # No socket yet: three records are dropped and counted.
         send(sender, [(3, 300, "dropped %d" % n, 0) for n in range(3)])
+        wait_done(sender, 3)
         rsyslog.start(lambda: os.path.exists(socket_path))
         records = RECORDS + [(3, 300, LONG, 128 + 6)]
         send(sender, records)
@@ -193,10 +203,9 @@ def stuck_receiver(sender_path, folder):
     failures = []
     try:
         started = time.monotonic()
-        send(sender, [(3, 300, "record %d" % n, 0) for n in range(40)])
-        receiver.settimeout(5)
         # The queue fills; one send waits its second; the rest are dropped at once.
-        time.sleep(2.5)
+        send(sender, [(3, 300, "record %d" % n, 0) for n in range(40)])
+        wait_done(sender, 40)
         receiver.setblocking(False)
         taken = []
         while True:
