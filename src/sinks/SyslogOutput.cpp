@@ -12,6 +12,9 @@ ksSyslogOutput::ksSyslogOutput(const char* socketPath, int32_t facility)
 ksSyslogOutput::~ksSyslogOutput() {
     if (socket_ != ksPlatform::kNoSocket)
         ksPlatform::closeSocket(socket_);
+    if (lost_ > 0)
+        std::fprintf(stderr, "ksFileLogger: Closing, %llu records for the system log were lost.\n",
+                     static_cast<unsigned long long>(lost_));
 }
 
 void ksSyslogOutput::writeRecord(ksLogRecord* record, const char* text, size_t count) {
