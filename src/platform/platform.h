@@ -96,8 +96,15 @@ char* executablePath();
 // the XDG directories: myAppData to $XDG_CONFIG_HOME (or ~/.config), the user folders to
 // the XDG user directories (~/Music, ~/Pictures, ~/Videos unless user-dirs.dirs names
 // others), the all-users folders to /var/lib/ksLog/Music, .../Pictures and .../Videos.
-enum class Folder { myAppData, myMusic, myPictures, myVideos, allUsersMusic, allUsersPictures,
-                    allUsersVideos };
+enum class Folder {
+    myAppData,
+    myMusic,
+    myPictures,
+    myVideos,
+    allUsersMusic,
+    allUsersPictures,
+    allUsersVideos
+};
 // The folder's path as a new heap C string in UTF-8 (free()), or null.
 char* folderPath(Folder folder);
 
@@ -223,7 +230,6 @@ bool firstEthernetAddress(uint8_t node[6]);
 
 // Fills buffer with bytes from the system's random source; false when it could not.
 bool systemRandomBytes(void* buffer, size_t size);
-
 
 // ---------------------------------------------------------------------------
 // The calls that carry records out of the process

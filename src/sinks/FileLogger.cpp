@@ -31,10 +31,6 @@ ksFileLogger::~ksFileLogger() {
     close();
 }
 
-ksFileLogger* ksFileLogger::instance() {
-    return theFileLogger;
-}
-
 // Every opening starts with the log's first line, which waits with the first record's
 // line. A failed write may have left the last line of this same log without its end,
 // which goes in front of it; a log of another name starts empty or where an earlier run

@@ -16,8 +16,6 @@ class ksFileLogger : public ksLogger {
     ksSinkStart begin(ksLogRecord* record) override;
     void deliver(ksLogRecord* record, const char* bytes, uint64_t count) override;
 
-    // The one file sink of the process, or null.
-    static ksFileLogger* instance();
 
   private:
     bool open();

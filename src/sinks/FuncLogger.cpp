@@ -31,10 +31,6 @@ ksFuncLogger::~ksFuncLogger() {
     freeRetired();
 }
 
-ksFuncLogger* ksFuncLogger::instance() {
-    return theFuncLogger;
-}
-
 // The application receives the bare text: no line prefix.
 ksSinkStart ksFuncLogger::begin(ksLogRecord* record) {
     for (ksFuncEntry* entry = entries_; entry; entry = entry->next)

@@ -28,8 +28,6 @@ class ksFuncLogger : public ksLogger {
     void registerFunction(uint16_t level, ksLogFunc function, void* user);
     void removeFunction(ksLogFunc function);
 
-    // The one callback sink of the process, or null.
-    static ksFuncLogger* instance();
 
   private:
     void retire(ksFuncEntry* entry);

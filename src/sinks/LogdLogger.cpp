@@ -51,10 +51,6 @@ ksLogdLogger::~ksLogdLogger() {
     connection_.finish();
 }
 
-ksLogdLogger* ksLogdLogger::instance() {
-    return theLogdLogger;
-}
-
 // Read afresh at every try until one succeeds: "Target" and KESTLOG may change meanwhile.
 bool ksLogdLogger::resolveTarget() {
     ksString environment = ksString::adopt(ksPlatform::environmentText("KESTLOG"));

@@ -19,8 +19,6 @@ class ksLogdLogger : public ksLogger {
     ksSinkStart begin(ksLogRecord* record) override;
     void deliver(ksLogRecord* record, const char* bytes, uint64_t count) override;
 
-    // The one daemon sink of the process, or null.
-    static ksLogdLogger* instance();
 
   private:
     bool resolveTarget();

@@ -27,21 +27,33 @@ bool diskFull = false;
 // The next write puts this many bytes and the disk is full from then on.
 size_t roomLeft = SIZE_MAX;
 
-ksPlatform::LogStreamCalls systemCalls = ksPlatform::logStreamCalls;
+ksPlatform::RecordCalls systemCalls = ksPlatform::recordCalls;
 
-size_t writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
-    size_t room = diskFull ? 0 : roomLeft < count ? roomLeft : count;
-    size_t put = room > 0 ? systemCalls.write(stream, bytes, room) : 0;
-    if (room < count) {
+// The bytes a write may put, and from then on the disk is full when they are fewer.
+size_t room(size_t count) {
+    size_t put = diskFull ? 0 : roomLeft < count ? roomLeft : count;
+    if (put < count) {
         diskFull = true;
         roomLeft = SIZE_MAX;
-        errno = ENOSPC;
     }
     return put;
 }
+size_t putUnlessFull(size_t count, size_t put, size_t written) {
+    if (put < count)
+        errno = ENOSPC;
+    return written;
+}
+size_t writeLogUnlessFull(ksPlatform::FileHandle file, const char* bytes, size_t count) {
+    size_t put = room(count);
+    return putUnlessFull(count, put, put > 0 ? systemCalls.writeLog(file, bytes, put) : 0);
+}
+size_t writeStreamUnlessFull(std::FILE* stream, const char* bytes, size_t count) {
+    size_t put = room(count);
+    return putUnlessFull(count, put, put > 0 ? systemCalls.writeStream(stream, bytes, put) : 0);
+}
 bool flushUnlessFull(std::FILE* stream) {
     if (!diskFull)
-        return systemCalls.flush(stream);
+        return systemCalls.flushStream(stream);
     errno = ENOSPC;
     return false;
 }
@@ -122,7 +134,9 @@ KSLOG_CHILD(fileSinkSteps) {
     fs::current_path(std::getenv("KSLOG_TEST_CWD"), ec);
     if (ec || !std::freopen(std::getenv("KSLOG_TEST_STDERR"), "w", stderr))
         return 4;
-    ksPlatform::logStreamCalls = {writeUnlessFull, flushUnlessFull};
+    ksPlatform::recordCalls.writeLog = writeLogUnlessFull;
+    ksPlatform::recordCalls.writeStream = writeStreamUnlessFull;
+    ksPlatform::recordCalls.flushStream = flushUnlessFull;
     return runStepsFromEnvironment(runStep);
 }
 

@@ -243,10 +243,9 @@ FileHandle openLogFile(const char* path, bool append) {
     }
     // Appending: every write lands at the end, also behind other writers of the file.
     DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
-    HANDLE handle = CreateFileW(wide.get(), access,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE handle =
+        CreateFileW(wide.get(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         errno = errnoOf(GetLastError());
         return kNoFile;
@@ -263,7 +262,8 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
         size_t some = count - written < piece ? count - written : piece;
         size_t length = windowsLineEnds(bytes + written, some, translated);
         DWORD put = 0;
-        BOOL done = WriteFile(handleOf(file), translated, static_cast<DWORD>(length), &put, nullptr);
+        BOOL done =
+            WriteFile(handleOf(file), translated, static_cast<DWORD>(length), &put, nullptr);
         if (done && put == length) {
             written += some;
             continue;
