@@ -4,6 +4,9 @@
 // every line, whatever bytes the record held.
 #include "core/JsonLine.h"
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -116,17 +119,50 @@ char* putSpecial(char* out, const unsigned char* bytes, size_t available, size_t
     return out + length;
 }
 
+// The place of the first byte among 16 that is not plain, or 16 when all are. With SSE2
+// (every x86-64 processor) one comparison of each kind looks at all 16: bytes from 0x80
+// on are negative as signed bytes, so "above 0x1F" also rules them out.
+unsigned firstSpecialOf16(const unsigned char* bytes) {
+#if defined(__SSE2__)
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')),
+                                                _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))),
+                                   _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(0x7F)),
+                                                _mm_cmpgt_epi8(_mm_set1_epi8(0x20), chunk)));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    return mask == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned at = 0;
+    while (at < 16 && kPlain.plain[bytes[at]])
+        ++at;
+    return at;
+#endif
+}
+
+// Copies the plain bytes at the start of bytes, 16 at a time while it can; returns how
+// many it copied.
+size_t putPlainRun(char* out, const unsigned char* bytes, size_t length) {
+    size_t run = 0;
+    while (run + 16 <= length) {
+        unsigned plain = firstSpecialOf16(bytes + run);
+        std::memcpy(out + run, bytes + run, 16); // what follows a special is written again
+        run += plain;
+        if (plain < 16)
+            return run;
+    }
+    for (; run < length && kPlain.plain[bytes[run]]; ++run)
+        out[run] = static_cast<char>(bytes[run]);
+    return run;
+}
+
 char* putString(char* out, const char* text, size_t length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     *out++ = '"';
     size_t at = 0;
     while (at < length) {
-        size_t run = at;
-        while (run < length && kPlain.plain[bytes[run]])
-            ++run;
-        std::memcpy(out, bytes + at, run - at);
-        out += run - at;
-        at = run;
+        size_t run = putPlainRun(out, bytes + at, length - at);
+        out += run;
+        at += run;
         if (at < length)
             out = putSpecial(out, bytes + at, length - at, &at);
     }

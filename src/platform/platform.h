@@ -207,12 +207,13 @@ void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);
 
 // A datagram socket connected to a local (Unix-domain) socket at path: the system log.
-// Sends wait at most a second for a receiver that does not read. kNoSocket when nothing
-// listens at path, or where the system has no such sockets (Windows).
+// kNoSocket when nothing listens at path, or where the system has no such sockets
+// (Windows).
 SocketHandle connectLocalDatagram(const char* path);
-// Sends count bytes as one datagram: 0, or kSocketWouldBlock when the receiver let the
-// time pass, kSocketFailed when it is gone or refused the datagram. Never raises a signal.
-int32_t sendDatagram(SocketHandle socket, const char* bytes, size_t count);
+// Sends count bytes as one datagram: 0, or kSocketWouldBlock when the receiver's queue is
+// full (after waiting up to a second for room when wait is true), kSocketFailed when it is
+// gone or refused the datagram. Never raises a signal.
+int32_t sendDatagram(SocketHandle socket, const char* bytes, size_t count, bool wait);
 
 // The debugger's output (OutputDebugStringW on Windows). False where the system has none.
 bool hasDebuggerOutput();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include "config/Settings.h"
 #include "core/JsonLine.h"
+#include "core/Logger.h"
 #include "core/Modules.h"
 #include "core/Timestamp.h"
 #include "foundation/Fatal.h"
@@ -14,6 +15,14 @@ ksJsonRecordLine::~ksJsonRecordLine() {
 }
 
 namespace {
+
+bool isJson(const char* name) {
+    const char* json = "json";
+    for (; *name && *json; ++name, ++json)
+        if ((*name | 0x20) != *json)
+            return false;
+    return *name == *json;
+}
 
 ksJsonRecord fieldsAt(const ksPlatform::LocalTime& time) {
     ksJsonRecord fields{};
@@ -27,6 +36,11 @@ ksJsonRecord fieldsAt(const ksPlatform::LocalTime& time) {
 }
 
 } // namespace
+
+bool ksJsonRecordLine::chosenBy(ksLogger* sink) {
+    bool readFiles = !(sink->flags() & ksLogger::noConfig);
+    return isJson(ksReadSetting(sink->name(), "Layout", ksString("text"), false, readFiles));
+}
 
 const char* ksJsonRecordLine::render(ksLogRecord* record, const char* text, size_t count,
                                      size_t* length) {

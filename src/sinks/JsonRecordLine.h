@@ -7,8 +7,14 @@
 
 struct ksJsonRecord;
 
+class ksLogger;
+
 class ksJsonRecordLine {
   public:
+    // True when the sink's "Layout" setting is "json" (any case). The key is not written
+    // back in populate mode: a sink without it keeps its settings as they were.
+    static bool chosenBy(ksLogger* sink);
+
     ksJsonRecordLine() = default;
     ~ksJsonRecordLine();
     ksJsonRecordLine(const ksJsonRecordLine&) = delete;

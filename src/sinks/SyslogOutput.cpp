@@ -12,9 +12,12 @@ ksSyslogOutput::ksSyslogOutput(const char* socketPath, int32_t facility)
 ksSyslogOutput::~ksSyslogOutput() {
     if (socket_ != ksPlatform::kNoSocket)
         ksPlatform::closeSocket(socket_);
+    if (lost_ > 0)
+        std::fprintf(stderr, "ksFileLogger: Closing, %llu records for the system log were lost.\n",
+                     static_cast<unsigned long long>(lost_));
 }
 
-void ksSyslogOutput::send(ksLogRecord* record, const char* text, size_t count) {
+void ksSyslogOutput::writeRecord(ksLogRecord* record, const char* text, size_t count) {
     stampRecord(record);
     int32_t unusedDefault = 0;
     ksSyslogRecord message{stampedLocalTime(),
@@ -62,11 +65,12 @@ bool ksSyslogOutput::sendDatagram(size_t length) {
             socket_ = ksPlatform::connectLocalDatagram(path_);
         if (socket_ == ksPlatform::kNoSocket)
             return false;
-        int32_t result = ksPlatform::sendDatagram(socket_, datagram_, length);
+        int32_t result = ksPlatform::sendDatagram(socket_, datagram_, length, !stalled_);
+        stalled_ = result == ksPlatform::kSocketWouldBlock;
         if (result == 0)
             return true;
-        if (result == ksPlatform::kSocketWouldBlock)
-            return false; // the receiver is there but busy: keep the socket
+        if (stalled_)
+            return false; // the receiver is there but does not read: keep the socket
         ksPlatform::closeSocket(socket_);
         socket_ = ksPlatform::kNoSocket;
     }

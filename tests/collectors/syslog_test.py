@@ -8,7 +8,9 @@ table of records to that socket; each must arrive as the datagram the system log
 priority from the level, the program's name as the tag, its process id, the module and
 the text, a long record in several datagrams. Then, with no socket at all, records are
 dropped and counted, said once on the standard error stream, and reported to the system
-log when it is back. rsyslogd is stopped whatever happens.
+log when it is back; a path where nothing takes datagrams (a file, a FIFO, a stream
+socket, a path too long for a socket) or a receiver that stops reading costs records, not
+the program's time. rsyslogd is stopped whatever happens.
 
 usage: syslog_test.py SENDER
 """
@@ -17,9 +19,11 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 from rsyslogd import Rsyslogd, wait_for, wait_until
 
@@ -39,13 +43,14 @@ input(type="imuxsock" Socket="%(socket)s" ruleset="test")
 """
 
 LONG = "".join("0123456789abcdefghijklmnopqrstuvwxyz"[i % 36] for i in range(20000))
-# level, module, text (one record each, with a newline added), expected priority
+# level, module, text (one record each, with a newline added), expected priority: the
+# facility local0 (16 * 8) and the level's severity
 RECORDS = [
-    (1, 300, "an error", 11),
-    (2, 7000, "a warning\twith a tab", 12),
-    (3, 12, "info of a named module", 14),
-    (4, 300, "J\u00fcrgen \u4e2d\u6587 \U0001F600", 15),
-    (9, 300, "   blanks kept   ", 15),
+    (1, 300, "an error", 128 + 3),
+    (2, 7000, "a warning\twith a tab", 128 + 4),
+    (3, 12, "info of a named module", 128 + 6),
+    (4, 300, "J\u00fcrgen \u4e2d\u6587 \U0001F600", 128 + 7),
+    (9, 300, "   blanks kept   ", 128 + 7),
 ]
 MODULE_NAMES = {12: "DATABASE"}
 DATAGRAM = 8096
@@ -71,16 +76,26 @@ def start_sender(sender, folder, target):
     program = os.path.join(folder, application)
     shutil.copy2(sender, program)
     with open(os.path.join(folder, "ksLog.%s.ini" % application), "w") as f:
-        f.write("[File]\nLevel=Debug\nFile=syslog:%s\nLOG_DATABASE=1\n[ksLogd]\nLevel=Off\n"
+        f.write("[File]\nLevel=Debug\nFile=syslog:%s\nFacility=LOCAL0\nLOG_DATABASE=1\n"
+                "[ksLogd]\nLevel=Off\n"
                 "[options]\nmax_len_logger=65536\n" % target)
-    process = subprocess.Popen([program], stdin=subprocess.PIPE, stderr=subprocess.PIPE,
-                               stdout=subprocess.DEVNULL, cwd=folder)
+    process = subprocess.Popen([program, "--echo"], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, stdout=subprocess.PIPE, cwd=folder)
     return application, process
 
 
 def send(sender, records):
     sender.stdin.write("".join("%d\t%d\t%s\n" % r[:3] for r in records).encode())
     sender.stdin.flush()
+
+
+def wait_done(sender, count):
+    """Until the sender has logged its count-th record ("done <count>" on its output)."""
+    expected = b"done %d\n" % count
+    while True:
+        line = sender.stdout.readline()
+        if not line or line == expected:
+            return
 
 
 def received(output):
@@ -116,12 +131,13 @@ def run(sender_path, folder):
     try:
         # No socket yet: three records are dropped and counted.
         send(sender, [(3, 300, "dropped %d" % n, 0) for n in range(3)])
+        wait_done(sender, 3)
         rsyslog.start(lambda: os.path.exists(socket_path))
-        records = RECORDS + [(3, 300, LONG, 14)]
+        records = RECORDS + [(3, 300, LONG, 128 + 6)]
         send(sender, records)
         sender.stdin.close()
         sender.wait(60)
-        expected = [(12, r"<12>.*" + re.escape("[%d]: 300 3 records were lost while the system "
+        expected = [(128 + 4, r"<132>.*" + re.escape("[%d]: 300 3 records were lost while the system "
                                                "log was unreachable" % sender.pid),
                      " 300 3 records were lost while the system log was unreachable")]
         for level, module, text, priority in records:
@@ -143,10 +159,90 @@ def run(sender_path, folder):
     return 0
 
 
+def unreachable_sockets(sender_path, folder):
+    """Things at the socket's path that take no datagram: each costs the records, said
+    once, and holds the program no longer than a second."""
+    failures = []
+    for kind in ("file", "fifo", "stream socket", "long path"):
+        case = os.path.join(folder, kind.replace(" ", "-"))
+        os.mkdir(case)
+        path = os.path.join(case, "log")
+        listener = None
+        if kind == "file":
+            open(path, "w").close()
+        elif kind == "fifo":
+            os.mkfifo(path)
+        elif kind == "stream socket":
+            listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            listener.bind(path)
+            listener.listen(1)
+        else:
+            path = os.path.join(case, "x" * 200)
+        _, sender = start_sender(sender_path, case, path)
+        started = time.monotonic()
+        send(sender, [(3, 300, "record %d" % n, 0) for n in range(3)])
+        sender.stdin.close()
+        status = sender.wait(30)
+        said = sender.stderr.read().decode(errors="replace")
+        if listener:
+            listener.close()
+        if status != 0 or said.count("is unreachable") != 1 or time.monotonic() - started > 5:
+            failures.append("%s: status %d, said %r" % (kind, status, said))
+    return failures
+
+
+def stuck_receiver(sender_path, folder):
+    """A receiver that does not read holds the program once (a second), not at every
+    record; what it missed is counted and reported when it reads again."""
+    case = os.path.join(folder, "stuck")
+    os.mkdir(case)
+    path = os.path.join(case, "log")
+    receiver = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+    receiver.bind(path)
+    _, sender = start_sender(sender_path, case, path)
+    failures = []
+    try:
+        started = time.monotonic()
+        # The queue fills; one send waits its second; the rest are dropped at once.
+        send(sender, [(3, 300, "record %d" % n, 0) for n in range(40)])
+        wait_done(sender, 40)
+        receiver.setblocking(False)
+        taken = []
+        while True:
+            try:
+                taken.append(receiver.recv(65536))
+            except BlockingIOError:
+                break
+        send(sender, [(3, 300, "after", 0)])
+        sender.stdin.close()
+        sender.wait(30)
+        elapsed = time.monotonic() - started
+        receiver.setblocking(True)
+        receiver.settimeout(5)
+        late = [receiver.recv(65536), receiver.recv(65536)]
+        lost = 40 - len(taken)
+        report = b"300 %d records were lost while the system log was unreachable" % lost
+        if not taken or not late[0].endswith(report) or not late[1].endswith(b"300 after"):
+            failures.append("stuck receiver: %d taken, then %r" % (len(taken), late))
+        if elapsed > 6:
+            failures.append("stuck receiver: the program took %.1f s" % elapsed)
+    finally:
+        if sender.poll() is None:
+            sender.kill()
+            sender.wait()
+        receiver.close()
+    return failures
+
+
 def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     folder = tempfile.mkdtemp(prefix="kslog-syslog-")
     try:
+        failures = unreachable_sockets(os.path.abspath(sys.argv[1]), folder)
+        failures += stuck_receiver(os.path.abspath(sys.argv[1]), folder)
+        if failures:
+            print("\n".join(failures))
+            return 1
         return run(os.path.abspath(sys.argv[1]), folder)
     finally:
         if not os.environ.get("KSLOG_KEEP_TEMP"):

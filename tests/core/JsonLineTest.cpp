@@ -103,6 +103,22 @@ TEST(JsonLine, TextIsValidJsonAndUtf8WhateverItsBytes) {
         EXPECT_EQ(renderedText(c.text), c.expected) << c.text;
 }
 
+// Plain text is copied eight bytes at a time: a special byte is found at every place.
+TEST(JsonLine, SpecialBytesAtEveryPlaceOfALongText) {
+    struct Case {
+        std::string special, expected;
+    } cases[] = {
+        {"\"", "\\\""},     {"\\", "\\\\"},      {"\x01", "\\u0001"}, {"\x1f", "\\u001f"},
+        {" ", " "},         {"\x7f", "\\u007f"}, {"~", "~"},          {"\xc3\xbc", "\xc3\xbc"},
+        {"\xff", "\\ufffd"}};
+    for (const Case& c : cases)
+        for (size_t at = 0; at <= 17; ++at) {
+            std::string before(at, 'a'), after(17 - at, 'b');
+            EXPECT_EQ(renderedText(before + c.special + after), before + c.expected + after)
+                << c.expected << " at " << at;
+        }
+}
+
 TEST(JsonLine, BoundHoldsForTheLongestEscapes) {
     std::string worst(4096, '\x01');
     std::string name(300, '\x80');

@@ -10,6 +10,7 @@ object whose fields say what the record was.
 usage: json_lines_test.py SENDER [EMULATOR...]
 """
 import datetime
+import glob
 import json
 import os
 import re
@@ -58,7 +59,8 @@ def per_byte(data):
 def run_sender(sender, emulator, folder, target):
     application = os.path.basename(sender)
     program = os.path.join(folder, application)
-    shutil.copy2(sender, program)
+    for built in [sender] + glob.glob(os.path.join(os.path.dirname(sender), "*.dll")):
+        shutil.copy2(built, folder)  # on Windows, the library beside the program
     settings = "ksLog.%s.ini" % application
     with open(os.path.join(folder, settings), "w") as f:
         f.write("[File]\nLevel=Debug\nFile=%s\nLayout=json\n[ksLogd]\nLevel=Off\n" % target)
@@ -107,7 +109,7 @@ def check(output, application):
             if abs(age.total_seconds()) > 600:
                 failures.append("time %r is not now" % got["time"])
     dump = records[-1]["text"]
-    if not re.fullmatch(r"Buffer pointer=\S+ length=3\n   41 00 42 22 +- A\.B\"", dump):
+    if not re.fullmatch(r"Buffer pointer=\S+ length=4\n   41 00 42 22 +- A\.B\"", dump):
         failures.append("hex dump %r" % dump)
     return failures
 

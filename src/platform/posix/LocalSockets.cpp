@@ -19,7 +19,7 @@ SocketHandle connectLocalDatagram(const char* path) {
     int created = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (created < 0)
         return kNoSocket;
-    // A receiver that stopped reading holds the logging thread a second at most.
+    // A receiver that stopped reading holds a waiting send a second at most.
     timeval limit{1, 0};
     setsockopt(created, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     if (::connect(created, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -29,10 +29,11 @@ SocketHandle connectLocalDatagram(const char* path) {
     return created;
 }
 
-int32_t sendDatagram(SocketHandle socket, const char* bytes, size_t count) {
+int32_t sendDatagram(SocketHandle socket, const char* bytes, size_t count, bool wait) {
+    int flags = MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT);
     ssize_t sent;
     do {
-        sent = ::send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL);
+        sent = ::send(static_cast<int>(socket), bytes, count, flags);
     } while (sent < 0 && errno == EINTR);
     if (sent >= 0)
         return 0;

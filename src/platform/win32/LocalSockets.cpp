@@ -8,7 +8,7 @@ SocketHandle connectLocalDatagram(const char*) {
     return kNoSocket;
 }
 
-int32_t sendDatagram(SocketHandle, const char*, size_t) {
+int32_t sendDatagram(SocketHandle, const char*, size_t, bool) {
     return kSocketFailed;
 }
 
