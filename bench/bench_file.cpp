@@ -8,7 +8,17 @@
 // beside spdlog's rotating file sink (sizes large enough that no rotation falls into the
 // loop: the per-record checks are measured), and a rotation itself (rename, open, first
 // line, retention's scan) on every record.
+//
+// The same file sink with its other layout and destination: the JSON layout beside the text
+// layout over texts of several lengths (with spdlog's hand-made JSON pattern, which escapes
+// nothing, as a peer), and a record to the system log's socket (a socket of the run's own,
+// drained by a thread) beside a flushed file record and a bare send of the finished datagram.
 #include <benchmark/benchmark.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <atomic>
+#include <thread>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
@@ -48,35 +58,38 @@ struct LogFolder {
 };
 LogFolder logs;
 
-// The file sink at "info" writing into the run's folder, alone: the settings file beside the
-// program names it, and goes once the sink has opened its log. bounded adds MaxSize and
-// Rotate; a case that needs the other set-up ends the library and starts it again.
-struct KsLogSetUp {
-    explicit KsLogSetUp(bool bounded = false) {
-        static int current = -1;
-        if (current == static_cast<int>(bounded))
-            return;
-        if (current >= 0)
-            ksLog_Term();
-        current = static_cast<int>(bounded);
-        char* program = ksPlatform::executablePath();
-        fs::path settings =
-            fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
-        std::free(program);
-        std::FILE* out = std::fopen(settings.string().c_str(), "wb");
-        if (!out) {
-            std::fprintf(stderr, "cannot write %s\n", settings.string().c_str());
-            std::exit(1);
-        }
-        // The daemon sink is off: without a collector it would try to connect at every record.
-        std::fprintf(out, "[File]\r\nLevel=Info\r\nFile=%s\r\n%s[ksLogd]\r\nLevel=Off\r\n",
-                     logs.file(bounded ? "bounded.log" : "kslog.log").c_str(),
-                     bounded ? "MaxSize=1G\r\nRotate=daily\r\nKeep=3\r\n" : "");
-        std::fclose(out);
-        KSLOG_INFO(module, "opened\n");
-        fs::remove(settings);
+// The file sink at "info", alone, with these [File] lines: the settings file beside the
+// program names them, and goes once the sink has opened its output. A case that asks for
+// other lines than the last one starts the library again.
+void useFileSink(const std::string& fileLines) {
+    static std::string current;
+    if (fileLines == current)
+        return;
+    ksLog_Term();
+    char* program = ksPlatform::executablePath();
+    fs::path settings =
+        fs::path(program).parent_path() / (std::string("ksLog.") + applicationName() + ".ini");
+    std::free(program);
+    std::FILE* out = std::fopen(settings.string().c_str(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", settings.string().c_str());
+        std::exit(1);
     }
-};
+    // The daemon sink is off: without a collector it would try to connect at every record.
+    std::fprintf(out, "[File]\r\nLevel=Info\r\n%s[ksLogd]\r\nLevel=Off\r\n", fileLines.c_str());
+    std::fclose(out);
+    KSLOG_INFO(module, "opened\n");
+    fs::remove(settings);
+    current = fileLines;
+}
+
+std::string fileLines(const char* name, const char* more = "") {
+    return "File=" + logs.file(name) + "\r\n" + more;
+}
+
+void useTextFile() {
+    useFileSink(fileLines("kslog.log"));
+}
 
 std::shared_ptr<spdlog::logger> spdlogFileLogger() {
     static auto logger = [] {
@@ -108,7 +121,7 @@ ksPlatform::FileHandle bareFile() {
 }
 
 void flushedKsLog(benchmark::State& state) {
-    KsLogSetUp setUp;
+    useTextFile();
     const char* name = user;
     for (auto _ : state) {
         name = opaque(name);
@@ -128,7 +141,7 @@ struct WithCallback {
 // A record at the given level with the callback registered: a debug record only the callback
 // takes, an info record the file sink takes as well.
 template <int level> void withCallbackKsLog(benchmark::State& state) {
-    KsLogSetUp setUp;
+    useTextFile();
     WithCallback callback;
     const char* name = user;
     for (auto _ : state) {
@@ -147,7 +160,7 @@ void flushedSpdlog(benchmark::State& state) {
 }
 
 void boundedKsLog(benchmark::State& state) {
-    KsLogSetUp setUp(true);
+    useFileSink(fileLines("bounded.log", "MaxSize=1G\r\nRotate=daily\r\nKeep=3\r\n"));
     const char* name = user;
     for (auto _ : state) {
         name = opaque(name);
@@ -231,8 +244,120 @@ void flushedWrite(benchmark::State& state) {
         ksPlatform::writeFile(file, opaque(line), sizeof line - 1);
 }
 
+// Printable text of the given length with a quote, a backslash and a tab in every 64 bytes,
+// which the JSON layout escapes.
+std::string textOfLength(int64_t length) {
+    std::string text;
+    for (int64_t i = 0; i < length; ++i)
+        text += "\"\\\tabcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ;:,."[i % 64];
+    return text;
+}
+
+template <bool json> void layoutKsLog(benchmark::State& state) {
+    useFileSink(json ? fileLines("kslog.jsonl", "Layout=json\r\n") : fileLines("kslog.log"));
+    const std::string text = textOfLength(state.range(0));
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_INFO(module, "user %s id=%d took %.3f ms %s\n", name, id, took, text.c_str());
+    }
+}
+
+std::shared_ptr<spdlog::logger> spdlogJsonLogger() {
+    static auto logger = [] {
+        auto created = std::make_shared<spdlog::logger>(
+            "bench-json",
+            std::make_shared<spdlog::sinks::basic_file_sink_mt>(logs.file("spdlog.jsonl"), true));
+        created->set_pattern(
+            "{\"time\":\"%Y-%m-%dT%H:%M:%S.%e%z\",\"level\":\"%l\",\"module\":1000,"
+            "\"process\":%P,\"thread\":%t,\"application\":\"bench\",\"text\":\"%v\"}");
+        created->set_level(spdlog::level::info);
+        created->flush_on(spdlog::level::trace);
+        return created;
+    }();
+    return logger;
+}
+
+void layoutSpdlogJson(benchmark::State& state) {
+    auto logger = spdlogJsonLogger();
+    const std::string text = textOfLength(state.range(0));
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        logger->info("user {} id={} took {:.3f} ms {}", name, id, took, text);
+    }
+}
+
+// A socket of the run's own in the place of the system log's, drained by a thread.
+class SyslogReceiver {
+  public:
+    SyslogReceiver() : path_(logs.file("log.sock")) {
+        socket_ = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+        if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address)) {
+            std::fprintf(stderr, "cannot listen at %s\n", path_.c_str());
+            std::exit(1);
+        }
+        drain_ = std::thread([this] {
+            char datagram[8192];
+            while (::recv(socket_, datagram, sizeof datagram, 0) >= 0 && !stop_)
+                ;
+        });
+    }
+    ~SyslogReceiver() {
+        stop_ = true;
+        ::shutdown(socket_, SHUT_RDWR);
+        ksPlatform::SocketHandle wake = ksPlatform::connectLocalDatagram(path_.c_str());
+        if (wake != ksPlatform::kNoSocket) {
+            ksPlatform::sendDatagram(wake, "", 0, true);
+            ksPlatform::closeSocket(wake);
+        }
+        drain_.join();
+        ::close(socket_);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    int socket_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread drain_;
+};
+
+SyslogReceiver& syslogReceiver() {
+    static SyslogReceiver receiver;
+    return receiver;
+}
+
+void syslogKsLog(benchmark::State& state) {
+    useFileSink("File=syslog:" + syslogReceiver().path() + "\r\n");
+    const char* name = user;
+    for (auto _ : state) {
+        name = opaque(name);
+        KSLOG_INFO(module, "user %s id=%d took %.3f ms\n", name, id, took);
+    }
+}
+
+void syslogSend(benchmark::State& state) {
+    static const char datagram[] =
+        "<14>Dec  8 00:15:07 bench_file[4242]: 1000 user ann id=42 took 1.250 ms";
+    ksPlatform::SocketHandle socket =
+        ksPlatform::connectLocalDatagram(syslogReceiver().path().c_str());
+    for (auto _ : state)
+        ksPlatform::sendDatagram(socket, opaque(datagram), sizeof datagram - 1, true);
+    ksPlatform::closeSocket(socket);
+}
+
 } // namespace
 
+BENCHMARK(layoutKsLog<true>)->Name("json_layout/ksLog")->Arg(0)->Arg(100)->Arg(1000);
+BENCHMARK(layoutKsLog<false>)->Name("json_layout/text_layout")->Arg(0)->Arg(100)->Arg(1000);
+BENCHMARK(layoutSpdlogJson)->Name("json_layout/spdlog_unescaped")->Arg(0)->Arg(100)->Arg(1000);
+BENCHMARK(syslogKsLog)->Name("syslog/ksLog");
+BENCHMARK(flushedKsLog)->Name("syslog/file_flushed");
+BENCHMARK(syslogSend)->Name("syslog/send");
 BENCHMARK(flushedKsLog)->Name("file_flushed/ksLog");
 BENCHMARK(flushedSpdlog)->Name("file_flushed/spdlog");
 BENCHMARK(flushedFprintf)->Name("file_flushed/fprintf");

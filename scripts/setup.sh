@@ -6,7 +6,7 @@ set -euo pipefail
 # (clang for its ABI, lld-link, llvm-dlltool, which also makes kslog.lib).
 packages=(cmake ninja-build g++ clang lld llvm libclang-rt-14-dev libgtest-dev googletest
           libbenchmark-dev libspdlog-dev libfmt-dev g++-mingw-w64-x86-64-posix
-          mingw-w64-x86-64-dev wine64 python3 libasio-dev pkg-config rsyslog make)
+          mingw-w64-x86-64-dev wine64 python3 libasio-dev pkg-config rsyslog rsyslog-relp make)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

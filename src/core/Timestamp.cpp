@@ -15,6 +15,7 @@ struct TimeText {
     char text[sizeof ksLogRecord::timeText];
 };
 TimeText lastTimeText;
+ksPlatform::LocalTime stamped{};
 
 bool sameSecond(const ksPlatform::LocalTime& a, const ksPlatform::LocalTime& b) {
     return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
@@ -29,7 +30,12 @@ void putMilliseconds(char* end, int millisecond) {
 
 } // namespace
 
+const ksPlatform::LocalTime& stampedLocalTime() {
+    return stamped;
+}
+
 void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
+    stamped = t;
     bool plainMilliseconds = t.millisecond >= 0 && t.millisecond <= 999;
     if (plainMilliseconds && lastTimeText.length != 0 &&
         lastTimeText.showDate == ksOptions.showDate && sameSecond(lastTimeText.time, t)) {

@@ -8,6 +8,9 @@
 // for the date.
 void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
+// The local time of the record most recently stamped: the open record's, once stamped.
+const ksPlatform::LocalTime& stampedLocalTime();
+
 // The record's timestamp text, read from the clock when the record has none yet.
 inline void stampRecord(ksLogRecord* record) {
     if (record->timeLength == 0)

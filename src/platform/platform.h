@@ -252,6 +252,21 @@ void discardReceived(SocketHandle socket);
 void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);
 
+// A datagram socket connected to a local (Unix-domain) socket at path: the system log.
+// kNoSocket when nothing listens at path, or where the system has no such sockets
+// (Windows).
+SocketHandle connectLocalDatagram(const char* path);
+// Sends count bytes as one datagram: 0, or kSocketWouldBlock when the receiver's queue is
+// full (after waiting up to a second for room when wait is true), kSocketFailed when it is
+// gone or refused the datagram. Never raises a signal.
+int32_t sendDatagram(SocketHandle socket, const char* bytes, size_t count, bool wait);
+
+// The debugger's output (OutputDebugStringW on Windows). False where the system has none.
+bool hasDebuggerOutput();
+// Hands UTF-8 text to the debugger's output as UTF-16; bytes that are not UTF-8 become
+// U+FFFD and the text ends at a 0 byte. Does nothing where there is no debugger output.
+void writeDebuggerOutput(const char* text, size_t length);
+
 // The 6-byte hardware address of the first Ethernet adapter (Windows: GetAdaptersInfo in
 // an 11264-byte buffer; POSIX: the first non-loopback AF_PACKET interface of Ethernet
 // type). False when there is none.

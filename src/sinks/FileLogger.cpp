@@ -6,6 +6,7 @@
 #include "core/Level.h"
 #include "core/Library.h"
 #include "foundation/Format.h"
+#include "sinks/Destinations.h"
 #include "sinks/LogFileName.h"
 
 namespace {
@@ -18,8 +19,10 @@ ksFileLogger::ksFileLogger() : ksLogger("File", true) {
     theFileLogger = this;
     setThreshold(parseLevel(this, "Off"));
     // Read once here so that populate mode writes them to the settings file.
-    getOwnSetting("File", "stderr");
+    ksString target = getOwnSetting("File", "stderr");
     getOwnIntSetting("Append", 0);
+    if (refuseDestination(target))
+        setThreshold(0);
 }
 
 ksFileLogger::~ksFileLogger() {
@@ -38,7 +41,7 @@ bool ksFileLogger::open() {
     ksPlatform::LocalTime now;
     bool timed = logFileTime(&now);
     ksString name = logFileName(pattern, timed ? &now : nullptr, applicationName());
-    output_ = openLogOutput(name, append);
+    output_ = isDestinationName(name) ? openDestination(this, name) : openLogOutput(name, append);
     if (!output_) {
         std::perror("ksFileLogger");
         return false;
@@ -51,25 +54,41 @@ bool ksFileLogger::open() {
     openedName_ = name;
     openLength_ = 0;
     lastByte_ = '\n';
-    char firstLine[128]; // the application name has at most 63 bytes
-    int length = ksFormatBuffer(firstLine, sizeof firstLine, "\nNAME: %s (log started)\n",
-                                applicationName());
-    int skip = endCutLine ? 0 : 1;
-    if (length > 1 && length < static_cast<int>(sizeof firstLine))
-        keepOpenLine(firstLine + skip, static_cast<size_t>(length - skip));
+    if (endCutLine)
+        keepOpenLine("\n", 1);
+    if (output_->takesRecords())
+        return true; // the system log has no first line
+    jsonLayout_ = ksJsonRecordLine::chosenBy(this);
+    startLog();
     tellLost();
     return true;
 }
 
-// Where records went missing, the log says how many, in the daemon sink's words, before
-// the first record that arrives again.
+// The log's first line, which waits with the first record's line.
+void ksFileLogger::startLog() {
+    size_t length = 0;
+    if (jsonLayout_) {
+        const char* line = json_.renderLogStarted(&length);
+        output_->setFirstLine(line, length); // each file a rotating log makes starts so too
+        return keepOpenLine(line, length);
+    }
+    char firstLine[128]; // the application name has at most 63 bytes
+    int n =
+        ksFormatBuffer(firstLine, sizeof firstLine, "NAME: %s (log started)\n", applicationName());
+    if (n > 0 && n < static_cast<int>(sizeof firstLine))
+        keepOpenLine(firstLine, static_cast<size_t>(n));
+}
+
+// Where records went missing, the log says how many, in the daemon sink's words (an
+// object of its own in a JSON log), before the first record that arrives again.
 void ksFileLogger::tellLost() {
     lostInLine_ = 0;
     if (lost_ == 0)
         return;
-    char report[40];
-    int length = ksFormatBuffer(report, sizeof report, "LOST: %llu\n",
-                                static_cast<unsigned long long>(lost_));
+    char report[48];
+    int length =
+        ksFormatBuffer(report, sizeof report, jsonLayout_ ? "{\"lost\":%llu}\n" : "LOST: %llu\n",
+                       static_cast<unsigned long long>(lost_));
     if (length > 0 && length < static_cast<int>(sizeof report)) {
         keepOpenLine(report, static_cast<size_t>(length));
         lostInLine_ = lost_;
@@ -81,14 +100,18 @@ ksSinkStart ksFileLogger::begin(ksLogRecord*) {
         lost_ += 1;
         return ksSinkStart::refused;
     }
+    if (jsonLayout_ || output_->takesRecords())
+        return ksSinkStart::text; // each record laid out on its own
     return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
 
 // A record that ends its line goes out with one write (behind the open line that earlier
 // records left, if any); the standard streams are flushed then.
-void ksFileLogger::deliver(ksLogRecord*, const char* bytes, uint64_t count) {
+void ksFileLogger::deliver(ksLogRecord* record, const char* bytes, uint64_t count) {
     if (count == 0)
         return;
+    if (output_ && (jsonLayout_ || output_->takesRecords()))
+        return deliverRecord(record, bytes, count);
     lastByte_ = bytes[count - 1];
     if (!output_)
         return;
@@ -101,6 +124,22 @@ void ksFileLogger::deliver(ksLogRecord*, const char* bytes, uint64_t count) {
         return;
     handOverOpenLine();
     // A failed flush is a failed write: the bytes did not reach the output.
+    if (output_ && !output_->flush())
+        writeFailed();
+}
+
+// A record that its output or the JSON layout lays out on its own.
+void ksFileLogger::deliverRecord(ksLogRecord* record, const char* bytes, uint64_t count) {
+    if (output_->takesRecords())
+        return output_->writeRecord(record, bytes, static_cast<size_t>(count));
+    size_t length = 0;
+    const char* line = json_.render(record, bytes, static_cast<size_t>(count), &length);
+    if (openLength_ == 0) {
+        put(line, length);
+    } else { // behind the log's first line
+        keepOpenLine(line, length);
+        handOverOpenLine();
+    }
     if (output_ && !output_->flush())
         writeFailed();
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include "core/Logger.h"
+#include "sinks/JsonRecordLine.h"
 #include "sinks/LogOutput.h"
 
 class ksFileLogger : public ksLogger {
@@ -18,6 +19,8 @@ class ksFileLogger : public ksLogger {
 
   private:
     bool open();
+    void startLog();
+    void deliverRecord(ksLogRecord* record, const char* bytes, uint64_t count);
     void put(const char* bytes, size_t count);
     void keepOpenLine(const char* bytes, size_t count);
     void handOverOpenLine();
@@ -26,6 +29,9 @@ class ksFileLogger : public ksLogger {
     void close();
 
     ksLogOutput* output_ = nullptr;
+    // Layout=json: each record one JSON object, rendered here.
+    bool jsonLayout_ = false;
+    ksJsonRecordLine json_;
     // The last byte delivered: '\n' means the next record starts a line.
     char lastByte_ = '\n';
     // Set once a file was opened: a reopening must not empty what was written before.

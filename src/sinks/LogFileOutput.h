@@ -15,6 +15,9 @@ class ksLogFileOutput : public ksLogOutput {
 
     size_t write(const char* bytes, size_t count) override;
     bool flush() override { return true; } // every write has reached the file
+    void setFirstLine(const char* line, size_t length) override {
+        log_.setFirstLine(line, length);
+    }
 
   private:
     ksLogFileOutput(const char* pattern, const ksRotationSettings& settings);

@@ -4,6 +4,7 @@
 // line is complete.
 #pragma once
 #include <cstddef>
+#include "ksLog.h"
 
 class ksLogOutput {
   public:
@@ -18,6 +19,14 @@ class ksLogOutput {
     // A line is complete: what the output still holds goes on. False (errno set) when
     // that failed.
     virtual bool flush() = 0;
+    // The line each file the output makes on its own (a rotated log's next file) starts
+    // with; the sink writes the first file's itself.
+    virtual void setFirstLine(const char*, size_t) {}
+
+    // An output that lays each record out itself (the system log) takes the record's text
+    // alone through writeRecord, and no lines.
+    virtual bool takesRecords() const { return false; }
+    virtual void writeRecord(ksLogRecord*, const char*, size_t) {}
 };
 
 // Exactly "stderr" and "stdout" name the standard streams; any other spelling is a file.

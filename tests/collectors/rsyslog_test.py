@@ -34,13 +34,14 @@ DOCUMENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", 
 DOCUMENTED_FILE = "/etc/rsyslog.d/30-kslog.conf"
 
 
-def documented_configuration():
+def documented_configuration(caption="`%s`:" % DOCUMENTED_FILE):
+    """The first code block after the caption in docs/COLLECTORS.md."""
     text = open(DOCUMENT, encoding="utf-8").read()
-    marker = text.find("`%s`:" % DOCUMENTED_FILE)
+    marker = text.find(caption)
     start = text.find("```", marker) if marker >= 0 else -1
     end = text.find("```", start + 3) if start >= 0 else -1
     if end < 0:
-        raise SystemExit("no rsyslog configuration for %s in %s" % (DOCUMENTED_FILE, DOCUMENT))
+        raise SystemExit("no rsyslog configuration after %s in %s" % (caption, DOCUMENT))
     return text[text.index("\n", start) + 1:end]
 
 

@@ -1,6 +1,8 @@
 // POSIX executable path, folder tokens and process id: /proc/self/exe and the XDG
 // directories stand in for the Windows shell folders.
 #include "platform/platform.h"
+#include <pthread.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -138,8 +140,31 @@ char* folderPath(Folder folder) {
     return known ? heapCopy(path) : nullptr;
 }
 
+namespace {
+
+// getpid() is a system call, and the system log and JSON layouts name the process in every
+// record: the id is kept, and forgotten in a child made by fork().
+std::atomic<uint32_t> cachedProcessId{0};
+
+void forgetProcessIdInChild() {
+    cachedProcessId.store(0, std::memory_order_relaxed);
+}
+
+const bool processForkHandlerInstalled = [] {
+    pthread_atfork(nullptr, nullptr, forgetProcessIdInChild);
+    return true;
+}();
+
+} // namespace
+
 uint32_t currentProcessId() {
-    return static_cast<uint32_t>(getpid());
+    (void)processForkHandlerInstalled;
+    uint32_t id = cachedProcessId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        id = static_cast<uint32_t>(getpid());
+        cachedProcessId.store(id, std::memory_order_relaxed);
+    }
+    return id;
 }
 
 } // namespace ksPlatform
