@@ -132,6 +132,15 @@ int32_t moveFile(const char* from, const char* to);
 // system does not need it). 0 or an error code.
 int32_t flushFolderOf(const char* path);
 
+// A lock shared by every process of the machine that names the same folder, for a
+// read-merge-save of a settings file that two processes may run at once. It waits for
+// the holder. Null when the system cannot provide it (a folder that cannot be opened, a
+// file system without locks): the caller goes on unlocked. Within one process, one holder
+// per folder at a time.
+struct FolderLock;
+FolderLock* lockFolderOf(const char* path);
+void unlockFolder(FolderLock* lock);
+
 // file: a regular disk file; other: anything else that exists (a FIFO, a device, ...).
 enum class PathKind { missing, file, directory, other };
 PathKind pathKind(const char* path);

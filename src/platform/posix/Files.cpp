@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +49,8 @@ int flagsFor(const OpenRequest& request) {
         flags |= O_RDONLY;
     switch (request.disposition) {
     case OpenDisposition::createNew:
-        return flags | O_CREAT | O_EXCL;
+        // Never through a link: a name planted in the folder must not lead elsewhere.
+        return flags | O_CREAT | O_EXCL | O_NOFOLLOW;
     case OpenDisposition::createAlways:
         return flags | O_CREAT | O_TRUNC;
     case OpenDisposition::openAlways:
@@ -147,23 +149,74 @@ int32_t moveFile(const char* from, const char* to) {
     return moveWithoutReplacing(from, to);
 }
 
-int32_t flushFolderOf(const char* path) {
+namespace {
+
+// The folder part of path as a new heap C string (free()), "." when it has none; null
+// when memory is exhausted.
+char* folderOf(const char* path) {
     const char* slash = std::strrchr(path, '/');
     if (!slash)
-        return kFileFailed;
+        return strdup(".");
     size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
     char* folder = static_cast<char*>(std::malloc(length + 1));
+    if (folder) {
+        std::memcpy(folder, path, length);
+        folder[length] = '\0';
+    }
+    return folder;
+}
+
+int openFolder(const char* path) {
+    char* folder = folderOf(path);
     if (!folder)
-        return kFileFailed;
-    std::memcpy(folder, path, length);
-    folder[length] = '\0';
+        return -1;
     int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::free(folder);
+    return descriptor;
+}
+
+} // namespace
+
+int32_t flushFolderOf(const char* path) {
+    if (!std::strchr(path, '/'))
+        return kFileFailed;
+    int descriptor = openFolder(path);
     if (descriptor < 0)
         return lastCode();
     int32_t result = fsync(descriptor) == 0 ? 0 : lastCode();
     close(descriptor);
     return result;
+}
+
+struct FolderLock {
+    int descriptor;
+};
+
+// flock on the folder itself: the settings file is replaced by renames, so a lock on the
+// file would be a lock on a name that is gone a moment later. The lock ends with the
+// descriptor, also when the holder dies.
+FolderLock* lockFolderOf(const char* path) {
+    int descriptor = openFolder(path);
+    if (descriptor < 0)
+        return nullptr;
+    int locked;
+    do {
+        locked = flock(descriptor, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    auto* lock = locked == 0 ? static_cast<FolderLock*>(std::malloc(sizeof(FolderLock))) : nullptr;
+    if (!lock) {
+        close(descriptor);
+        return nullptr;
+    }
+    lock->descriptor = descriptor;
+    return lock;
+}
+
+void unlockFolder(FolderLock* lock) {
+    if (!lock)
+        return;
+    close(lock->descriptor);
+    std::free(lock);
 }
 
 PathKind pathKind(const char* path) {

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include "foundation/Utf.h"
 
 namespace ksPlatform {
@@ -169,6 +172,55 @@ int32_t moveFile(const char* from, const char* to) {
 // NTFS journals its names; the flushed content is what needs to be on the disk.
 int32_t flushFolderOf(const char*) {
     return 0;
+}
+
+struct FolderLock {
+    HANDLE mutex;
+};
+
+// A named mutex per folder: the settings file is replaced by renames, so no lock on the
+// file itself would outlive a save. The name is a hash of the folder's path, folded to
+// lower case as the file system compares names. A holder that dies leaves the mutex
+// abandoned, which the next waiter receives as its own.
+FolderLock* lockFolderOf(const char* path) {
+    WidePath wide(path);
+    if (!wide)
+        return nullptr;
+    const wchar_t* text = wide.get();
+    size_t end = 0;
+    for (size_t i = 0; text[i]; ++i)
+        if (text[i] == L'\\' || text[i] == L'/')
+            end = i;
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (size_t i = 0; i < end; ++i) {
+        wchar_t c = text[i] == L'/' ? L'\\' : text[i];
+        hash = (hash ^ static_cast<uint16_t>(towlower(c))) * 1099511628211ull;
+    }
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\ksLog.folder.%016llx", static_cast<unsigned long long>(hash));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (!mutex)
+        return nullptr;
+    DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    auto* lock = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED
+                     ? static_cast<FolderLock*>(std::malloc(sizeof(FolderLock)))
+                     : nullptr;
+    if (!lock) {
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    lock->mutex = mutex;
+    return lock;
+}
+
+void unlockFolder(FolderLock* lock) {
+    if (!lock)
+        return;
+    ReleaseMutex(lock->mutex);
+    CloseHandle(lock->mutex);
+    std::free(lock);
 }
 
 PathKind pathKind(const char* path) {
