@@ -40,6 +40,11 @@ void destroyLock(Lock* lock);
 void acquireLock(Lock* lock);
 void releaseLock(Lock* lock);
 
+// Runs prepare in the thread that calls fork() before the process is copied, then parent
+// in the parent and child in the child (whose only thread is the caller). Each call adds
+// one set; nothing happens where the system has no fork.
+void onFork(void (*prepare)(), void (*parent)(), void (*child)());
+
 // Lets another ready thread run; used while waiting for a thread that is about to finish.
 void yieldThread();
 

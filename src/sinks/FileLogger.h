@@ -30,8 +30,10 @@ class ksFileLogger : public ksLogger {
     std::FILE* stream_ = nullptr;
     // The last byte of the latest non-empty write: '\n' means the next record starts a line.
     char lastByte_ = '\n';
-    // Set once a file was opened: a reopening must not empty what was written before.
-    bool appendFromNowOn_ = false;
+    // Set once this process opened a file, and kept past ksLog_Term (the exit-time one
+    // too): no later opening within the run, by this sink or a new one, empties what was
+    // written before. Guarded by the library lock.
+    static inline bool appendFromNowOn_ = false;
     // The bytes that reached the stream end a line; false after a write cut a line short.
     bool streamAtLineStart_ = true;
     // The name of the latest opening: only a reopening of the same log ends a cut line.

@@ -3,6 +3,8 @@
 // (names it cannot open, writes that fail).
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 #include "AppFolder.h"
 #include "config/Scenario.h"
 #include "ksLog.h"
@@ -84,12 +91,70 @@ void writeFromTwoThreads(int records) {
         thread.join();
 }
 
+// Two threads log without end while the process exits: their records race the exit-time
+// teardown, which runs here first among the exit handlers and is followed by 50 ms of
+// other work, as a larger program's exit would be.
+[[noreturn]] void exitWhileThreadsLog() {
+    std::atexit([] {
+        ksLog_Term();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    for (int t = 0; t < 2; ++t)
+        std::thread([] {
+            for (;;)
+                KSLOG_INFO(300, "late\n");
+        }).detach();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::exit(0);
+}
+
+// Forks count children while two threads log; each child writes one record with its
+// process id and exits. Prints how many children had to be killed after 10 s.
+void forkWhileThreadsLog(int count) {
+#ifndef _WIN32
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&stop] {
+            while (!stop)
+                KSLOG_INFO(300, "parent\n");
+        });
+    int hung = 0;
+    for (int i = 0; i < count; ++i) {
+        pid_t child = fork();
+        if (child == 0) {
+            KSLOG_INFO(300, "child %08x\n", static_cast<unsigned>(getpid()));
+            std::exit(0); // the exit-time teardown runs in the child too
+        }
+        int status = 0;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                ++hung;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    stop = true;
+    for (std::thread& thread : threads)
+        thread.join();
+    std::printf("hung %d\n", hung);
+#else
+    (void)count;
+#endif
+}
+
 // Steps separated by ";", fields by "|":
 //   r|<level>|<text>   one record of module 300 ("\n" in text is a newline)
 //   full, room         writes start or stop failing
 //   roomFor|<bytes>    the next write puts this many bytes, then writes fail
 //   show|<file>        prints the file's bytes as another reader sees them
 //   threads|<count>    two threads write count records each
+//   exit               exits while two threads keep logging
+//   fork|<count>       forks count children while two threads log (POSIX)
 //   init, term, never  ksLogger_File_Init, ksLog_Term, ksLog_NeverLog
 bool runStep(const std::vector<std::string>& f) {
     if (f[0] == "r" && f.size() == 3)
@@ -102,6 +167,10 @@ bool runStep(const std::vector<std::string>& f) {
         show(f[1]);
     else if (f[0] == "threads" && f.size() == 2)
         writeFromTwoThreads(std::stoi(f[1]));
+    else if (f[0] == "exit")
+        exitWhileThreadsLog();
+    else if (f[0] == "fork" && f.size() == 2)
+        forkWhileThreadsLog(std::stoi(f[1]));
     else if (f[0] == "init")
         ksLogger_File_Init();
     else if (f[0] == "term")
@@ -371,4 +440,42 @@ TEST_F(FileSink, TwoThreadsWriteWholeLines) {
                         std::back_inserter(extra));
     EXPECT_EQ(missing, std::vector<std::string>{});
     EXPECT_EQ(extra, std::vector<std::string>{});
+}
+
+// A log is emptied at most once per process: neither a new initialisation after
+// ksLog_Term nor a record that races the exit-time teardown empties what the run wrote.
+TEST_F(FileSink, NoOpeningWithinARunEmptiesTheLog) {
+    struct Case {
+        const char* steps;
+        int runs;
+    } cases[] = {{"r|3|before\\n;term;r|3|after\\n", 1}, {"r|3|before\\n;exit", 10}};
+    for (const Case& c : cases) {
+        int emptied = 0;
+        for (int i = 0; i < c.runs; ++i) {
+            run("Level=Info\r\nFile=log.txt\r\nAppend=0\r\n", c.steps);
+            emptied += logText("log.txt").rfind(nameLine() + "I TIME|TID|0000000300 before\n", 0) != 0;
+        }
+        EXPECT_EQ(emptied, 0) << c.steps;
+    }
+}
+
+// A child forked while other threads hold the library can log and exit; its records carry
+// its own id and go to the same file.
+TEST_F(FileSink, AForkedChildLogsToTheSameFileAndExits) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "no fork";
+    const int children = 20;
+    EXPECT_EQ(run("Level=Info\r\nFile=log.txt\r\n", "fork|" + std::to_string(children)),
+              "hung 0\n");
+    std::string text = readFileBytes(fs::path(workFolder()).append("log.txt").string());
+    int found = 0;
+    for (const std::string& line : split(text, '\n')) {
+        size_t at = line.find(" child ");
+        if (at == std::string::npos)
+            continue;
+        ++found;
+        // "I hh:mm:ss:mmm|<thread>|<module> child <pid>": the child's only thread is its pid.
+        EXPECT_EQ(line.substr(15, 8), line.substr(at + 7)) << line;
+    }
+    EXPECT_EQ(found, children);
 }
