@@ -381,6 +381,35 @@ TEST(Logd, RefusesRecordsForTargetsThatCannotWork) {
     }
 }
 
+// Started with its standard output closed: one record to the file sink's "stdout" and to
+// the collector.
+KSLOG_CHILD(logdWithStandardOutputClosed) {
+    CHILD_CHECK(logText(3, 300, "hello\n"));
+    ksLog_Term();
+    return 0;
+}
+
+// The collector's socket never takes the number of a closed standard stream, so records
+// for the standard output do not reach the collector.
+TEST(Logd, AClosedStandardOutputLeavesTheCollectorStreamAlone) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "sockets are no C runtime descriptors there";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    writeFileBytes(app.readFile(), "[File]\r\nLevel=Info\r\nFile=stdout\r\n"
+                                   "[ksLogd]\r\nBlocking=1\r\nTarget=" + listener.target() +
+                                       "\r\n");
+    ChildResult result = runProgram(app.file(app.app()),
+                                    "--kslog-child logdWithStandardOutputClosed 1>&-");
+    EXPECT_EQ(result.exitCode, 0);
+    listener.waitFor([](const auto& c) { return !c.empty() && c[0].find("hello\n") != std::string::npos; });
+    const std::string received = withoutTimes(listener.received());
+    ASSERT_TRUE(openingOf(received).matched) << received;
+    EXPECT_EQ(received.substr(received.find("(log started, 0 logs previously lost)\n") + 38),
+              "I TIME|TID|0000000300 hello\n");
+}
+
 namespace {
 
 // Signals between a child and its test, as files beside the test program.

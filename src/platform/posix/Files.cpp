@@ -1,6 +1,7 @@
 // POSIX file operations for the configuration layer: descriptors, errno translated into
 // the system's small negative codes, a move that never replaces its target.
 #include "platform/platform.h"
+#include "platform/posix/Descriptors.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -241,6 +242,7 @@ std::FILE* openLogStream(const char* path, bool append) {
     do {
         descriptor = open(path, flags, 0666);
     } while (descriptor < 0 && errno == EINTR);
+    descriptor = aboveStandardStreams(descriptor);
     if (descriptor < 0)
         return nullptr;
     int status = fcntl(descriptor, F_GETFL);
