@@ -112,6 +112,7 @@ void writeFromTwoThreads(int records) {
 // process id and exits. Prints how many children had to be killed after 10 s.
 void forkWhileThreadsLog(int count) {
 #ifndef _WIN32
+    KSLOG_INFO(300, "parent\n"); // the log is open before the first child: they share it
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t)
@@ -147,6 +148,16 @@ void forkWhileThreadsLog(int count) {
 #endif
 }
 
+// Writes count records whose text is length bytes: "<pid> <number> " then 'x' up to the
+// length, ending with a newline.
+void writeLongLines(int count, int length) {
+    for (int i = 0; i < count; ++i) {
+        std::string text = std::to_string(ksPlatform::currentProcessId()) + " " + std::to_string(i) + " ";
+        text.resize(static_cast<size_t>(length) - 1, 'x');
+        KSLOG_INFO(300, "%s\n", text.c_str());
+    }
+}
+
 // Steps separated by ";", fields by "|":
 //   r|<level>|<text>   one record of module 300 ("\n" in text is a newline)
 //   full, room         writes start or stop failing
@@ -154,6 +165,8 @@ void forkWhileThreadsLog(int count) {
 //   show|<file>        prints the file's bytes as another reader sees them
 //   threads|<count>    two threads write count records each
 //   exit               exits while two threads keep logging
+//   long|<count>|<n>   count records of n bytes of text each
+//   await|<file>       waits up to 20 s until the file exists
 //   fork|<count>       forks count children while two threads log (POSIX)
 //   init, term, never  ksLogger_File_Init, ksLog_Term, ksLog_NeverLog
 bool runStep(const std::vector<std::string>& f) {
@@ -169,6 +182,11 @@ bool runStep(const std::vector<std::string>& f) {
         writeFromTwoThreads(std::stoi(f[1]));
     else if (f[0] == "exit")
         exitWhileThreadsLog();
+    else if (f[0] == "await" && f.size() == 2)
+        for (int i = 0; i < 20000 && !fileExists(f[1]); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    else if (f[0] == "long" && f.size() == 3)
+        writeLongLines(std::stoi(f[1]), std::stoi(f[2]));
     else if (f[0] == "fork" && f.size() == 2)
         forkWhileThreadsLog(std::stoi(f[1]));
     else if (f[0] == "init")
@@ -478,4 +496,46 @@ TEST_F(FileSink, AForkedChildLogsToTheSameFileAndExits) {
         EXPECT_EQ(line.substr(15, 8), line.substr(at + 7)) << line;
     }
     EXPECT_EQ(found, children);
+}
+
+// Two processes append to one log at once: a line is one write whatever its length, so
+// no line of one process ever lands inside a line of the other.
+TEST_F(FileSink, TwoProcessesAppendingLongLinesNeverTearALine) {
+    const int records = 2000;
+    const size_t length = 5000;
+    const std::string go = app.file("go");
+    writeFileBytes(app.readFile(), "[options]\r\nmax_len_logger=8192\r\n[ksLogd]\r\nLevel=Off\r\n"
+                                   "[File]\r\nLevel=Info\r\nFile=log.txt\r\nAppend=1\r\n");
+    // Both start writing at once, when the file "go" appears.
+    setEnvironmentVariable("KSLOG_TEST_STEPS", ("await|" + go + ";long|" +
+                                                std::to_string(records) + "|" +
+                                                std::to_string(length)).c_str());
+    setEnvironmentVariable("KSLOG_TEST_CWD", workFolder().c_str());
+    setEnvironmentVariable("KSLOG_TEST_STDERR", stderrFile().c_str());
+    ChildResult results[2];
+    std::thread writers[2];
+    for (int i = 0; i < 2; ++i)
+        writers[i] = std::thread(
+            [&, i] { results[i] = runChild("fileSinkSteps", {}, app.file(app.app())); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    writeFileBytes(go, "");
+    for (std::thread& writer : writers)
+        writer.join();
+    for (const char* name : {"KSLOG_TEST_STEPS", "KSLOG_TEST_CWD", "KSLOG_TEST_STDERR"})
+        setEnvironmentVariable(name, nullptr);
+    EXPECT_EQ(results[0].exitCode, 0) << results[0].output;
+    EXPECT_EQ(results[1].exitCode, 0) << results[1].output;
+    // A whole line: the prefix ("I hh:mm:ss:mmm|<thread>|0000000300 "), then the text.
+    const size_t prefix = 35;
+    int whole = 0, torn = 0;
+    for (const std::string& line : split(readFileBytes(workFolder() + "/log.txt"), '\n')) {
+        if (line.rfind("NAME: ", 0) == 0 && line.size() < 100)
+            continue;
+        size_t text = line.find("|0000000300 ") + 12;
+        bool isWhole = line.size() == prefix + length - 1 && text == prefix &&
+                       line.find_first_not_of('x', line.find('x')) == std::string::npos;
+        (isWhole ? whole : torn) += 1;
+    }
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(whole, 2 * records);
 }
