@@ -223,6 +223,10 @@ int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count);
 // closed with unread bytes is reset, and the reset throws away what it still had to send.
 // Bounded, so that a peer that sends without end cannot hold the caller.
 void discardReceived(SocketHandle socket);
+// A zero time-out look: true when the peer has ended the connection (closed it, or reset
+// it). Bytes sent now would still be taken by this side's system, and then be lost
+// unseen. Reads and drops what the peer sent before, like discardReceived.
+bool peerHasClosed(SocketHandle socket);
 // Ends this side's sending after what was already handed over (an orderly end).
 void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);

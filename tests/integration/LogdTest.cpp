@@ -8,6 +8,11 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
+#include <atomic>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include "AppFolder.h"
 #include "config/Settings.h"
 #include "ksLog.h"
@@ -536,4 +541,109 @@ TEST(Logd, EveryRecordIsDeliveredOrReportedUpToTheEnd) {
                     static_cast<unsigned long long>(tally.reported),
                     static_cast<unsigned long long>(printed));
     }
+}
+
+// Bursts of ten records of the same 100 bytes as above; after each burst the test hangs
+// up the connection, and the next burst begins once it has.
+KSLOG_CHILD(logdBursts) {
+    captureErrors();
+    const std::string signals = std::getenv("KSLOG_TEST_SIGNALS");
+    for (int burst = 0; burst < 20; ++burst) {
+        for (int i = 0; i < 10; ++i) {
+            char text[102];
+            std::snprintf(text, sizeof text, "rec %096d\n", burst * 10 + i);
+            logText(3, 300, text);
+        }
+        writeFileBytes(signals + "/burst" + std::to_string(burst), "");
+        CHILD_CHECK(waitForFile(signals + "/hung" + std::to_string(burst), 20000));
+    }
+    ksLog_Term();
+    return 0;
+}
+
+// A collector that reads everything and hangs up while the process is between records:
+// every record written is delivered, reported on a later connection, or said lost on the
+// standard error stream.
+TEST(Logd, ACollectorThatHangsUpLosesNoRecordUncounted) {
+    for (const char* blocking : {"0", "1"}) {
+        AppFolder app;
+        TestListener listener;
+        ASSERT_TRUE(listener.listening());
+        const std::string signals = app.file("");
+        std::thread collector([&] {
+            for (int burst = 0; burst < 20; ++burst) {
+                if (!waitForFile(signals + "/burst" + std::to_string(burst), 20000))
+                    return;
+                sleepMilliseconds(20); // the burst arrives
+                listener.hangUp();
+                sleepMilliseconds(5); // the process's system learns of it
+                writeFileBytes(signals + "/hung" + std::to_string(burst), "");
+            }
+        });
+        ChildResult result = runInFolder(
+            app, "logdBursts", std::string("[ksLogd]\r\nBlocking=") + blocking + "\r\n",
+            {{"KESTLOG", listener.target()}, {"KSLOG_TEST_SIGNALS", signals}});
+        collector.join();
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        listener.hangUp();
+        uint64_t delivered = 0, reported = 0, printed = 0;
+        for (const std::string& connection : listener.connections()) {
+            Tally tally = tallyOf(connection);
+            Opening opening = openingOf(connection);
+            delivered += tally.delivered;
+            // The header's count, and the reports after it (one before it repeats it).
+            reported += tally.reported + (opening.matched ? std::stoul(opening.lost) : 0);
+        }
+        std::string errors = readFileBytes(app.file("stderr.txt"));
+        std::smatch m;
+        for (auto it = errors.cbegin();
+             std::regex_search(it, errors.cend(), m,
+                               std::regex("ksLogdLogger: [A-Za-z]+, ([0-9]+) logs were lost"));
+             it = m.suffix().first)
+            printed += std::stoul(m[1].str());
+        EXPECT_EQ(delivered + reported + printed, 200u)
+            << "Blocking=" << blocking << ": delivered " << delivered << ", reported "
+            << reported << ", printed " << printed << ", connections "
+            << listener.connections().size();
+    }
+}
+
+// Twenty records while the process has no descriptor left, then twenty more (POSIX).
+KSLOG_CHILD(logdNoDescriptors) {
+    captureErrors();
+    ksLog_Init();
+#ifndef _WIN32
+    std::vector<int> held;
+    for (int descriptor; (descriptor = dup(0)) >= 0;)
+        held.push_back(descriptor);
+    for (int i = 0; i < 20; ++i)
+        logText(3, 300, "rec " + std::string(95, '0') + std::to_string(i % 10) + "\n");
+    for (int descriptor : held)
+        close(descriptor);
+#endif
+    for (int i = 0; i < 2000 && !connected(); ++i) {
+        sleepMilliseconds(1);
+        logText(3, 300, "rec " + std::string(96, '1') + "\n");
+    }
+    ksLog_Term();
+    return 0;
+}
+
+// Records that find no descriptor for the connection are counted like any record the
+// collector did not get.
+TEST(Logd, RecordsWithoutADescriptorAreCounted) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "descriptors are a POSIX matter";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    ChildResult result = runInFolder(app, "logdNoDescriptors", "[ksLogd]\r\nBlocking=1\r\n",
+                                     {{"KESTLOG", listener.target()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    listener.waitFor([&](const auto&) { return listener.ended() == 1; });
+    const std::string received = listener.received();
+    Opening opening = openingOf(received);
+    ASSERT_TRUE(opening.matched) << received;
+    EXPECT_EQ(opening.lost, "20");
+    EXPECT_EQ(received.find(std::string(95, '0')), std::string::npos);
 }
