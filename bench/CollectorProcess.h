@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #ifndef KSLOG_KSLOGD_PROGRAM
@@ -70,6 +71,31 @@ class CollectorProcess {
             last = now;
         }
         return last;
+    }
+
+    // Record lines that arrived cut: lines holding a record's prefix (its module column)
+    // that do not end as every record of the benchmarks ends. Reads the files whole, so
+    // call it once per case, before forget().
+    uint64_t fragments(const std::string& application, const std::string& moduleColumn,
+                       const std::string& ending) {
+        uint64_t cut = 0;
+        for (auto& entry : filesOf(application)) {
+            std::FILE* file = std::fopen(entry.first.c_str(), "rb");
+            if (!file)
+                continue;
+            static char line[1 << 16];
+            while (std::fgets(line, sizeof line, file)) {
+                std::string_view text(line);
+                if (!text.empty() && text.back() == '\n')
+                    text.remove_suffix(1);
+                if (text.find(moduleColumn) != std::string_view::npos &&
+                    (text.size() < ending.size() ||
+                     text.substr(text.size() - ending.size()) != ending))
+                    ++cut;
+            }
+            std::fclose(file);
+        }
+        return cut;
     }
 
     // Empties the instances' files once the collector has nothing more to write, so that

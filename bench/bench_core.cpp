@@ -1,6 +1,6 @@
 // The record path beside spdlog: records refused by level, through ksLog_Begin and
 // through the header's macros, and an accepted record handed to a callback that does
-// nothing (spdlog: a null sink).
+// nothing (spdlog: a null sink), on one thread and on two.
 #include <benchmark/benchmark.h>
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
@@ -96,5 +96,7 @@ BENCHMARK(macroRefusedKsLog)->Name("macro_refused/ksLog");
 BENCHMARK(refusedSpdlog)->Name("macro_refused/spdlog");
 BENCHMARK(recordAcceptedKsLog)->Name("record_accepted/ksLog");
 BENCHMARK(recordAcceptedSpdlog)->Name("record_accepted/spdlog");
+BENCHMARK(recordAcceptedKsLog)->Name("record_accepted/ksLog")->Threads(2)->UseRealTime();
+BENCHMARK(recordAcceptedSpdlog)->Name("record_accepted/spdlog")->Threads(2)->UseRealTime();
 
 BENCHMARK_MAIN();

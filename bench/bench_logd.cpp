@@ -3,7 +3,8 @@
 // written it to its instance file; "lost_share" is the part that never got there.
 //
 // - daemon_stream: records as fast as the thread can write them, beside spdlog's TCP
-//   sink (which blocks on its socket) sending the same lines to the same collector.
+//   sink (which blocks on its socket) sending the same lines to the same collector;
+//   "fragments" counts records that reached the collector cut.
 // - daemon_paced_*: a steady rate; the zero-loss search finds the highest rate with
 //   nothing lost and the lost share at twice that rate.
 // - collector_8_connections: kslogd alone, fed by eight connections as fast as they go.
@@ -49,16 +50,31 @@ double loadAverage() {
     return getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
+struct Arrival {
+    double lostShare = 0;
+    uint64_t fragments = 0; // records that reached the collector cut
+};
+
 // Counts what arrived for one application since its last case, then empties its files.
-double lostShare(const std::string& application, uint64_t sent) {
+Arrival arrivalOf(const std::string& application, uint64_t sent) {
     uint64_t arrived = collector().settledLines(application, sent);
+    Arrival arrival;
+    arrival.fragments = collector().fragments(application, "|0000001000 ", " ms");
     collector().forget(application);
-    return sent > 0 && arrived < sent ? static_cast<double>(sent - arrived) / sent : 0;
+    if (sent > 0 && arrived < sent)
+        arrival.lostShare = static_cast<double>(sent - arrived) / sent;
+    return arrival;
+}
+
+double lostShare(const std::string& application, uint64_t sent) {
+    return arrivalOf(application, sent).lostShare;
 }
 
 void report(benchmark::State& state, const std::string& application) {
     uint64_t sent = static_cast<uint64_t>(state.iterations());
-    state.counters["lost_share"] = lostShare(application, sent);
+    Arrival arrival = arrivalOf(application, sent);
+    state.counters["lost_share"] = arrival.lostShare;
+    state.counters["fragments"] = static_cast<double>(arrival.fragments);
     state.counters["load"] = loadAverage();
     state.SetItemsProcessed(state.iterations());
 }

@@ -8,39 +8,28 @@ else()
   set(KSLOG_PLATFORM posix)
 endif()
 
-# Three object sets: the core (records, sinks, durations), the layers below it
-# (configuration, foundation, platform), and the library's load and unload hook, kept
-# apart so that a program can link the lower layers without the core (kslog_settings).
-file(GLOB_RECURSE KSLOG_CORE_SOURCES CONFIGURE_DEPENDS
+file(GLOB_RECURSE KSLOG_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/core/*.cpp
   ${PROJECT_SOURCE_DIR}/src/sinks/*.cpp
-  ${PROJECT_SOURCE_DIR}/src/duration/*.cpp)
-file(GLOB_RECURSE KSLOG_LAYER_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/duration/*.cpp
   ${PROJECT_SOURCE_DIR}/src/config/*.cpp
   ${PROJECT_SOURCE_DIR}/src/foundation/*.cpp)
 file(GLOB KSLOG_PLATFORM_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/platform/*.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/${KSLOG_PLATFORM}/*.cpp)
-set(KSLOG_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/src/platform/${KSLOG_PLATFORM}/LibraryEntry.cpp)
-list(REMOVE_ITEM KSLOG_PLATFORM_SOURCES ${KSLOG_ENTRY_SOURCE})
-list(APPEND KSLOG_LAYER_SOURCES ${KSLOG_PLATFORM_SOURCES})
+list(APPEND KSLOG_SOURCES ${KSLOG_PLATFORM_SOURCES})
 # What the Windows DLL adds for applications of Microsoft's toolchain.
-list(FILTER KSLOG_CORE_SOURCES EXCLUDE REGEX "/src/duration/win32/")
+list(FILTER KSLOG_SOURCES EXCLUDE REGEX "/src/duration/win32/")
 if(WIN32)
-  list(APPEND KSLOG_CORE_SOURCES ${PROJECT_SOURCE_DIR}/src/duration/win32/MicrosoftNames.cpp)
+  list(APPEND KSLOG_SOURCES ${PROJECT_SOURCE_DIR}/src/duration/win32/MicrosoftNames.cpp)
 endif()
 
-function(kslog_object_set name)
-  add_library(${name} OBJECT ${ARGN})
-  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
-  target_compile_definitions(${name} PUBLIC KSLOG_BUILDING)
-  target_include_directories(${name} PUBLIC
-    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
-endfunction()
-kslog_object_set(kslog_objects ${KSLOG_CORE_SOURCES})
-kslog_object_set(kslog_layer_objects ${KSLOG_LAYER_SOURCES})
-kslog_object_set(kslog_entry_objects ${KSLOG_ENTRY_SOURCE})
-set(KSLOG_ALL_OBJECTS $<TARGET_OBJECTS:kslog_objects> $<TARGET_OBJECTS:kslog_layer_objects>)
+add_library(kslog_objects OBJECT ${KSLOG_SOURCES})
+set_target_properties(kslog_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_compile_definitions(kslog_objects PUBLIC KSLOG_BUILDING)
+target_include_directories(kslog_objects PUBLIC
+  ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+set(KSLOG_ALL_OBJECTS $<TARGET_OBJECTS:kslog_objects>)
 
 if(WIN32)
   set(KSLOG_SYSTEM_LIBS ws2_32 iphlpapi shell32)
@@ -52,8 +41,7 @@ endif()
 if(KSLOG_FUZZ)
   set(KSLOG_SHARED_EXCLUDE EXCLUDE_FROM_ALL)
 endif()
-add_library(kslog SHARED ${KSLOG_SHARED_EXCLUDE} ${KSLOG_ALL_OBJECTS}
-  $<TARGET_OBJECTS:kslog_entry_objects>)
+add_library(kslog SHARED ${KSLOG_SHARED_EXCLUDE} ${KSLOG_ALL_OBJECTS})
 target_include_directories(kslog PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 # libkslog.so.0 -> libkslog.so.0.1: the interface is C, compatible within a major version.
@@ -95,17 +83,7 @@ else()
 endif()
 
 add_library(kslog_static STATIC ${KSLOG_ALL_OBJECTS})
-# The hook references nothing and nothing references it: as an archive member it would
-# never be linked, so it goes to every program as an object of its own.
-target_sources(kslog_static INTERFACE $<TARGET_OBJECTS:kslog_entry_objects>)
 target_include_directories(kslog_static PUBLIC
   ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(kslog_static PUBLIC KSLOG_BUILDING)
 target_link_libraries(kslog_static PUBLIC ${KSLOG_SYSTEM_LIBS})
-
-# The configuration layer with what it needs (foundation, platform) and no core: for
-# programs that must find the settings files by the library's own rules while their
-# records go through the shared library. Nothing of it is exported or installed.
-add_library(kslog_settings STATIC $<TARGET_OBJECTS:kslog_layer_objects>)
-target_include_directories(kslog_settings PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(kslog_settings PUBLIC ${KSLOG_SYSTEM_LIBS})

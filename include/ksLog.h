@@ -103,6 +103,31 @@ KSLOG_API void ksLogger_File_Init(void);
 KSLOG_API void ksLogger_ksLogd_Init(void);
 KSLOG_API void ksLog_SetLogFunc(uint16_t level, ksLogFunc function, void* user);
 
+/* What became of the locator file "ConfigPath.ini" beside the executable. */
+enum ksLogLocatorState {
+    KSLOG_LOCATOR_ABSENT = 0,      /* missing: the other files lie beside the program */
+    KSLOG_LOCATOR_READ = 1,        /* read: its ReadPath and WritePath place the other files */
+    KSLOG_LOCATOR_NOT_REGULAR = 2, /* a FIFO, a device, a folder: ignored */
+    KSLOG_LOCATOR_TOO_LARGE = 3,   /* ignored */
+    KSLOG_LOCATOR_UNREADABLE = 4   /* a read failed part way: ignored */
+};
+
+/* Where the library reads and writes this program's settings. A path is "" when there is
+   none (a write file when the locator's WritePath is empty) or when it cannot be found. */
+typedef struct ksLogSettingsFiles {
+    const char* application; /* the name in the settings files' names */
+    const char* locator;
+    int32_t locatorState; /* an ksLogLocatorState */
+    const char* readFile;
+    const char* writeFile; /* its values win over the read file's */
+} ksLogSettingsFiles;
+
+/* Finds the settings files by the library's own rules (creating the folders the locator
+   names, as every settings lookup does) without starting the library. The texts go into
+   buffer, size bytes, and the fields of files point into it. Returns the bytes the texts
+   need: when that is more than size, neither files nor buffer is changed. */
+KSLOG_API uint32_t ksLog_SettingsFiles(ksLogSettingsFiles* files, char* buffer, uint32_t size);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

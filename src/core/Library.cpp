@@ -1,5 +1,5 @@
 // The process-wide state: lazy initialisation elected by an atomic counter, the library
-// lock and busy flag, the logger registry, the process-wide level, ksLog_Init,
+// lock, the logger registry, the process-wide level, ksLog_Init,
 // ksLog_Term, ksLog_NeverLog and the exit-time teardown.
 #include "core/Library.h"
 #include <atomic>
@@ -25,9 +25,8 @@ std::atomic<int32_t>& initStarted = ksLibrary.initStarted;
 std::atomic<int32_t>& initCounter = ksLibrary.initCounter;
 std::atomic<int32_t>& ready = ksLibrary.ready;
 std::atomic<bool>& neverLog = ksLibrary.neverLog;
-ksLogDispatcher*& dispatcher = ksLibrary.dispatcher;
+ksRecordBuilder*& builder = ksLibrary.builder;
 ksLogger*& loggerHead = ksLibrary.loggerHead;
-bool& busy = ksLibrary.busy;
 
 std::atomic_ref<uint16_t> levelRef() {
     return std::atomic_ref<uint16_t>(_ksLog_Level);
@@ -55,7 +54,7 @@ void unlockInChild() {
     libraryMutex.unlock();
 }
 
-// The elected thread. It holds the lock from before the dispatcher exists until the
+// The elected thread. It holds the lock from before the builder exists until the
 // default sinks are made, so no other thread can see a half-built library.
 void initialise() {
     libraryMutex.lock();
@@ -64,7 +63,7 @@ void initialise() {
         ksPlatform::onFork(lockForFork, unlockInParent, unlockInChild);
         forkHandled = true;
     }
-    dispatcher = new ksLogDispatcher;
+    builder = new ksRecordBuilder;
     initStarted.store(1, std::memory_order_release);
     levelRef().store(0xFFFF, std::memory_order_relaxed);
     ksLogger_File_Init();
@@ -74,6 +73,7 @@ void initialise() {
     levelRef().store(greatestThreshold(), std::memory_order_relaxed);
     ready.store(1, std::memory_order_release);
     libraryMutex.unlock();
+    ksPlatform::setUnloadHook(ksLog_Term);
 }
 
 void initialiseOnce() {
@@ -87,17 +87,10 @@ void initialiseOnce() {
 
 // A record is open and the calling thread holds it (the lock is held by the caller).
 bool recordIsOpen() {
-    return dispatcher && dispatcher->current;
+    return builder && builder->isOpen();
 }
 
 } // namespace
-
-void* ksLogDispatcher::operator new(size_t size) {
-    return ksMalloc(size);
-}
-void ksLogDispatcher::operator delete(void* block) {
-    std::free(block);
-}
 
 int32_t enterLibraryFully() {
     for (;;) {
@@ -105,29 +98,20 @@ int32_t enterLibraryFully() {
         if (ready.load(std::memory_order_acquire) == 0)
             return 0;
         libraryMutex.lock();
-        if (busy) {
+        if (builder && !builder->isOpen())
+            return 1;
+        if (builder) {
             libraryMutex.unlock();
             return 0;
-        }
-        if (dispatcher) {
-            busy = true;
-            return 1;
         }
         // ksLog_Term ran while this thread waited for the lock: initialise again.
         libraryMutex.unlock();
     }
 }
 
-bool lockLibrary() {
-    if (enterLibrary())
-        return false;
-    libraryMutex.lock();
-    return busy;
-}
-
-void unlockLibrary(bool previousBusy) {
-    busy = previousBusy;
-    libraryMutex.unlock();
+void lockLibrary() {
+    if (!enterLibrary())
+        libraryMutex.lock();
 }
 
 void addLogger(ksLogger* logger) {
@@ -141,8 +125,8 @@ void removeLogger(ksLogger* logger) {
     for (ksLogger** link = &loggerHead; *link; link = &(*link)->nextLink()) {
         if (*link == logger) {
             *link = logger->next();
-            if (dispatcher)
-                dispatcher->builder.forget(logger);
+            if (builder)
+                builder->forget(logger);
             return;
         }
     }
@@ -191,10 +175,10 @@ void ksLog_Term() {
     if (recordIsOpen())
         return; // called from inside a record (a callback): the loggers are in use
     destroyAllLoggers();
-    if (dispatcher) {
+    if (builder) {
         releaseSharedBuffer();
-        delete dispatcher;
-        dispatcher = nullptr;
+        delete builder;
+        builder = nullptr;
     }
     initCounter.store(0, std::memory_order_relaxed);
     initStarted.store(0, std::memory_order_release);
@@ -203,8 +187,4 @@ void ksLog_Term() {
 void ksLog_NeverLog() {
     neverLog.store(true, std::memory_order_relaxed);
     destroyAllLoggers();
-}
-
-void ksPlatform::onLibraryUnload() {
-    ksLog_Term();
 }

@@ -1,6 +1,6 @@
 // The process-wide state behind the exported record interface: lazy initialisation,
-// the library lock with its busy flag, the one record, the dispatcher, the logger
-// registry and the process-wide level.
+// the library lock, the one record, its builder, the logger registry and the
+// process-wide level.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -11,20 +11,6 @@
 
 class ksLogger;
 
-// The open record's bookkeeping; created by each initialisation, deleted by ksLog_Term.
-struct ksLogDispatcher {
-    ksLogRecord* current = nullptr; // the open record, null when none is open
-    uint32_t indent = 0;            // tabs that ksLog_Append_FN puts before its text
-    ksRecordBuilder builder;        // the open record's taking sinks
-    // Set while ksLog_End hands the record to the loggers: an append or a second
-    // ksLog_End from inside an application callback must not change the text being
-    // delivered or release the lock twice.
-    bool ending = false;
-
-    static void* operator new(size_t size);
-    static void operator delete(void* block);
-};
-
 // The one record of the process.
 extern ksLogRecord ksTheRecord;
 
@@ -32,16 +18,15 @@ extern ksLogRecord ksTheRecord;
 // reads it inline instead of paying a call for every field of every record.
 struct ksLibraryState {
     ksMutex mutex;
-    // Read without the lock: a thread that sees initStarted set also sees the dispatcher
+    // Read without the lock: a thread that sees initStarted set also sees the builder
     // the initialising thread created before publishing it.
     std::atomic<int32_t> initStarted{0};
     std::atomic<int32_t> initCounter{0};
     std::atomic<int32_t> ready{0};
     std::atomic<bool> neverLog{false};
     // Guarded by the lock.
-    ksLogDispatcher* dispatcher = nullptr;
+    ksRecordBuilder* builder = nullptr; // knows whether a record is open
     ksLogger* loggerHead = nullptr;
-    bool busy = false;
 };
 extern ksLibraryState ksLibrary;
 
@@ -49,65 +34,58 @@ extern ksLibraryState ksLibrary;
 // while this thread waited for the lock.
 int32_t enterLibraryFully();
 
-// Initialises the library when needed; when it is ready, takes the lock and marks the
-// calling thread busy (1). Returns 0 holding nothing when the library is not ready or the
-// calling thread is already busy inside a record or registry operation.
+// Initialises the library when needed; when it is ready, takes the lock (1). Returns 0
+// holding nothing when the library is not ready or the calling thread has a record open
+// (a sink or an application callback logging from inside it).
 inline int32_t enterLibrary() {
     if (ksLibrary.initStarted.load(std::memory_order_acquire) != 0 &&
         ksLibrary.ready.load(std::memory_order_acquire) != 0) {
         ksLibrary.mutex.lock();
-        if (ksLibrary.busy) {
+        if (ksRecordBuilder* builder = ksLibrary.builder) {
+            if (!builder->isOpen())
+                return 1;
             ksLibrary.mutex.unlock();
             return 0;
-        }
-        if (ksLibrary.dispatcher) {
-            ksLibrary.busy = true;
-            return 1;
         }
         ksLibrary.mutex.unlock(); // torn down meanwhile: initialise again
     }
     return enterLibraryFully();
 }
 
-// Clears the busy flag and releases the lock once: the end of what enterLibrary began.
+// Releases the lock once: the end of what enterLibrary began.
 inline void leaveLibrary() {
-    ksLibrary.busy = false;
     ksLibrary.mutex.unlock();
 }
 
-// Takes one more level of the lock in every case (initialising when needed). The result
-// is the busy flag as it was, which unlockLibrary puts back: a registry operation run
-// from inside an open record must leave that record's thread marked busy.
-bool lockLibrary();
-void unlockLibrary(bool previousBusy);
+// Takes one more level of the lock in every case, initialising when needed: registry
+// operations and sink initialisers also run from inside an open record.
+void lockLibrary();
+inline void unlockLibrary() {
+    ksLibrary.mutex.unlock();
+}
 
 class ksLibraryLock {
   public:
-    ksLibraryLock() : previousBusy_(lockLibrary()) {}
-    ~ksLibraryLock() { unlockLibrary(previousBusy_); }
+    ksLibraryLock() { lockLibrary(); }
+    ~ksLibraryLock() { unlockLibrary(); }
     ksLibraryLock(const ksLibraryLock&) = delete;
     ksLibraryLock& operator=(const ksLibraryLock&) = delete;
-
-  private:
-    bool previousBusy_;
 };
 
 // Valid only under the lock.
-inline ksLogDispatcher* currentDispatcher() {
-    return ksLibrary.dispatcher;
+inline ksRecordBuilder* recordBuilder() {
+    return ksLibrary.builder;
 }
 inline ksLogger* firstLogger() {
     return ksLibrary.loggerHead;
 }
-// The dispatcher when the calling thread holds the lock and has the record open, and the
-// record is not being ended: the appends and ksLog_End act only then.
-inline ksLogDispatcher* dispatcherOfOpenRecord() {
+// The builder when the calling thread holds the lock and its record takes appends: the
+// appends and ksLog_End act only then.
+inline ksRecordBuilder* builderOfOpenRecord() {
     if (!ksLibrary.mutex.isHeldByThisThread())
         return nullptr; // no record, or another thread's: calls out of order do nothing
-    ksLogDispatcher* dispatcher = ksLibrary.dispatcher;
-    if (!dispatcher || !dispatcher->current || dispatcher->ending)
-        return nullptr;
-    return dispatcher;
+    ksRecordBuilder* builder = ksLibrary.builder;
+    return builder && builder->acceptsAppends() ? builder : nullptr;
 }
 
 // The registry; each takes the lock itself. The newest logger comes first.

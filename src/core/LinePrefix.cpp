@@ -48,11 +48,12 @@ void putModuleColumn(uint16_t module, char* out) {
 
 } // namespace
 
-size_t renderLinePrefix(ksLogRecord* record, char (&out)[kLinePrefixSize]) {
+size_t renderLinePrefix(ksLogRecord* record, char* roomEnd) {
     stampRecord(record);
-    size_t at = 0;
+    size_t length = 2 + record->timeLength + 1 + 8 + 1 + moduleColumnWidth + 1;
+    char* out = roomEnd - length;
     std::memcpy(out, levelLetter(record->level), 2);
-    at += 2;
+    size_t at = 2;
     std::memcpy(out + at, record->timeText, record->timeLength); // at most 39 bytes
     at += record->timeLength;
     out[at++] = '|';
@@ -60,7 +61,6 @@ size_t renderLinePrefix(ksLogRecord* record, char (&out)[kLinePrefixSize]) {
     at += 8;
     out[at++] = '|';
     putModuleColumn(record->module, out + at);
-    at += moduleColumnWidth;
-    out[at++] = ' ';
-    return at;
+    out[length - 1] = ' ';
+    return length;
 }

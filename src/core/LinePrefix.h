@@ -7,6 +7,7 @@
 
 constexpr size_t kLinePrefixSize = 64; // the longest prefix is 62 bytes
 
-// Renders the prefix of the record into out and returns its length. Takes the record's
+// Renders the prefix of the record so that it ends just before roomEnd, in the
+// kLinePrefixSize bytes in front of it, and returns its length. Takes the record's
 // timestamp when it has none yet.
-size_t renderLinePrefix(ksLogRecord* record, char (&out)[kLinePrefixSize]);
+size_t renderLinePrefix(ksLogRecord* record, char* roomEnd);

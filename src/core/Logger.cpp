@@ -52,7 +52,6 @@ int32_t ksLogger::getOwnIntSetting(const char* key, int32_t defaultValue) {
     return getIntSetting(key, name_, defaultValue);
 }
 
-// Looked up once per module and cached for the logger's life.
 bool ksLogger::isModuleEnabled(uint16_t module) {
     if (module >= 256)
         return true;
@@ -70,11 +69,3 @@ bool ksLogger::isModuleEnabled(uint16_t module) {
     moduleSwitches_[module] = on ? 3 : 2;
     return on;
 }
-
-ksSinkStart ksLogger::begin(ksLogRecord*) {
-    return ksSinkStart::refused;
-}
-
-void ksLogger::write(const char*, uint64_t) {}
-
-void ksLogger::end(ksLogRecord*) {}

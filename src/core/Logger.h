@@ -1,9 +1,10 @@
 // ksLogger: the base of every sink, and the narrow interface through which the core
 // hands a sink a record. The core decides once, when a record begins, which sinks take
 // it: each sink whose threshold is above the record's level and whose switch for its
-// module is on is asked through begin, and a sink that takes the record then receives
-// every byte of it through write, the same bytes as every other taking sink, and
-// closes it with end. A sink that refused gets nothing more of that record.
+// module is on is asked through begin. When the record ends, each sink that took it
+// receives the whole of it in one contiguous span through deliver: the line prefix and
+// the text for a sink that starts a line, the text alone otherwise. The span belongs to
+// the core and is valid only during the call.
 //
 // The base keeps what every sink has: its settings section and accessors, its threshold,
 // its per-module switches and its link in the registry.
@@ -16,8 +17,8 @@
 // A sink's answer to begin.
 enum class ksSinkStart {
     refused, // takes nothing of this record
-    text,    // takes the record's text as it comes: it continues a line, or has no prefix
-    line,    // takes the record on a new line: the core writes the line prefix first
+    text,    // takes the record's text alone: it continues a line, or has no prefix
+    line,    // takes the record on a new line: the line prefix, then the text
 };
 
 class ksLogger {
@@ -34,13 +35,13 @@ class ksLogger {
     static void* operator new(size_t size);
     static void operator delete(void* block);
 
-    virtual bool isModuleEnabled(uint16_t module);
+    // Looked up once per module and cached for the logger's life.
+    bool isModuleEnabled(uint16_t module);
     // May send opening bytes of the sink's own (a connection's header, a log's first
-    // line) before it answers.
-    virtual ksSinkStart begin(ksLogRecord* record);
-    // The bytes are valid only during the call.
-    virtual void write(const char* bytes, uint64_t count);
-    virtual void end(ksLogRecord* record);
+    // line, a lost report) before it answers.
+    virtual ksSinkStart begin(ksLogRecord* record) = 0;
+    // The record as one span: bytes[count - 1] is its last byte (count may be 0).
+    virtual void deliver(ksLogRecord* record, const char* bytes, uint64_t count) = 0;
 
     void setThreshold(uint16_t t);
     void setFlags(uint32_t bits) { flags_ |= bits; }
@@ -59,13 +60,10 @@ class ksLogger {
     void setNext(ksLogger* next) { next_ = next; }
 
   private:
-    friend class ksRecordBuilder; // links the sinks that took the open record
-
     const char* name_;
     uint16_t threshold_ = 0;
     ksLogger* next_ = nullptr;
     uint32_t flags_ = 0;
-    ksLogger* nextTaker_ = nullptr;
     // Per module below 256: 0 not looked up yet, 2 off, 3 on (bit 1 known, bit 0 on).
     uint8_t moduleSwitches_[256];
 };

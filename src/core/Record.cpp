@@ -1,6 +1,6 @@
 // The exported record functions: ksLog_WillLog, ksLog_Begin, the appends and ksLog_End.
 // ksLog_Begin decides which sinks take the record; the appends and ksLog_End go through
-// the dispatcher's record builder to exactly those.
+// the record builder to exactly those.
 #include "core/Library.h"
 #include "core/Logger.h"
 
@@ -26,23 +26,20 @@ void resetRecord(uint16_t level, uint16_t module) {
     if (!enterLibrary())
         return nullptr;
     resetRecord(level, module);
-    ksLogDispatcher* dispatcher = currentDispatcher();
-    if (dispatcher->builder.start(&ksTheRecord, firstLogger())) {
-        dispatcher->current = &ksTheRecord;
+    if (recordBuilder()->start(&ksTheRecord, firstLogger()))
         return &ksTheRecord; // the lock stays held until ksLog_End
-    }
     leaveLibrary();
     return nullptr;
 }
 
 void appendFormatted(const char* format, va_list arguments, bool asLine) {
-    ksLogDispatcher* dispatcher = dispatcherOfOpenRecord();
-    if (!dispatcher)
+    ksRecordBuilder* builder = builderOfOpenRecord();
+    if (!builder)
         return;
     if (asLine)
-        dispatcher->builder.appendLine(dispatcher->indent, format, arguments);
+        builder->appendLine(format, arguments);
     else
-        dispatcher->builder.appendFormatted(format, arguments);
+        builder->appendFormatted(format, arguments);
 }
 
 } // namespace
@@ -89,23 +86,20 @@ void ksLog_Append_FN(const char* format, ...) {
 }
 
 void ksLog_Append_B(const void* data, uint64_t length) {
-    if (ksLogDispatcher* dispatcher = dispatcherOfOpenRecord())
-        dispatcher->builder.appendHexDump(data, length);
+    if (ksRecordBuilder* builder = builderOfOpenRecord())
+        builder->appendHexDump(data, length);
 }
 
 void ksLog_Append_U(const ksLogUnit* text, uint64_t count) {
-    if (ksLogDispatcher* dispatcher = dispatcherOfOpenRecord())
-        dispatcher->builder.appendWideText(text, count);
+    if (ksRecordBuilder* builder = builderOfOpenRecord())
+        builder->appendWideText(text, count);
 }
 
 void ksLog_End(ksLogRecord*) {
-    ksLogDispatcher* dispatcher = dispatcherOfOpenRecord();
-    if (!dispatcher)
+    ksRecordBuilder* builder = builderOfOpenRecord();
+    if (!builder)
         return;
-    dispatcher->ending = true;
-    dispatcher->builder.finish();
-    dispatcher->ending = false;
-    dispatcher->current = nullptr;
+    builder->finish();
     finishDeferredNeverLog();
     leaveLibrary();
 }

@@ -1,15 +1,18 @@
 // The record builder.
 #include "core/RecordBuilder.h"
+#include <cstdlib>
 #include <cstring>
 #include "core/HexDump.h"
 #include "core/Logger.h"
 #include "core/Options.h"
 #include "core/WideText.h"
+#include "foundation/CopyShort.h"
+#include "foundation/Fatal.h"
 #include "foundation/Format.h"
 
-ksRecordFormatter ksRecordFormat = ksFormatBufferV;
-
 namespace {
+
+constexpr size_t initialCapacity = 512;
 
 bool takesPart(ksLogger* logger, const ksLogRecord& record) {
     return record.level < logger->threshold() && logger->isModuleEnabled(record.module);
@@ -17,39 +20,70 @@ bool takesPart(ksLogger* logger, const ksLogRecord& record) {
 
 } // namespace
 
+ksRecordBuilder::~ksRecordBuilder() {
+    std::free(takers_);
+    std::free(line_);
+}
+
+void* ksRecordBuilder::operator new(size_t size) {
+    return ksMalloc(size);
+}
+void ksRecordBuilder::operator delete(void* block) {
+    std::free(block);
+}
+
 bool ksRecordBuilder::start(ksLogRecord* record, ksLogger* first) {
+    if (!line_)
+        grow(initialCapacity);
+    // Open while the sinks are asked: nothing they do may begin another record.
+    phase_ = Phase::open;
     record_ = record;
-    takers_ = nullptr;
-    prefixLength_ = 0;
-    ksLogger** tail = &takers_;
+    takerCount_ = 0;
+    end_ = kLinePrefixSize;
+    line_[end_] = 0;
+    prefixStart_ = kLinePrefixSize;
     for (ksLogger* logger = first; logger; logger = logger->next()) {
         if (!takesPart(logger, *record))
             continue;
         ksSinkStart answer = logger->begin(record);
         if (answer != ksSinkStart::refused)
-            take(logger, answer == ksSinkStart::line, tail);
+            take(logger, answer == ksSinkStart::line);
     }
-    return takers_ != nullptr;
+    if (takerCount_ == 0)
+        phase_ = Phase::closed;
+    return takerCount_ != 0;
 }
 
-// Linked behind the earlier takers, so that every phase visits the newest sink first.
-// A sink that starts a line gets the prefix at once, after its own opening bytes.
-void ksRecordBuilder::take(ksLogger* logger, bool startsLine, ksLogger**& tail) {
-    logger->nextTaker_ = nullptr;
-    *tail = logger;
-    tail = &logger->nextTaker_;
-    if (!startsLine)
-        return;
-    if (prefixLength_ == 0)
-        prefixLength_ = renderLinePrefix(record_, prefix_);
-    logger->write(prefix_, prefixLength_);
+// The prefix is rendered once, when the first sink that starts a line takes the record:
+// the record's timestamp is the moment it began.
+void ksRecordBuilder::take(ksLogger* logger, bool startsLine) {
+    if (takerCount_ == takerCapacity_) {
+        takerCapacity_ = takerCapacity_ ? takerCapacity_ * 2 : 4;
+        takers_ = static_cast<Taker*>(ksRealloc(takers_, takerCapacity_ * sizeof(Taker)));
+    }
+    takers_[takerCount_++] = Taker{logger, startsLine};
+    if (startsLine && prefixStart_ == kLinePrefixSize)
+        prefixStart_ = kLinePrefixSize - renderLinePrefix(record_, line_ + kLinePrefixSize);
 }
 
-void ksRecordBuilder::deliver(const char* bytes, uint64_t count) {
+void ksRecordBuilder::grow(size_t needed) {
+    if (needed < capacity_)
+        ksFatalError("memory:realloc", static_cast<size_t>(-1)); // the sum overflowed
+    size_t grown = capacity_ * 2 > needed ? capacity_ * 2 : needed;
+    line_ = static_cast<char*>(ksRealloc(line_, grown));
+    capacity_ = grown;
+}
+
+// The text stays terminated, for the application functions that read it as a C string.
+void ksRecordBuilder::append(const char* bytes, size_t count) {
     if (count == 0)
         return;
-    for (ksLogger* logger = takers_; logger; logger = logger->nextTaker_)
-        logger->write(bytes, count);
+    size_t needed = end_ + count + 1;
+    if (needed > capacity_)
+        grow(needed);
+    ksCopyShort(line_ + end_, bytes, count);
+    end_ += count;
+    line_[end_] = 0;
 }
 
 // The record's textLength and format tell what the latest formatted append produced.
@@ -62,7 +96,7 @@ int32_t ksRecordBuilder::formatIntoSharedBuffer(const char* format, va_list argu
     if (record->bufferSize <= 0 || !record->buffer || ksOptions.loaded != 1)
         return 0;
     int n =
-        ksRecordFormat(record->buffer, static_cast<size_t>(record->bufferSize), format, arguments);
+        ksFormatBufferV(record->buffer, static_cast<size_t>(record->bufferSize), format, arguments);
     if (n <= 0) {
         record->textLength = 0;
     } else if (n < record->bufferSize) {
@@ -79,48 +113,50 @@ int32_t ksRecordBuilder::formatIntoSharedBuffer(const char* format, va_list argu
 void ksRecordBuilder::appendFormatted(const char* format, va_list arguments) {
     record_->textLength = 0;
     int32_t length = formatIntoSharedBuffer(format, arguments);
-    deliver(record_->buffer, static_cast<uint64_t>(length));
+    append(record_->buffer, static_cast<size_t>(length));
 }
 
-void ksRecordBuilder::appendLine(uint32_t indent, const char* format, va_list arguments) {
-    static const char tabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-    for (uint32_t left = indent; left > 0;) {
-        uint32_t some = left < sizeof tabs - 1 ? left : sizeof tabs - 1;
-        deliver(tabs, some);
-        left -= some;
-    }
+void ksRecordBuilder::appendLine(const char* format, va_list arguments) {
     appendFormatted(format, arguments);
-    deliver("\n", 1);
+    append("\n", 1);
 }
 
 void ksRecordBuilder::appendHexDump(const void* data, uint64_t length) {
     hexDump(
         data, length,
         [](void* builder, const char* bytes, size_t count) {
-            static_cast<ksRecordBuilder*>(builder)->deliver(bytes, count);
+            static_cast<ksRecordBuilder*>(builder)->append(bytes, count);
         },
         this);
 }
 
 void ksRecordBuilder::appendWideText(const ksLogUnit* text, uint64_t count) {
     char converted[kWideTextBufferSize];
-    deliver(converted, escapeWideText(text, count, converted));
+    append(converted, escapeWideText(text, count, converted));
 }
 
+// A sink may run application code (a callback, a logger created or destroyed): the
+// takers are read afresh at every step, and the record refuses appends meanwhile.
 void ksRecordBuilder::finish() {
-    while (ksLogger* logger = takers_) {
-        takers_ = logger->nextTaker_;
-        logger->nextTaker_ = nullptr;
-        logger->end(record_);
+    phase_ = Phase::ending;
+    const char* text = line_ + kLinePrefixSize;
+    uint64_t textLength = end_ - kLinePrefixSize;
+    for (uint32_t i = 0; i < takerCount_; ++i) {
+        ksLogger* sink = takers_[i].sink;
+        if (!sink)
+            continue;
+        if (takers_[i].startsLine)
+            sink->deliver(record_, line_ + prefixStart_, end_ - prefixStart_);
+        else
+            sink->deliver(record_, text, textLength);
     }
+    takerCount_ = 0;
     record_ = nullptr;
+    phase_ = Phase::closed;
 }
 
 void ksRecordBuilder::forget(ksLogger* logger) {
-    for (ksLogger** link = &takers_; *link; link = &(*link)->nextTaker_) {
-        if (*link == logger) {
-            *link = logger->nextTaker_;
-            return;
-        }
-    }
+    for (uint32_t i = 0; i < takerCount_; ++i)
+        if (takers_[i].sink == logger)
+            takers_[i].sink = nullptr;
 }

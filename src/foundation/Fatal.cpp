@@ -1,6 +1,5 @@
 #include "foundation/Fatal.h"
 #include "foundation/NumberConversion.h"
-#include "platform/platform.h"
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -17,11 +16,12 @@ bool isMemoryTag(const char* tag) {
 }
 
 FatalCallback publishedCallback() {
-    char text[40];
+    // An address in decimal or hex with room to spare: a longer value is malformed.
+    constexpr size_t kLongestValue = 39;
+    const char* text = std::getenv(KSLOG_FATAL_CALLBACK);
     uint64_t address = 0;
-    if (!ksPlatform::getEnvironment(KSLOG_FATAL_CALLBACK, text, sizeof text))
-        return nullptr;
-    if (ksToPointerValue(text, &address) != ksNumberOk || address == 0)
+    if (!text || std::strlen(text) > kLongestValue ||
+        ksToPointerValue(text, &address) != ksNumberOk || address == 0)
         return nullptr;
     return reinterpret_cast<FatalCallback>(static_cast<uintptr_t>(address));
 }
@@ -49,7 +49,7 @@ void ksFatalError(const char* tag, ...) {
     std::fflush(stdout);
     if (FatalCallback callback = publishedCallback())
         callback(tag);
-    ksPlatform::exitNow(-1);
+    std::_Exit(-1); // no exit handlers: the library's state may be what failed
 }
 
 void* ksMalloc(size_t size) {

@@ -19,12 +19,10 @@ bool getEnvironment(const char* name, char* buffer, size_t size);
 // variable is not set.
 char* environmentText(const char* name);
 
-// Ends the process at once with status: no exit handlers, no stream flushing.
-[[noreturn]] void exitNow(int status);
-
-// Called by the platform when the library is unloaded or the process exits.
-// Defined by the core.
-void onLibraryUnload();
+// What runs when the library is unloaded or the process exits normally; the latest
+// registration wins. The core registers its teardown when it first starts, so that
+// this layer calls nothing above it.
+void setUnloadHook(void (*hook)());
 
 // ---------------------------------------------------------------------------
 // Threads, lock and time
@@ -101,8 +99,15 @@ char* executablePath();
 // the XDG directories: myAppData to $XDG_CONFIG_HOME (or ~/.config), the user folders to
 // the XDG user directories (~/Music, ~/Pictures, ~/Videos unless user-dirs.dirs names
 // others), the all-users folders to /var/lib/ksLog/Music, .../Pictures and .../Videos.
-enum class Folder { myAppData, myMusic, myPictures, myVideos, allUsersMusic, allUsersPictures,
-                    allUsersVideos };
+enum class Folder {
+    myAppData,
+    myMusic,
+    myPictures,
+    myVideos,
+    allUsersMusic,
+    allUsersPictures,
+    allUsersVideos
+};
 // The folder's path as a new heap C string in UTF-8 (free()), or null.
 char* folderPath(Folder folder);
 
@@ -152,26 +157,14 @@ PathKind pathKind(const char* path);
 // Creates one folder whose parent exists. 0 or an error code.
 int32_t createFolder(const char* path);
 
-// Log files are C stdio streams, like the standard error and output streams that a log
-// may go to instead. Opens path (UTF-8) for writing, after the file's end when append is
-// true, emptied first otherwise. Null on failure with errno set, so that perror reports
-// the cause; a path the system cannot take (invalid UTF-8 on Windows) gives EINVAL.
-// Opening a FIFO that has no reader fails instead of waiting for one. The stream is
-// unbuffered: its writer hands it whole lines.
-std::FILE* openLogStream(const char* path, bool append);
-
-// Writing and flushing log streams. write returns the bytes that reached the stream: all
-// of them on success, fewer on failure, with errno set (a full disk may take the first
-// part of a line); flush is true on success. A stream from openLogStream may be written
-// past the C runtime's stream layer where the system allows it; only the standard streams
-// have anything to flush. Tests replace the calls to make writes fail as on a full disk;
-// nothing else changes them.
-struct LogStreamCalls {
-    size_t (*write)(std::FILE* stream, const void* bytes, size_t count);
-    bool (*flush)(std::FILE* stream);
-};
-extern LogStreamCalls logStreamCalls;
-
+// Log files. Opens path (UTF-8) for writing, every write after the file's end when append
+// is true, emptied first otherwise, and shared with readers. kNoFile on failure with errno
+// set, so that perror reports the cause; a path the system cannot take (invalid UTF-8 on
+// Windows) gives EINVAL. Opening a FIFO that has no reader fails instead of waiting for one.
+FileHandle openLogFile(const char* path, bool append);
+// The system's write of a log line, reached through recordCalls.writeLog (below).
+size_t writeLogFile(FileHandle file, const char* bytes, size_t count);
+void closeLogFile(FileHandle file);
 
 // ---------------------------------------------------------------------------
 // Sockets and network adapters
@@ -239,5 +232,27 @@ bool firstEthernetAddress(uint8_t node[6]);
 // Fills buffer with bytes from the system's random source; false when it could not.
 bool systemRandomBytes(void* buffer, size_t size);
 
+// ---------------------------------------------------------------------------
+// The calls that carry records out of the process
+// ---------------------------------------------------------------------------
+
+// The sinks reach the system through this table, so that a test can make a disk full or a
+// peer slow, or set the clock, by replacing an entry; nothing else changes them.
+//   writeLog:    one log line with one system call: the bytes that reached the file, all
+//                of them on success, fewer with errno set (a full disk may take the first
+//                part). Windows writes "\n" as "\r\n", as its text files have it.
+//   writeStream: the same through a C stream (the standard streams, shared with the
+//                application, whose order it keeps).
+//   flushStream: true on success.
+//   send:        as sendBytes.
+//   clock:       as wallClockMicroseconds.
+struct RecordCalls {
+    size_t (*writeLog)(FileHandle file, const char* bytes, size_t count);
+    size_t (*writeStream)(std::FILE* stream, const char* bytes, size_t count);
+    bool (*flushStream)(std::FILE* stream);
+    int64_t (*send)(SocketHandle socket, const char* bytes, uint32_t count);
+    uint64_t (*clock)();
+};
+extern RecordCalls recordCalls;
 
 } // namespace ksPlatform

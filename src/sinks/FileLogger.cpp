@@ -1,21 +1,16 @@
 // ksFileLogger and ksLogger_File_Init.
 #include "sinks/FileLogger.h"
+#include <cstdio>
 #include <cstring>
 #include "config/Settings.h"
 #include "core/Level.h"
 #include "core/Library.h"
-#include "foundation/CopyShort.h"
 #include "foundation/Format.h"
-#include "platform/platform.h"
 #include "sinks/LogFileName.h"
 
 namespace {
 
 ksFileLogger* theFileLogger = nullptr; // guarded by the library lock
-
-bool isStandardStream(std::FILE* stream) {
-    return stream == stderr || stream == stdout;
-}
 
 } // namespace
 
@@ -29,100 +24,95 @@ ksFileLogger::ksFileLogger() : ksLogger("File", true) {
 
 ksFileLogger::~ksFileLogger() {
     theFileLogger = nullptr;
-    if (stream_)
-        handOver();
-    if (stream_)
-        close();
+    handOverOpenLine();
+    close();
 }
 
-ksFileLogger* ksFileLogger::instance() {
-    return theFileLogger;
-}
-
+// Every opening starts with the log's first line, which waits with the first record's
+// line. A failed write may have left the last line of this same log without its end,
+// which goes in front of it; a log of another name starts empty or where an earlier run
+// ended.
 bool ksFileLogger::open() {
     bool append = getOwnIntSetting("Append", 0) == 1 || appendFromNowOn_;
     ksString pattern = getOwnSetting("File", "stderr");
     ksPlatform::LocalTime now;
     bool timed = logFileTime(&now);
     ksString name = logFileName(pattern, timed ? &now : nullptr, applicationName());
-    if (std::strcmp(name, "stderr") == 0) {
-        stream_ = stderr;
-    } else if (std::strcmp(name, "stdout") == 0) {
-        stream_ = stdout;
-    } else {
-        stream_ = ksPlatform::openLogStream(name, append);
-        if (stream_)
-            appendFromNowOn_ = true;
-    }
-    if (!stream_) {
+    output_ = openLogOutput(name, append);
+    if (!output_) {
         std::perror("ksFileLogger");
         return false;
     }
-    // A failed write may have left the last line of this same log without its end; a
-    // log of another name starts empty or where an earlier run ended.
-    bool endCutLine = !streamAtLineStart_ && std::strcmp(name, openedName_) == 0;
+    if (!isStandardStreamName(name))
+        appendFromNowOn_ = true;
+    bool endCutLine = !outputAtLineStart_ && std::strcmp(name, openedName_) == 0;
     if (!endCutLine)
-        streamAtLineStart_ = true;
+        outputAtLineStart_ = true;
     openedName_ = name;
-    pendingLength_ = 0;
+    openLength_ = 0;
     lastByte_ = '\n';
-    if (endCutLine)
-        write("\n", 1);
     char firstLine[128]; // the application name has at most 63 bytes
-    int length =
-        ksFormatBuffer(firstLine, sizeof firstLine, "NAME: %s (log started)\n", applicationName());
-    if (length > 0 && length < static_cast<int>(sizeof firstLine))
-        write(firstLine, static_cast<uint64_t>(length));
+    int length = ksFormatBuffer(firstLine, sizeof firstLine, "\nNAME: %s (log started)\n",
+                                applicationName());
+    int skip = endCutLine ? 0 : 1;
+    if (length > 1 && length < static_cast<int>(sizeof firstLine))
+        keepOpenLine(firstLine + skip, static_cast<size_t>(length - skip));
     return true;
 }
 
 ksSinkStart ksFileLogger::begin(ksLogRecord*) {
-    if (!stream_ && !open())
+    if (!output_ && !open())
         return ksSinkStart::refused;
     return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
 
-void ksFileLogger::write(const char* bytes, uint64_t count) {
-    if (count == 0 || !bytes)
+// A record that ends its line goes out with one write (behind the open line that earlier
+// records left, if any); the standard streams are flushed then.
+void ksFileLogger::deliver(ksLogRecord*, const char* bytes, uint64_t count) {
+    if (count == 0)
         return;
     lastByte_ = bytes[count - 1];
-    if (!stream_)
+    if (!output_)
         return;
-    if (count <= sizeof pending_ - pendingLength_) {
-        ksCopyShort(pending_ + pendingLength_, bytes, static_cast<size_t>(count));
-        pendingLength_ += static_cast<uint32_t>(count);
+    bool endsLine = lastByte_ == '\n';
+    if (endsLine && openLength_ == 0)
+        put(bytes, static_cast<size_t>(count));
+    else
+        keepOpenLine(bytes, static_cast<size_t>(count));
+    if (!endsLine || !output_)
         return;
-    }
-    handOver();
-    if (stream_)
-        putToStream(bytes, static_cast<size_t>(count));
-}
-
-// An open line waits in the sink until a record ends it (or the sink's buffer is full):
-// readers of the log see whole lines, and each line costs one write.
-void ksFileLogger::end(ksLogRecord*) {
-    if (!stream_ || lastByte_ != '\n')
-        return;
-    handOver();
-    // A failed flush is a failed write: the bytes did not reach the file.
-    if (stream_ && !ksPlatform::logStreamCalls.flush(stream_))
+    handOverOpenLine();
+    // A failed flush is a failed write: the bytes did not reach the output.
+    if (output_ && !output_->flush())
         writeFailed();
 }
 
-void ksFileLogger::handOver() {
-    uint32_t length = pendingLength_;
-    pendingLength_ = 0;
-    if (length > 0)
-        putToStream(pending_, length);
+// A line longer than the room goes out in parts.
+void ksFileLogger::keepOpenLine(const char* bytes, size_t count) {
+    if (count > sizeof openLine_ - openLength_) {
+        handOverOpenLine();
+        if (output_)
+            put(bytes, count);
+        return;
+    }
+    std::memcpy(openLine_ + openLength_, bytes, count);
+    openLength_ += static_cast<uint32_t>(count);
 }
 
-// A failed write closes the stream and drops the rest of the record; the next accepted
+void ksFileLogger::handOverOpenLine() {
+    uint32_t length = openLength_;
+    openLength_ = 0;
+    if (length > 0 && output_)
+        put(openLine_, length);
+}
+
+// A failed write closes the output and drops the rest of the record; the next accepted
 // record opens it again.
-void ksFileLogger::putToStream(const char* bytes, size_t count) {
-    size_t put = ksPlatform::logStreamCalls.write(stream_, bytes, count);
-    if (put > 0)
-        streamAtLineStart_ = bytes[put - 1] == '\n';
-    if (put < count)
+void ksFileLogger::put(const char* bytes, size_t count) {
+    size_t written = output_->write(bytes, count);
+    if (written > 0)
+        outputAtLineStart_ = bytes[written - 1] == '\n';
+    if (written < count)
         return writeFailed();
     failing_ = false;
 }
@@ -137,10 +127,9 @@ void ksFileLogger::writeFailed() {
 }
 
 void ksFileLogger::close() {
-    if (stream_ && !isStandardStream(stream_))
-        std::fclose(stream_); // the standard streams belong to the process: only let go
-    stream_ = nullptr;
-    pendingLength_ = 0;
+    delete output_;
+    output_ = nullptr;
+    openLength_ = 0;
 }
 
 void ksLogger_File_Init() {

@@ -29,54 +29,27 @@ ksFuncLogger::~ksFuncLogger() {
         std::free(entry);
     }
     freeRetired();
-    std::free(text_);
-}
-
-ksFuncLogger* ksFuncLogger::instance() {
-    return theFuncLogger;
 }
 
 // The application receives the bare text: no line prefix.
 ksSinkStart ksFuncLogger::begin(ksLogRecord* record) {
-    for (ksFuncEntry* entry = entries_; entry; entry = entry->next) {
-        if (accepts(entry, record)) {
-            length_ = 0;
+    for (ksFuncEntry* entry = entries_; entry; entry = entry->next)
+        if (accepts(entry, record))
             return ksSinkStart::text;
-        }
-    }
     return ksSinkStart::refused;
-}
-
-void ksFuncLogger::reserve(uint64_t needed) {
-    if (needed <= capacity_)
-        return;
-    uint64_t grown = capacity_ * 2 > needed ? capacity_ * 2 : needed;
-    if (grown < 256)
-        grown = 256;
-    text_ = static_cast<char*>(ksRealloc(text_, static_cast<size_t>(grown)));
-    capacity_ = grown;
-}
-
-void ksFuncLogger::write(const char* bytes, uint64_t count) {
-    if (count == 0 || !bytes)
-        return;
-    uint64_t needed = length_ + count + 1;
-    if (needed < length_)
-        ksFatalError("memory:realloc", static_cast<size_t>(-1));
-    reserve(needed);
-    std::memcpy(text_ + length_, bytes, static_cast<size_t>(count));
-    length_ += count;
-    text_[length_] = 0;
 }
 
 // A function may register or remove functions while it runs: unlinked entries keep their
 // links and stay allocated until the walk is over, so the walk neither touches freed
 // memory nor loses the entries that stay.
-void ksFuncLogger::end(ksLogRecord* record) {
+void ksFuncLogger::deliver(ksLogRecord* record, const char* text, uint64_t length) {
+    hadText_ = hadText_ || length > 0;
+    if (!hadText_)
+        text = nullptr;
     ++walking_;
     for (ksFuncEntry* entry = entries_; entry; entry = entry->next)
         if (accepts(entry, record))
-            entry->function(entry->user, record, text_, length_);
+            entry->function(entry->user, record, text, length);
     if (--walking_ == 0)
         freeRetired();
 }

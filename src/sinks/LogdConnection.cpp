@@ -1,25 +1,34 @@
-// ksLogdConnection: connecting with a retry interval, polling, sending, the lost count
-// and its report, and the orderly close.
+// ksLogdConnection: connecting with a retry interval, polling, sending with the unsent
+// rest kept, the lost count and its report, and the orderly close.
 #include "sinks/LogdConnection.h"
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include "foundation/Fatal.h"
 #include "foundation/Format.h"
 
 namespace {
 
 constexpr int32_t sendBufferBytes = 102400;
 
+// One send call; a text beyond 4 GiB goes in part at most.
+int64_t sendOnce(ksPlatform::SocketHandle socket, const char* bytes, uint64_t length) {
+    uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(length, UINT32_MAX));
+    return ksPlatform::recordCalls.send(socket, bytes, count);
+}
+
 } // namespace
 
 ksLogdConnection::~ksLogdConnection() {
     finish();
+    std::free(unsent_);
 }
 
 ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAddress& address) {
     if (state_ != connected)
         return connect(address);
-    if (lost_ == 0 && pendingLength_ == 0)
+    if (lost_ == 0 && unsentLength_ == 0)
         return Readiness::up;
     // Records are being lost: while the socket stays full, a record costs a poll and
     // no send.
@@ -30,7 +39,7 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
     if (stalled_ && lost_ > 0)
         std::fprintf(stderr, "ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
     stalled_ = false;
-    return Readiness::up; // the lost report goes ahead of this record's block
+    return Readiness::up; // the unsent rest and the lost report go ahead of this record
 }
 
 ksLogdConnection::Readiness ksLogdConnection::connect(const ksPlatform::SocketAddress& address) {
@@ -82,7 +91,7 @@ ksLogdConnection::Readiness ksLogdConnection::cameUp() {
 bool ksLogdConnection::mayTryNow() const {
     if (blocking_ || retryAt_ == 0)
         return true;
-    uint64_t now = clock_();
+    uint64_t now = ksPlatform::recordCalls.clock();
     return now >= retryAt_ || retryAt_ - now > lastRetryMicroseconds;
 }
 
@@ -90,7 +99,7 @@ bool ksLogdConnection::mayTryNow() const {
 void ksLogdConnection::attemptFailed() {
     if (blocking_)
         return;
-    retryAt_ = clock_() + retryInterval_;
+    retryAt_ = ksPlatform::recordCalls.clock() + retryInterval_;
     retryInterval_ = std::min(retryInterval_ * 2, lastRetryMicroseconds);
 }
 
@@ -100,9 +109,8 @@ ksLogdConnection::Readiness ksLogdConnection::refuse() {
 }
 
 bool ksLogdConnection::sendHeader(const char* bytes, uint64_t length) {
-    if (sendPending() && sendReport() && socket_ != ksPlatform::kNoSocket &&
-        ksPlatform::sendBytes(socket_, bytes, static_cast<uint32_t>(length)) ==
-            static_cast<int64_t>(length))
+    if (sendUnsent() && sendReport() && socket_ != ksPlatform::kNoSocket &&
+        sendOnce(socket_, bytes, length) == static_cast<int64_t>(length))
         return true;
     // A stream whose header did not arrive whole names no instance: start again later.
     close(socket_ != ksPlatform::kNoSocket);
@@ -112,21 +120,18 @@ bool ksLogdConnection::sendHeader(const char* bytes, uint64_t length) {
 }
 
 bool ksLogdConnection::sendRecord(const char* bytes, uint64_t length) {
-    bool sent = false;
-    if (state_ == connected && sendPending() && sendReport()) {
+    if (state_ == connected && sendUnsent() && sendReport()) {
         if (length == 0)
             return true;
-        // One send call, no retry: what does not go at once is lost. A block beyond
-        // 4 GiB goes out in part at most, and counts as lost.
-        uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(length, UINT32_MAX));
-        int64_t result = ksPlatform::sendBytes(socket_, bytes, count);
-        if (result == ksPlatform::kSocketFailed)
-            close(true);
-        sent = result == static_cast<int64_t>(length);
-    }
-    if (sent) {
-        lastByte_ = bytes[length - 1];
-        return true;
+        int64_t result = sendOnce(socket_, bytes, length);
+        if (result != ksPlatform::kSocketFailed) {
+            uint64_t sent = result > 0 ? static_cast<uint64_t>(result) : 0;
+            if (sent < length)
+                keepUnsent(bytes + sent, length - sent, 1);
+            lastByte_ = bytes[length - 1];
+            return true;
+        }
+        close(true);
     }
     if (state_ == connected)
         stalled_ = true;
@@ -135,51 +140,65 @@ bool ksLogdConnection::sendRecord(const char* bytes, uint64_t length) {
     return false;
 }
 
-// Its leading newline ends a line that a block sent in part left open at the collector.
-// The count is taken from lost once the first byte of its report went out; a report
-// that did not go at all leaves the count where it was, to be reported in full later.
+// Its leading newline ends a line that the collector was left in. The count is taken
+// from lost once the first byte of its report went out; a report that did not go at all
+// leaves the count where it was, to be reported in full later.
 bool ksLogdConnection::sendReport() {
     if (lost_ == 0)
         return true;
-    int length = ksFormatBuffer(pending_, sizeof pending_, "\nLOST: %u\n", lost_);
-    if (length <= 0 || length >= static_cast<int>(sizeof pending_))
+    char report[24];
+    int length = ksFormatBuffer(report, sizeof report, "\nLOST: %u\n", lost_);
+    if (length <= 0 || length >= static_cast<int>(sizeof report))
         return false;
-    pendingLength_ = static_cast<uint32_t>(length);
-    pendingCount_ = lost_;
-    lost_ = 0;
-    if (sendPending())
-        return true;
-    if (pendingLength_ == static_cast<uint32_t>(length)) {
-        lost_ += pendingCount_;
-        pendingLength_ = 0;
-        pendingCount_ = 0;
+    int64_t sent = sendOnce(socket_, report, static_cast<uint64_t>(length));
+    if (sent == ksPlatform::kSocketFailed) {
+        close(true);
+        return false;
     }
+    if (sent <= 0)
+        return false;
+    uint32_t count = lost_;
+    lost_ = 0;
+    if (sent == length)
+        return true;
+    keepUnsent(report + sent, static_cast<uint64_t>(length - sent), count);
     return false;
 }
 
-bool ksLogdConnection::sendPending() {
-    if (pendingLength_ == 0)
+bool ksLogdConnection::sendUnsent() {
+    if (unsentLength_ == 0)
         return true;
     if (socket_ == ksPlatform::kNoSocket)
         return false;
-    int64_t sent = ksPlatform::sendBytes(socket_, pending_, pendingLength_);
+    int64_t sent = sendOnce(socket_, unsent_ + unsentOffset_, unsentLength_);
     if (sent == ksPlatform::kSocketFailed) {
         close(true);
         return false;
     }
     if (sent > 0) {
-        pendingLength_ -= static_cast<uint32_t>(sent);
-        std::memmove(pending_, pending_ + sent, pendingLength_);
+        unsentOffset_ += static_cast<uint64_t>(sent);
+        unsentLength_ -= static_cast<uint64_t>(sent);
     }
-    if (pendingLength_ > 0)
+    if (unsentLength_ > 0)
         return false;
-    pendingCount_ = 0;
+    unsentRecords_ = 0;
     return true;
 }
 
+void ksLogdConnection::keepUnsent(const char* bytes, uint64_t length, uint32_t records) {
+    if (length > unsentCapacity_) {
+        unsent_ = static_cast<char*>(ksRealloc(unsent_, static_cast<size_t>(length)));
+        unsentCapacity_ = length;
+    }
+    std::memcpy(unsent_, bytes, static_cast<size_t>(length));
+    unsentOffset_ = 0;
+    unsentLength_ = length;
+    unsentRecords_ = records;
+}
+
 void ksLogdConnection::finish() {
-    if (state_ == connected && (lost_ > 0 || pendingLength_ > 0) &&
-        ksPlatform::pollWritable(socket_) && sendPending())
+    if (state_ == connected && (lost_ > 0 || unsentLength_ > 0) &&
+        ksPlatform::pollWritable(socket_) && sendUnsent())
         sendReport();
     close(state_ == connected);
     if (lost_ > 0)
@@ -188,9 +207,9 @@ void ksLogdConnection::finish() {
 }
 
 // Orderly: what the collector sent is read and dropped first (a socket closed with
-// unread bytes is reset, and a reset throws away the blocks the system still holds),
-// then this side ends its sending, so the collector reads every block handed over.
-// A report cut short is counted again: the collector may not have read its number.
+// unread bytes is reset, and a reset throws away the records the system still holds),
+// then this side ends its sending, so the collector reads every record handed over.
+// A record or report cut short counts as lost: the collector did not get it whole.
 void ksLogdConnection::close(bool orderly) {
     if (socket_ != ksPlatform::kNoSocket) {
         if (orderly) {
@@ -203,7 +222,8 @@ void ksLogdConnection::close(bool orderly) {
     state_ = disconnected;
     lastByte_ = '\n';
     stalled_ = false;
-    lost_ += pendingCount_;
-    pendingCount_ = 0;
-    pendingLength_ = 0;
+    lost_ += unsentRecords_;
+    unsentRecords_ = 0;
+    unsentOffset_ = 0;
+    unsentLength_ = 0;
 }

@@ -1,8 +1,10 @@
 // ksLogdConnection: the daemon sink's TCP connection to the collector. It connects
-// (without waiting, unless the sink blocks), sends each block whole or counts its record
-// as lost, keeps that count until a lost report has carried it to the collector, and
-// closes in order. Every record the sink takes part in is counted here at most once:
-// either the connection refuses it before its block is gathered, or its block is sent.
+// (without waiting, unless the sink blocks), sends each record with one call, keeps the
+// part the socket did not take (of one record at most) to send before anything else,
+// counts the records it could not take as lost, keeps that count until a lost report has
+// carried it to the collector, and closes in order. The collector never sees a record
+// cut short while the connection lasts. Every record the sink takes part in is counted
+// here at most once: either the connection refuses it, or it is sent, or it is lost.
 #pragma once
 #include <cstdint>
 #include "platform/platform.h"
@@ -29,8 +31,6 @@ class ksLogdConnection {
     ksLogdConnection& operator=(const ksLogdConnection&) = delete;
 
     void setBlocking(bool blocking) { blocking_ = blocking; }
-    // The clock of the retry interval (wall clock, microseconds); tests replace it.
-    void setClock(uint64_t (*clock)()) { clock_ = clock; }
 
     // Before a record: connects or checks the connection.
     Readiness prepare(const ksPlatform::SocketAddress& address);
@@ -38,18 +38,19 @@ class ksLogdConnection {
     // the header did not go out whole: the connection is closed and the record that
     // opened it counted as lost.
     bool sendHeader(const char* bytes, uint64_t length);
-    // The record's block with one send call, after the pending lost report; false (and
-    // the record counted) unless the whole block went out.
+    // The record with one send call, after what is still unsent and the pending lost
+    // report; what the socket did not take is kept and goes first next time. False (and
+    // the record counted) when the record could not go, because the connection is down
+    // or an earlier record is still unsent.
     bool sendRecord(const char* bytes, uint64_t length);
     // Tells what nobody has heard of yet: a pending count goes out as a lost report if
     // the socket takes it at once, and otherwise to the standard error stream. Then the
     // connection is closed in order.
     void finish();
 
-    bool isConnected() const { return state_ == connected; }
-    // The next block starts a line at the collector.
+    // The next record starts a line at the collector.
     bool atLineStart() const { return lastByte_ == '\n'; }
-    // Records not delivered that the collector has not been told of.
+    // Records not delivered that the collector has not been told of (the header says it).
     uint32_t lost() const { return lost_; }
 
   private:
@@ -62,27 +63,30 @@ class ksLogdConnection {
     void attemptFailed();
     Readiness refuse();
     bool sendReport();
-    bool sendPending();
+    bool sendUnsent();
+    void keepUnsent(const char* bytes, uint64_t length, uint32_t records);
     void close(bool orderly);
 
     State state_ = disconnected;
     ksPlatform::SocketHandle socket_ = ksPlatform::kNoSocket;
     bool blocking_ = false;
     uint32_t lost_ = 0;
-    // '\n' at the start of a connection and after a block not sent whole (the lost
-    // report that must precede the next block begins with a newline); otherwise the
-    // last byte of the last block sent.
+    // '\n' at the start of a connection and after a record not sent (the lost report
+    // that must precede the next record begins with a newline); otherwise the last byte
+    // of the last record sent or kept.
     char lastByte_ = '\n';
-    // Records were lost because the connection did not take their blocks: once it
-    // takes bytes again, the sink says so on the standard error stream.
+    // Records were lost because the connection did not take them: once it takes bytes
+    // again, the sink says so on the standard error stream.
     bool stalled_ = false;
-    // The unsent end of a lost report that went out in part: it goes before anything
-    // else, so that the collector never reads a number cut short.
-    char pending_[24];
-    uint32_t pendingLength_ = 0;
-    uint32_t pendingCount_ = 0; // the count that report carries
+    // The end of a record or lost report that the socket took in part: it goes before
+    // anything else, so that the collector never reads a record or a number cut short.
+    // The buffer grows to the longest record kept and is reused.
+    char* unsent_ = nullptr;
+    uint64_t unsentCapacity_ = 0;
+    uint64_t unsentOffset_ = 0; // where the bytes still to send begin
+    uint64_t unsentLength_ = 0;
+    uint32_t unsentRecords_ = 0; // what counts as lost if the connection drops it
     // Wall clock, microseconds: no new socket before this moment (non-blocking only).
     uint64_t retryAt_ = 0;
     uint64_t retryInterval_ = firstRetryMicroseconds;
-    uint64_t (*clock_)() = ksPlatform::wallClockMicroseconds;
 };

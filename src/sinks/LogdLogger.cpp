@@ -15,7 +15,6 @@ namespace {
 
 ksLogdLogger* theLogdLogger = nullptr; // guarded by the library lock
 
-constexpr uint64_t initialBlockCapacity = 256;
 constexpr uint64_t resolutionRetryMicroseconds = 1000000;
 
 void printDeprecationBanner(const char* target) {
@@ -35,8 +34,6 @@ void printDeprecationBanner(const char* target) {
 ksLogdLogger::ksLogdLogger() : ksLogger("ksLogd", true) {
     theLogdLogger = this;
     ksPlatform::startSockets();
-    block_ = static_cast<char*>(ksMalloc(initialBlockCapacity));
-    capacity_ = initialBlockCapacity;
     uint8_t id[16];
     createInstanceId(id);
     formatInstanceId(id, identifier_);
@@ -52,11 +49,6 @@ ksLogdLogger::ksLogdLogger() : ksLogger("ksLogd", true) {
 ksLogdLogger::~ksLogdLogger() {
     theLogdLogger = nullptr;
     connection_.finish();
-    std::free(block_);
-}
-
-ksLogdLogger* ksLogdLogger::instance() {
-    return theLogdLogger;
 }
 
 // Read afresh at every try until one succeeds: "Target" and KESTLOG may change meanwhile.
@@ -79,23 +71,22 @@ bool ksLogdLogger::resolveTarget() {
 bool ksLogdLogger::mayResolveNow() {
     if (blocking_ != 0 || nextResolution_ == 0)
         return true;
-    uint64_t now = ksPlatform::wallClockMicroseconds();
+    uint64_t now = ksPlatform::recordCalls.clock();
     return now >= nextResolution_ || nextResolution_ - now > resolutionRetryMicroseconds;
 }
 
-// A connection that just came up: the header goes out as a block of its own, before the
-// record's own block starts.
+// A connection that just came up: the header goes out with a send of its own, before the
+// record that opened the connection.
 bool ksLogdLogger::announce() {
     uint32_t previouslyLost = connection_.lost();
-    startBlock();
     char header[256]; // the identifier has 36 bytes, the application name at most 63
     int length = ksFormatBuffer(header, sizeof header,
                                 "\nPROTOCOL: ksLogd-1.0\nUUID: %s\nLOST: %u\nNAME: %s(log started, "
                                 "%u logs previously lost)\n",
                                 identifier_, previouslyLost, applicationName(), previouslyLost);
-    if (length > 0 && length < static_cast<int>(sizeof header))
-        write(header, static_cast<uint64_t>(length));
-    return connection_.sendHeader(block_, length_);
+    if (length <= 0 || length >= static_cast<int>(sizeof header))
+        length = 0;
+    return connection_.sendHeader(header, static_cast<uint64_t>(length));
 }
 
 bool ksLogdLogger::connect() {
@@ -103,7 +94,7 @@ bool ksLogdLogger::connect() {
         if (!mayResolveNow())
             return false;
         if (!resolveTarget()) {
-            nextResolution_ = ksPlatform::wallClockMicroseconds() + resolutionRetryMicroseconds;
+            nextResolution_ = ksPlatform::recordCalls.clock() + resolutionRetryMicroseconds;
             return false;
         }
         resolved_ = true;
@@ -119,34 +110,16 @@ bool ksLogdLogger::connect() {
     return false;
 }
 
-void ksLogdLogger::startBlock() { length_ = 0; }
-
 ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
     if (!connect())
         return ksSinkStart::refused;
-    startBlock();
     return connection_.atLineStart() ? ksSinkStart::line : ksSinkStart::text;
-}
-
-void ksLogdLogger::write(const char* bytes, uint64_t count) {
-    if (count == 0 || !bytes)
-        return;
-    uint64_t needed = length_ + count;
-    if (needed < length_)
-        ksFatalError("memory:realloc", static_cast<size_t>(-1));
-    if (needed > capacity_) {
-        block_ = static_cast<char*>(ksRealloc(block_, static_cast<size_t>(needed)));
-        capacity_ = needed;
-    }
-    std::memcpy(block_ + length_, bytes, static_cast<size_t>(count));
-    length_ = needed;
 }
 
 // Only a record whose begin took it ends here: one refused was counted there (or, for
 // a target that cannot work, not at all), so nothing is counted twice.
-void ksLogdLogger::end(ksLogRecord*) {
-    connection_.sendRecord(block_, length_);
-    length_ = 0;
+void ksLogdLogger::deliver(ksLogRecord*, const char* bytes, uint64_t count) {
+    connection_.sendRecord(bytes, count);
 }
 
 void ksLogger_ksLogd_Init() {

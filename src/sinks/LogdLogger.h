@@ -1,7 +1,7 @@
 // ksLogdLogger: the daemon sink. It streams records over TCP to a log collector: each
 // connection opens with a header naming the protocol, this instance, the records lost
-// so far and the application, then every record travels as one block laid out like a
-// line of the file sink. By default nothing waits for the network: the socket is
+// so far and the application, then every record travels whole, with one send call,
+// laid out like a line of the file sink. By default nothing waits for the network: the socket is
 // non-blocking, polls have a zero time-out, and a record that cannot go at once is
 // counted as lost.
 #pragma once
@@ -17,24 +17,14 @@ class ksLogdLogger : public ksLogger {
     ~ksLogdLogger() override;
 
     ksSinkStart begin(ksLogRecord* record) override;
-    void write(const char* bytes, uint64_t count) override;
-    void end(ksLogRecord* record) override;
-    virtual bool isConnected() const { return connection_.isConnected(); }
+    void deliver(ksLogRecord* record, const char* bytes, uint64_t count) override;
 
-    // The one daemon sink of the process, or null.
-    static ksLogdLogger* instance();
-
-    // For tests.
-    uint32_t lost() const { return connection_.lost(); }
-    const char* identifier() const { return identifier_; }
-    uint64_t blockCapacity() const { return capacity_; }
 
   private:
     bool resolveTarget();
     bool mayResolveNow();
     bool connect();
     bool announce();
-    void startBlock();
 
     ksLogdConnection connection_;
     ksPlatform::SocketAddress address_{};
@@ -44,8 +34,5 @@ class ksLogdLogger : public ksLogger {
     // clock, microseconds), unless the sink blocks: each lookup may wait for the network.
     uint64_t nextResolution_ = 0;
     int32_t blocking_ = 0;
-    char* block_ = nullptr;
-    uint64_t length_ = 0;
-    uint64_t capacity_ = 0;
     char identifier_[kInstanceIdTextSize];
 };

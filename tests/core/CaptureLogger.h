@@ -1,6 +1,5 @@
-// A logger for tests: it keeps the bytes handed to its write and logs its phases.
+// A logger for tests: it keeps the bytes delivered to it and logs its phases.
 #pragma once
-#include <set>
 #include <string>
 #include <vector>
 #include "core/Logger.h"
@@ -13,23 +12,19 @@ class CaptureLogger : public ksLogger {
         setThreshold(threshold);
     }
 
-    bool isModuleEnabled(uint16_t module) override {
-        if (!onlyModules.empty())
-            return onlyModules.count(module) != 0;
-        return ksLogger::isModuleEnabled(module);
-    }
     ksSinkStart begin(ksLogRecord*) override {
         log.push_back("begin");
         if (!beginResult_)
             return ksSinkStart::refused;
         return prefix_ ? ksSinkStart::line : ksSinkStart::text;
     }
-    void write(const char* bytes, uint64_t count) override { text.append(bytes, count); }
-    void end(ksLogRecord*) override { log.push_back("end"); }
+    void deliver(ksLogRecord*, const char* bytes, uint64_t count) override {
+        log.push_back("deliver");
+        text.append(bytes, count);
+    }
 
-    std::set<uint16_t> onlyModules; // when not empty, the modules switched on
     std::string text;
-    std::vector<std::string> log; // "begin" and "end" in the order they came
+    std::vector<std::string> log; // "begin" and "deliver" in the order they came
 
   private:
     bool beginResult_;
@@ -49,13 +44,9 @@ class NamedLogger : public CaptureLogger {
         visitOrder().push_back(std::string(tag_) + ":begin");
         return CaptureLogger::begin(record);
     }
-    void write(const char* bytes, uint64_t count) override {
-        visitOrder().push_back(std::string(tag_) + ":write");
-        CaptureLogger::write(bytes, count);
-    }
-    void end(ksLogRecord* record) override {
-        visitOrder().push_back(std::string(tag_) + ":end");
-        CaptureLogger::end(record);
+    void deliver(ksLogRecord* record, const char* bytes, uint64_t count) override {
+        visitOrder().push_back(std::string(tag_) + ":deliver");
+        CaptureLogger::deliver(record, bytes, count);
     }
 
   private:

@@ -12,6 +12,8 @@ namespace {
 // A logger outside the registry; without settings files every lookup yields its default.
 struct UnregisteredLogger : ksLogger {
     UnregisteredLogger() : ksLogger("Level", false) {}
+    ksSinkStart begin(ksLogRecord*) override { return ksSinkStart::refused; }
+    void deliver(ksLogRecord*, const char*, uint64_t) override {}
 };
 
 } // namespace

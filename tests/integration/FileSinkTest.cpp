@@ -34,21 +34,33 @@ bool diskFull = false;
 // The next write puts this many bytes and the disk is full from then on.
 size_t roomLeft = SIZE_MAX;
 
-ksPlatform::LogStreamCalls systemCalls = ksPlatform::logStreamCalls;
+ksPlatform::RecordCalls systemCalls = ksPlatform::recordCalls;
 
-size_t writeUnlessFull(std::FILE* stream, const void* bytes, size_t count) {
-    size_t room = diskFull ? 0 : roomLeft < count ? roomLeft : count;
-    size_t put = room > 0 ? systemCalls.write(stream, bytes, room) : 0;
-    if (room < count) {
+// The bytes a write may put, and from then on the disk is full when they are fewer.
+size_t room(size_t count) {
+    size_t put = diskFull ? 0 : roomLeft < count ? roomLeft : count;
+    if (put < count) {
         diskFull = true;
         roomLeft = SIZE_MAX;
-        errno = ENOSPC;
     }
     return put;
 }
+size_t putUnlessFull(size_t count, size_t put, size_t written) {
+    if (put < count)
+        errno = ENOSPC;
+    return written;
+}
+size_t writeLogUnlessFull(ksPlatform::FileHandle file, const char* bytes, size_t count) {
+    size_t put = room(count);
+    return putUnlessFull(count, put, put > 0 ? systemCalls.writeLog(file, bytes, put) : 0);
+}
+size_t writeStreamUnlessFull(std::FILE* stream, const char* bytes, size_t count) {
+    size_t put = room(count);
+    return putUnlessFull(count, put, put > 0 ? systemCalls.writeStream(stream, bytes, put) : 0);
+}
 bool flushUnlessFull(std::FILE* stream) {
     if (!diskFull)
-        return systemCalls.flush(stream);
+        return systemCalls.flushStream(stream);
     errno = ENOSPC;
     return false;
 }
@@ -209,7 +221,9 @@ KSLOG_CHILD(fileSinkSteps) {
     fs::current_path(std::getenv("KSLOG_TEST_CWD"), ec);
     if (ec || !std::freopen(std::getenv("KSLOG_TEST_STDERR"), "w", stderr))
         return 4;
-    ksPlatform::logStreamCalls = {writeUnlessFull, flushUnlessFull};
+    ksPlatform::recordCalls.writeLog = writeLogUnlessFull;
+    ksPlatform::recordCalls.writeStream = writeStreamUnlessFull;
+    ksPlatform::recordCalls.flushStream = flushUnlessFull;
     return runStepsFromEnvironment(runStep);
 }
 
@@ -369,8 +383,8 @@ TEST_F(FileSink, ANameThatCannotBeOpenedReportsEachAcceptedRecord) {
     }
 }
 
-// Names the file system takes as they are: devices, names of tokens only, bytes that are
-// no UTF-8 (which Windows cannot take). Nothing but the named file is written.
+// Names the file system takes as they are: devices, FIFOs, names of tokens only, bytes
+// that are no UTF-8 (which Windows cannot take). Nothing but the named file is written.
 TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
     struct Case {
         std::string file;
@@ -384,7 +398,12 @@ TEST_F(FileSink, UnusualNamesWriteOnlyTheNamedFile) {
         {"%H%M%S", true, "", 1},
         {"\xff\xfe.log", !kWindowsTarget, "", 1},
         {"\xff\xfe.log", kWindowsTarget, errorMessage(EINVAL) + errorMessage(EINVAL), 0},
+        // a FIFO that nobody reads: refused at each record, never waited for
+        {"fifo", kLinuxTarget, errorMessage(ENXIO) + errorMessage(ENXIO), 0},
     };
+    if (kLinuxTarget) {
+        ASSERT_EQ(std::system(("mkfifo " + workFolder() + "/fifo").c_str()), 0);
+    }
     for (const Case& c : cases) {
         if (!c.runsOn)
             continue;

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 #include "core/Library.h"
-#include "sinks/FuncLogger.h"
 
 namespace {
 

@@ -1,12 +1,15 @@
 // The instance identifier: layout, text form, the counter within one clock reading, a
 // clock that goes back, and the node that every identifier of a process shares.
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
+#include "ksLog.h"
 #include "sinks/InstanceId.h"
-#include "sinks/LogdLogger.h"
+#include "support/Background.h"
 #include "support/Child.h"
+#include "support/Listener.h"
 
 namespace {
 
@@ -137,14 +140,29 @@ TEST(InstanceId, WithoutAnAdapterTheNodeIsRandomWithBit0x80) {
 }
 
 // Two daemon sinks of one process (one before ksLog_Term, one after) announce the same
-// node and clock sequence with a later time.
+// node and clock sequence with a later time: the identifiers of their headers.
 KSLOG_CHILD(identifiersAcrossSinks) {
-    ksLog_Init();
-    std::string first = ksLogdLogger::instance()->identifier();
-    ksLog_Term();
-    ksLog_Init();
-    std::string second = ksLogdLogger::instance()->identifier();
-    std::printf("%s %s\n", first.c_str(), second.c_str());
+    TestListener listener;
+    CHILD_CHECK(listener.listening());
+    setEnvironmentVariable("KESTLOG", listener.target().c_str());
+    for (size_t sinks = 1; sinks <= 2; ++sinks) {
+        for (int i = 0; i < 2000 && listener.connections().size() < sinks; ++i) {
+            KSLOG_INFO(300, "connecting\n");
+            sleepMilliseconds(1);
+        }
+        ksLog_Term();
+    }
+    CHILD_CHECK(listener.waitFor([](const auto& c) {
+        return c.size() == 2 && c[1].find("logs previously lost)\n") != std::string::npos;
+    }));
+    std::string ids[2];
+    for (int i = 0; i < 2; ++i) {
+        std::string stream = listener.connections()[i];
+        size_t at = stream.find("\nUUID: ");
+        CHILD_CHECK(at != std::string::npos);
+        ids[i] = stream.substr(at + 7, 36);
+    }
+    std::printf("%s %s\n", ids[0].c_str(), ids[1].c_str());
     return 0;
 }
 

@@ -34,8 +34,9 @@ struct StoppedCollector {
     StoppedCollector() {
         EXPECT_TRUE(listener.listening());
         listener.stop();
-        connection.setClock(fakeClock);
+        ksPlatform::recordCalls.clock = fakeClock;
     }
+    ~StoppedCollector() { ksPlatform::recordCalls.clock = ksPlatform::wallClockMicroseconds; }
 };
 
 // Prepares at a moment of the fake clock; a connection under way is polled (the clock

@@ -25,3 +25,12 @@ inline int registeredLoggers(const char* section) {
         count += std::strcmp(logger->name(), section) == 0;
     return count;
 }
+
+// The registered logger with this settings section, or null.
+inline ksLogger* findLogger(const char* section) {
+    ksLibraryLock lock;
+    for (ksLogger* logger = firstLogger(); logger; logger = logger->next())
+        if (std::strcmp(logger->name(), section) == 0)
+            return logger;
+    return nullptr;
+}

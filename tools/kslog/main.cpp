@@ -6,8 +6,6 @@
 #include "Host.h"
 #include "Options.h"
 #include "RecordWriter.h"
-#include "config/Config.h"
-#include "config/Settings.h"
 #include "ksLog.h"
 
 namespace {
@@ -32,38 +30,42 @@ void printUsage() {
 }
 
 // What became of the locator, in the words of --help.
-const char* locatorState(ksIniLoad load) {
-    switch (load) {
-    case ksIniLoad::loaded:
+const char* locatorState(int32_t state) {
+    switch (state) {
+    case KSLOG_LOCATOR_READ:
         return "present: its ReadPath and WritePath place the others";
-    case ksIniLoad::notRegular:
+    case KSLOG_LOCATOR_NOT_REGULAR:
         return "ignored, not a regular file: the others lie beside the program";
-    case ksIniLoad::tooLarge:
+    case KSLOG_LOCATOR_TOO_LARGE:
         return "ignored, too large: the others lie beside the program";
-    case ksIniLoad::unopened:
-    case ksIniLoad::unreadable:
-        break;
+    default:
+        return "absent: the others lie beside the program";
     }
-    return "absent: the others lie beside the program";
 }
 
-const char* shown(const ksString& path) {
-    return path.isEmpty() ? "unknown (this program cannot find its own folder)" : path.c_str();
+const char* shown(const char* path) {
+    return *path ? path : "unknown (this program cannot find its own folder)";
 }
 
-// The files the library reads for this program, found by the library's own rules.
+// The files the library reads for this program, as the library itself finds them.
 void printSettingsFiles() {
-    const ksSettingsFiles files = locateSettingsFiles();
+    ksLogSettingsFiles files;
+    std::string texts(1024, '\0');
+    for (;;) {
+        uint32_t needed = ksLog_SettingsFiles(&files, texts.data(), uint32_t(texts.size()));
+        if (needed <= texts.size())
+            break;
+        texts.resize(needed);
+    }
     std::printf("\nWhere the records go is set by this program's settings files "
                 "(application %s):\n",
-                applicationName());
-    std::printf("  locator     %s (%s)\n", shown(files.locator), locatorState(files.locatorLoad));
+                files.application);
+    std::printf("  locator     %s (%s)\n", shown(files.locator), locatorState(files.locatorState));
     std::printf("  read file   %s\n", shown(files.readFile));
-    if (files.writeFile.isEmpty())
+    if (!*files.writeFile)
         std::printf("  write file  none (the locator's WritePath is empty)\n");
     else
-        std::printf("  write file  %s (its values win over the read file's)\n",
-                    files.writeFile.c_str());
+        std::printf("  write file  %s (its values win over the read file's)\n", files.writeFile);
     std::printf("For example, this read file prints records of level info and above on the\n"
                 "standard output and sends them to a log collector on port 12222 of this machine:\n"
                 "  [File]\n"

@@ -236,7 +236,7 @@ int32_t createFolder(const char* path) {
 // O_NONBLOCK only for the opening, so that a FIFO without reader fails (ENXIO) instead of
 // holding the logging thread; writes block as usual. Close-on-exec: child processes of
 // the host must not inherit the log.
-std::FILE* openLogStream(const char* path, bool append) {
+FileHandle openLogFile(const char* path, bool append) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
     int descriptor;
     do {
@@ -244,36 +244,17 @@ std::FILE* openLogStream(const char* path, bool append) {
     } while (descriptor < 0 && errno == EINTR);
     descriptor = aboveStandardStreams(descriptor);
     if (descriptor < 0)
-        return nullptr;
+        return kNoFile;
     int status = fcntl(descriptor, F_GETFL);
     if (status >= 0)
         fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK);
-    std::FILE* stream = fdopen(descriptor, append ? "a" : "w");
-    if (!stream) {
-        int error = errno;
-        close(descriptor);
-        errno = error;
-        return nullptr;
-    }
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    return stream;
+    return descriptor;
 }
 
-namespace {
-
-bool isStandardStream(std::FILE* stream) {
-    return stream == stderr || stream == stdout;
-}
-
-// The standard streams are shared with the application: through stdio, in its order.
-// Streams of our own are unbuffered, so their descriptor takes the bytes directly.
-size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
-    if (isStandardStream(stream))
-        return std::fwrite(bytes, 1, count, stream);
-    const char* next = static_cast<const char*>(bytes);
+size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
     size_t written = 0;
     while (written < count) {
-        ssize_t put = write(fileno(stream), next + written, count - written);
+        ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
         if (put < 0 && errno == EINTR)
             continue;
         if (put == 0)
@@ -285,12 +266,9 @@ size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
     return written;
 }
 
-bool flushLogStream(std::FILE* stream) {
-    return !isStandardStream(stream) || std::fflush(stream) == 0;
+void closeLogFile(FileHandle file) {
+    if (file != kNoFile)
+        close(static_cast<int>(file));
 }
-
-} // namespace
-
-LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
 
 } // namespace ksPlatform

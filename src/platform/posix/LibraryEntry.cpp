@@ -1,8 +1,19 @@
-// The library's unload hook, apart from the rest of the platform layer so that a program
-// may link the layer without the core that defines onLibraryUnload.
+// The library's unload hook: run when the shared library is unloaded or the process
+// exits normally, if the core registered one.
 #include "platform/platform.h"
+#include <atomic>
 
-// Runs when the shared library is unloaded or the process exits normally.
-__attribute__((destructor)) static void libraryUnloading() {
-    ksPlatform::onLibraryUnload();
+namespace {
+
+std::atomic<void (*)()> unloadHook{nullptr};
+
+__attribute__((destructor)) void libraryUnloading() {
+    if (void (*hook)() = unloadHook.load(std::memory_order_acquire))
+        hook();
+}
+
+} // namespace
+
+void ksPlatform::setUnloadHook(void (*hook)()) {
+    unloadHook.store(hook, std::memory_order_release);
 }

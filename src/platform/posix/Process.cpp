@@ -1,7 +1,6 @@
 #include "platform/platform.h"
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace ksPlatform {
 
@@ -25,10 +24,6 @@ char* environmentText(const char* name) {
     if (copy)
         std::memcpy(copy, value, size);
     return copy;
-}
-
-void exitNow(int status) {
-    _exit(status);
 }
 
 } // namespace ksPlatform

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
-#include "foundation/Utf.h"
+#include "platform/win32/Utf16.h"
 
 namespace ksPlatform {
 
@@ -39,23 +39,6 @@ int32_t lastCode() {
     int32_t code = codeOf(GetLastError());
     return code == 0 ? kFileFailed : code;
 }
-
-// A path in UTF-16 for one call; empty when the UTF-8 text cannot be converted.
-class WidePath {
-  public:
-    explicit WidePath(const char* path) : wide_(path ? ksWideFromUtf8(path) : nullptr) {}
-    ~WidePath() {
-        if (wide_)
-            ksWideFree(wide_);
-    }
-    WidePath(const WidePath&) = delete;
-    WidePath& operator=(const WidePath&) = delete;
-    const wchar_t* get() const { return wide_; }
-    explicit operator bool() const { return wide_ != nullptr; }
-
-  private:
-    ksWideBuffer wide_;
-};
 
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
@@ -242,34 +225,96 @@ int32_t createFolder(const char* path) {
     return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastCode();
 }
 
-// The C runtime's own stream, opened by its wide name so that any UTF-8 name reaches the
-// file system unchanged. Text mode, as the runtime opens files by default.
-std::FILE* openLogStream(const char* path, bool append) {
-    WidePath wide(path);
-    if (!wide) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    std::FILE* stream = _wfopen(wide.get(), append ? L"a" : L"w");
-    if (stream)
-        std::setvbuf(stream, nullptr, _IONBF, 0);
-    return stream;
-}
-
 namespace {
 
-// Through the runtime's stream, whose text mode ends lines with "\r\n" as Windows
-// programs expect.
-size_t writeLogStream(std::FILE* stream, const void* bytes, size_t count) {
-    return std::fwrite(bytes, 1, count, stream);
+// The C runtime's errno for a Windows error, as the runtime's own file calls set it, so
+// that perror tells a failed log the same way on both systems.
+int errnoOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+        return EACCES;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+        return ENOSPC;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return EMFILE;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    default:
+        return EINVAL;
+    }
 }
 
-bool flushLogStream(std::FILE* stream) {
-    return std::fflush(stream) == 0;
+// Text files end their lines with "\r\n", as the runtime's text mode writes them.
+size_t windowsLineEnds(const char* bytes, size_t count, char* out) {
+    size_t at = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] == '\n')
+            out[at++] = '\r';
+        out[at++] = bytes[i];
+    }
+    return at;
 }
 
 } // namespace
 
-LogStreamCalls logStreamCalls = {writeLogStream, flushLogStream};
+FileHandle openLogFile(const char* path, bool append) {
+    WidePath wide(path);
+    if (!wide) {
+        errno = EINVAL;
+        return kNoFile;
+    }
+    // Appending: every write lands at the end, also behind other writers of the file.
+    DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
+    HANDLE handle =
+        CreateFileW(wide.get(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(GetLastError());
+        return kNoFile;
+    }
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+// A line of up to half the stack buffer goes in one WriteFile; a longer text in pieces.
+size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    constexpr size_t piece = 4096;
+    char translated[2 * piece];
+    size_t written = 0;
+    while (written < count) {
+        size_t some = count - written < piece ? count - written : piece;
+        size_t length = windowsLineEnds(bytes + written, some, translated);
+        DWORD put = 0;
+        BOOL done =
+            WriteFile(handleOf(file), translated, static_cast<DWORD>(length), &put, nullptr);
+        if (done && put == length) {
+            written += some;
+            continue;
+        }
+        errno = done ? ENOSPC : errnoOf(GetLastError());
+        // The source bytes whose whole translation reached the file.
+        for (size_t at = 0, need; at + (need = bytes[written] == '\n' ? 2 : 1) <= put; ++written)
+            at += need;
+        break;
+    }
+    return written;
+}
+
+void closeLogFile(FileHandle file) {
+    if (file != kNoFile)
+        CloseHandle(handleOf(file));
+}
 
 } // namespace ksPlatform

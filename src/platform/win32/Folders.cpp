@@ -2,7 +2,7 @@
 #include "platform/platform.h"
 #include <windows.h>
 #include <shlobj.h>
-#include "foundation/Utf.h"
+#include "platform/win32/Utf16.h"
 
 namespace ksPlatform {
 
@@ -39,7 +39,7 @@ char* executablePath() {
     if (length == 0 || length >= kExecutablePathUnits)
         return nullptr;
     buffer[length] = L'\0';
-    return ksUtf8FromWide(buffer);
+    return utf8FromUtf16(buffer);
 }
 
 char* folderPath(Folder folder) {
@@ -51,7 +51,7 @@ char* folderPath(Folder folder) {
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer)))
         return nullptr;
     buffer[MAX_PATH] = L'\0';
-    return ksUtf8FromWide(buffer);
+    return utf8FromUtf16(buffer);
 }
 
 uint32_t currentProcessId() {

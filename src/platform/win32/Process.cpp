@@ -27,8 +27,4 @@ char* environmentText(const char* name) {
     return nullptr;
 }
 
-void exitNow(int status) {
-    _exit(status);
-}
-
 } // namespace ksPlatform
