@@ -51,6 +51,7 @@ void unlockInParent() {
 }
 void unlockInChild() {
     libraryMutex.adoptAfterFork();
+    ++ksLibrary.forks;
     libraryMutex.unlock();
 }
 

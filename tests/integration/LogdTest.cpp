@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 #include <atomic>
 #ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #include "AppFolder.h"
@@ -367,12 +369,19 @@ TEST(Logd, SurvivesACollectorKilledAndRestartedMidStream) {
     EXPECT_EQ(result.output, "");
 }
 
-// Targets that cannot work: every record is refused at once, nothing crashes.
+// Targets that cannot work: every record is refused at once and counted, nothing
+// crashes; a name that does not resolve is said once.
 KSLOG_CHILD(logdBadTarget) {
     captureErrors();
     for (int i = 0; i < 3; ++i)
         CHILD_CHECK(!logText(3, 300, "nowhere\n"));
-    std::printf("lost=%u\n", lostAtClose());
+    unsigned lost = lostAtClose();
+    std::string errors = capturedErrors();
+    size_t said = 0;
+    for (size_t at = 0; (at = errors.find("ksLogdLogger: cannot resolve ", at)) != std::string::npos;
+         ++at)
+        ++said;
+    std::printf("lost=%u said=%zu\n", lost, said);
     return 0;
 }
 
@@ -385,11 +394,11 @@ TEST(Logd, RefusesRecordsForTargetsThatCannotWork) {
         const char* lost;
     };
     const Case cases[] = {
-        {"127.0.0.1:letters", "lost=0\n"}, // unresolvable: refused, not counted
-        {":5000", "lost=0\n"},             // the whole text as a host name
-        {"::1", "lost=0\n"},               // IPv6 text: host ":" and port 1
-        {"no.such.host.invalid:9", "lost=0\n"},
-        {refused, "lost=3\n"}, // a refused connection counts
+        {"127.0.0.1:letters", "lost=3 said=1\n"}, // unresolvable: counted, said once
+        {":5000", "lost=3 said=1\n"},             // the whole text as a host name
+        {"::1", "lost=3 said=1\n"},               // IPv6 text: host ":" and port 1
+        {"no.such.host.invalid:9", "lost=3 said=1\n"},
+        {refused, "lost=3 said=0\n"}, // a refused connection counts
     };
     for (const Case& c : cases) {
         ChildResult result = runChild("logdBadTarget", {{"KESTLOG", c.target}});
@@ -652,4 +661,59 @@ TEST(Logd, RecordsWithoutADescriptorAreCounted) {
     ASSERT_TRUE(opening.matched) << received;
     EXPECT_EQ(opening.lost, "20");
     EXPECT_EQ(received.find(std::string(95, '0')), std::string::npos);
+}
+
+// Forks five children, each writing one record and exiting; the parent writes one after
+// each child ended (POSIX).
+KSLOG_CHILD(logdForks) {
+    captureErrors();
+    CHILD_CHECK(connectSink());
+#ifndef _WIN32
+    for (int i = 0; i < 5; ++i) {
+        pid_t child = fork();
+        if (child == 0) {
+            logText(3, 300, "child\n");
+            std::exit(0);
+        }
+        int status = 0;
+        CHILD_CHECK(waitpid(child, &status, 0) == child && WIFEXITED(status));
+        CHILD_CHECK(logText(3, 300, "parent " + std::to_string(i) + "\n"));
+    }
+#endif
+    ksLog_Term();
+    return 0;
+}
+
+// A forked child is an instance of its own on a connection of its own; the parent's
+// connection carries on untouched.
+TEST(Logd, AForkedChildConnectsAsAnInstanceOfItsOwn) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "no fork";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    ChildResult result = runInFolder(app, "logdForks", "[ksLogd]\r\nBlocking=1\r\n",
+                                     {{"KESTLOG", listener.target()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    listener.waitFor([&](const auto&) { return listener.ended() == 6; });
+    std::vector<std::string> connections = listener.connections();
+    ASSERT_EQ(connections.size(), 6u);
+    std::set<std::string> identifiers;
+    for (const std::string& connection : connections) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(connection, m, std::regex("UUID: ([-0-9a-f]{36})\n")));
+        identifiers.insert(m[1].str());
+    }
+    EXPECT_EQ(identifiers.size(), 6u);
+    std::string parent = withoutTimes(connections[0]);
+    EXPECT_EQ(parent.substr(parent.find("previously lost)\n") + 17),
+              "I TIME|TID|0000000300 connecting\n"
+              "I TIME|TID|0000000300 parent 0\nI TIME|TID|0000000300 parent 1\n"
+              "I TIME|TID|0000000300 parent 2\nI TIME|TID|0000000300 parent 3\n"
+              "I TIME|TID|0000000300 parent 4\n");
+    for (size_t i = 1; i < connections.size(); ++i) {
+        std::string child = withoutTimes(connections[i]);
+        EXPECT_EQ(child.substr(child.find("previously lost)\n") + 17),
+                  "I TIME|TID|0000000300 child\n");
+    }
 }
