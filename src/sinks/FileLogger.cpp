@@ -40,9 +40,15 @@ bool ksFileLogger::open() {
     ksString name = logFileName(pattern, timed ? &now : nullptr, applicationName());
     output_ = openLogOutput(name, append);
     if (!output_) {
-        std::perror("ksFileLogger");
+        // Said once per failure: a folder that does not exist would otherwise bring one
+        // message per record. A new reason, or a failure after an opening, is said again.
+        int error = errno;
+        if (openFailure_ != error)
+            std::perror("ksFileLogger");
+        openFailure_ = error;
         return false;
     }
+    openFailure_ = 0;
     if (!isStandardStreamName(name))
         appendFromNowOn_ = true;
     bool endCutLine = !outputAtLineStart_ && std::strcmp(name, openedName_) == 0;

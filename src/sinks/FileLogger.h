@@ -35,6 +35,8 @@ class ksFileLogger : public ksLogger {
     bool outputAtLineStart_ = true;
     // The name of the latest opening: only a reopening of the same log ends a cut line.
     ksString openedName_;
+    // The errno of the last opening that failed and was reported; 0 after an opening.
+    int openFailure_ = 0;
     // A write or flush failed and was reported; cleared by a write that succeeds.
     bool failing_ = false;
     // A line that no record has ended yet waits here, so that readers of the log see
