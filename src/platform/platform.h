@@ -165,6 +165,11 @@ FileHandle openLogFile(const char* path, bool append);
 // The system's write of a log line, reached through recordCalls.writeLog (below).
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count);
 void closeLogFile(FileHandle file);
+// The standard streams' writes and flushes, through stdio, reached through
+// recordCalls.writeStream and flushStream. A pipe whose reader went away makes them fail
+// with EPIPE; it never ends the process (SIGPIPE).
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count);
+bool flushStandardStream(std::FILE* stream);
 
 // ---------------------------------------------------------------------------
 // Sockets and network adapters

@@ -7,6 +7,7 @@
 #include "core/Library.h"
 #include "foundation/Format.h"
 #include "sinks/LogFileName.h"
+#include "foundation/Message.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ bool ksFileLogger::open() {
         // message per record. A new reason, or a failure after an opening, is said again.
         int error = errno;
         if (openFailure_ != error)
-            std::perror("ksFileLogger");
+            ksSayError("ksFileLogger");
         openFailure_ = error;
         return false;
     }
@@ -127,7 +128,7 @@ void ksFileLogger::put(const char* bytes, size_t count) {
 // otherwise bring one message per record.
 void ksFileLogger::writeFailed() {
     if (!failing_)
-        std::perror("ksFileLogger");
+        ksSayError("ksFileLogger");
     failing_ = true;
     close();
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
+#include "foundation/Message.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
         return refuse();
     }
     if (stalled_ && lost_ > 0)
-        std::fprintf(stderr, "ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
+        ksSayOnStandardError("ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
     stalled_ = false;
     return Readiness::up; // the unsent rest and the lost report go ahead of this record
 }
@@ -219,7 +220,7 @@ void ksLogdConnection::finish() {
         sendReport();
     close(state_ == connected);
     if (lost_ > 0)
-        std::fprintf(stderr, "ksLogdLogger: Closing, %u logs were lost.\n", lost_);
+        ksSayOnStandardError("ksLogdLogger: Closing, %u logs were lost.\n", lost_);
     lost_ = 0;
 }
 

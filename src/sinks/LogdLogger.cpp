@@ -10,6 +10,7 @@
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "sinks/LogdTarget.h"
+#include "foundation/Message.h"
 
 namespace {
 
@@ -19,14 +20,13 @@ constexpr uint64_t resolutionRetryMicroseconds = 1000000;
 
 void printDeprecationBanner(const char* target) {
     ksString settings = settingsFileName();
-    std::fprintf(stderr,
-                 "#######################################################\n"
-                 "# Warning: KESTLOG is deprecated. To change log target,\n"
-                 "# edit %s\n"
-                 "# or _%s\n"
-                 "# Current target: %s\n"
-                 "#######################################################\n",
-                 settings.c_str(), settings.c_str(), target);
+    ksSayOnStandardError("#######################################################\n"
+                         "# Warning: KESTLOG is deprecated. To change log target,\n"
+                         "# edit %s\n"
+                         "# or _%s\n"
+                         "# Current target: %s\n"
+                         "#######################################################\n",
+                         settings.c_str(), settings.c_str(), target);
 }
 
 } // namespace
@@ -104,7 +104,7 @@ bool ksLogdLogger::connect() {
             if (threshold() == 0)
                 return false; // "null": nothing is expected, nothing is lost
             if (!resolutionFailureSaid_)
-                std::fprintf(stderr, "ksLogdLogger: cannot resolve %s\n", target_.c_str());
+                ksSayOnStandardError("ksLogdLogger: cannot resolve %s\n", target_.c_str());
             resolutionFailureSaid_ = true;
             connection_.countLost();
             return false;

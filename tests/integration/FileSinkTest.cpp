@@ -557,3 +557,25 @@ TEST_F(FileSink, TwoProcessesAppendingLongLinesNeverTearALine) {
     EXPECT_EQ(torn, 0);
     EXPECT_EQ(whole, 2 * records);
 }
+
+// Records to the standard error stream after its reader went away; then says it lived.
+KSLOG_CHILD(fileSinkReaderGone) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the reader ends meanwhile
+    for (int i = 0; i < 10; ++i)
+        KSLOG_INFO(300, "record %d\n", i);
+    ksLog_Term();
+    return writeFileBytes(std::getenv("KSLOG_TEST_SURVIVED"), "") ? 0 : 1;
+}
+
+// A standard stream whose reader went away fails the sink's writes; it never ends the
+// process.
+TEST_F(FileSink, AStreamWithoutReaderNeverEndsTheProcess) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "no SIGPIPE";
+    writeFileBytes(app.readFile(), "[ksLogd]\r\nLevel=Off\r\n[File]\r\nLevel=Info\r\n");
+    const std::string survived = app.file("survived");
+    setEnvironmentVariable("KSLOG_TEST_SURVIVED", survived.c_str());
+    runProgram(app.file(app.app()), "--kslog-child fileSinkReaderGone 2>&1 >/dev/null | true");
+    setEnvironmentVariable("KSLOG_TEST_SURVIVED", nullptr);
+    EXPECT_TRUE(fileExists(survived));
+}

@@ -2,6 +2,7 @@
 // the system's small negative codes, a move that never replaces its target.
 #include "platform/platform.h"
 #include "platform/posix/Descriptors.h"
+#include "platform/posix/Sigpipe.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -252,6 +253,7 @@ FileHandle openLogFile(const char* path, bool append) {
 }
 
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    SigpipeHeldBack held(static_cast<int>(file)); // a FIFO whose reader went away
     size_t written = 0;
     while (written < count) {
         ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
@@ -269,6 +271,18 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
 void closeLogFile(FileHandle file) {
     if (file != kNoFile)
         close(static_cast<int>(file));
+}
+
+// The standard streams are shared with the application: written through stdio, in its
+// order, and may be pipes whose reader went away.
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count) {
+    SigpipeHeldBack held(fileno(stream));
+    return std::fwrite(bytes, 1, count, stream);
+}
+
+bool flushStandardStream(std::FILE* stream) {
+    SigpipeHeldBack held(fileno(stream));
+    return std::fflush(stream) == 0;
 }
 
 } // namespace ksPlatform

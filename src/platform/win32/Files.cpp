@@ -317,4 +317,12 @@ void closeLogFile(FileHandle file) {
         CloseHandle(handleOf(file));
 }
 
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count) {
+    return std::fwrite(bytes, 1, count, stream);
+}
+
+bool flushStandardStream(std::FILE* stream) {
+    return std::fflush(stream) == 0;
+}
+
 } // namespace ksPlatform
