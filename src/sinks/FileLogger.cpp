@@ -6,8 +6,8 @@
 #include "core/Level.h"
 #include "core/Library.h"
 #include "foundation/Format.h"
-#include "sinks/LogFileName.h"
 #include "foundation/Message.h"
+#include "sinks/LogFileName.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "core/Level.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
-#include "sinks/LogdTarget.h"
 #include "foundation/Message.h"
+#include "sinks/LogdTarget.h"
 
 namespace {
 
