@@ -4,7 +4,11 @@ measured in the same run, and the ratio ksLog / peer (below 1: ksLog is faster).
 Benchmark names are "<case>/<implementation>"; the implementations "ksLog" and "kslogd" are
 ours. Of Google Benchmark's own suffixes, numeric arguments and thread counts stay with the
 case. A case's counters (rates, lost shares, load average) follow the table.
-Usage: bench-table.py [--markdown] RESULTS.json...
+Cases named "<class>@<point>" are summed up per class after the table (with --classes, only
+they are printed): for each peer,
+the median over the points of ksLog's and the peer's medians, and the median and the worst
+(highest) of the per-point ratios, with the point where the worst lies.
+Usage: bench-table.py [--markdown] [--classes] RESULTS.json...
 """
 import json
 import re
@@ -111,10 +115,51 @@ def print_machine(contexts):
           f"(the benchmark library's own build: {context.get('library_build_type', '?')})")
 
 
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def class_rows(cases):
+    """(class, peer, ours, theirs, median ratio, worst ratio, worst point) per class and peer."""
+    classes = OrderedDict()
+    for case, ours, peer, theirs, ratio in rows(cases):
+        if "@" not in case or ratio is None:
+            continue
+        name, point = case.split("@", 1)
+        classes.setdefault(name, OrderedDict()).setdefault(peer, []).append(
+            (ours, theirs, ratio, point))
+    for name, peers in sorted(classes.items()):
+        for peer, points in sorted(peers.items()):
+            worst = max(points, key=lambda p: p[2])
+            yield (name, peer, median(p[0] for p in points), median(p[1] for p in points),
+                   median(p[2] for p in points), worst[2], worst[3])
+
+
+def print_classes(cases, markdown):
+    if markdown:
+        print("| class | peer | ksLog median (ns) | peer median (ns) | median ratio "
+              "| worst ratio (point) |")
+        print("|---|---|---:|---:|---:|---|")
+        for name, peer, ours, theirs, middle, worst, point in class_rows(cases):
+            print(f"| {name} | {peer} | {ours:.1f} | {theirs:.1f} | {middle:.2f} "
+                  f"| {worst:.2f} ({point}) |")
+        return
+    print(f"{'class':8} {'peer':12} {'ksLog ns':>9} {'peer ns':>9} {'median':>7} {'worst':>7}  point")
+    for name, peer, ours, theirs, middle, worst, point in class_rows(cases):
+        print(f"{name:8} {peer:12} {ours:9.1f} {theirs:9.1f} {middle:7.2f} {worst:7.2f}  {point}")
+
+
 def main(arguments):
     markdown = "--markdown" in arguments
-    paths = [a for a in arguments if a != "--markdown"]
+    paths = [a for a in arguments if a not in ("--markdown", "--classes")]
     cases, counters, contexts = read_medians(paths)
+    if "--classes" in arguments:
+        print_classes(cases, markdown)
+        return
+    ranged = OrderedDict((case, impls) for case, impls in cases.items() if "@" in case)
+    cases = OrderedDict((case, impls) for case, impls in cases.items() if "@" not in case)
     if markdown:
         print_machine(contexts)
         print()
@@ -129,6 +174,9 @@ def main(arguments):
             print()
             for line in counter_lines(counters):
                 print(f"- {line}")
+        if ranged:
+            print()
+            print_classes(ranged, markdown)
         return
     print(f"{'case':40} {'ksLog ns':>11}  {'peer':28} {'peer ns':>11} {'ratio':>7}")
     for case, ours, peer, theirs, ratio in rows(cases):
@@ -138,6 +186,9 @@ def main(arguments):
         print()
         for line in counter_lines(counters):
             print(line)
+    if ranged:
+        print()
+        print_classes(ranged, markdown)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
-// Exact digits of a double, rounded half up: a 128-bit path for values of ordinary size, a
-// big-number path (numbers of up to 1280 bits, on the stack) for the very large and the very
-// small, and two shortcuts for base 10: a few decimals, and a few significant digits.
+// Exact digits of a double, rounded half up. Base 10 scales the value by a 128-bit power of
+// ten, whatever its exponent, whenever the digits fit 64 bits; the rest (more digits, other
+// bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way, with
+// numbers of up to 1280 bits on the stack.
 #include "foundation/FloatDigits.h"
 #include <bit>
 #include <climits>
@@ -203,53 +204,22 @@ void fractionDigitsBig(const BinaryValue& value, int base, DigitCollector& colle
     }
 }
 
-void integerDigitsSmall(uint64_t integer, int base, DigitCollector& collector) {
-    uint8_t reversed[72];
-    int length = 0;
-    while (integer) {
-        reversed[length++] = static_cast<uint8_t>(integer % static_cast<uint64_t>(base));
-        integer /= static_cast<uint64_t>(base);
-    }
-    collector.setPosition(length - 1);
-    for (int i = length - 1; i >= 0 && !collector.full(); --i)
-        collector.offer(reversed[i]);
-}
-
-// Values whose fraction fits 122 bits: exact digits with 128-bit arithmetic.
-void digitsSmall(const BinaryValue& value, int base, DigitCollector& collector) {
-    if (value.exponent >= 0) {
-        integerDigitsSmall(value.mantissa << value.exponent, base, collector);
-        return;
-    }
-    const int scale = -value.exponent;
-    const uint64_t integer = scale >= 64 ? 0 : value.mantissa >> scale;
-    const uint128 mask = (uint128{1} << scale) - 1;
-    uint128 fraction = value.mantissa & mask;
-    if (integer)
-        integerDigitsSmall(integer, base, collector);
-    collector.setPosition(-1);
-    while (fraction != 0 && !collector.full()) {
-        fraction *= static_cast<unsigned>(base);
-        collector.offer(static_cast<unsigned>(fraction >> scale));
-        fraction &= mask;
-    }
-}
-
+// The integer digits, then the fraction digits.
 void collectDigits(double value, int base, DigitCollector& collector) {
     const BinaryValue binary = decompose(value);
     if (binary.mantissa == 0)
         return;
-    const int bits = 64 - std::countl_zero(binary.mantissa);
-    const bool integerFits = binary.exponent >= 0 && bits + binary.exponent <= 64;
-    if (integerFits || (binary.exponent < 0 && binary.exponent >= -122)) {
-        digitsSmall(binary, base, collector);
-        return;
-    }
     if (binary.exponent >= 0) {
         integerDigitsBig(binary, base, collector);
         return;
     }
-    fractionDigitsBig(binary, base, collector);
+    const int scale = -binary.exponent;
+    const uint64_t integer = scale >= 64 ? 0 : binary.mantissa >> scale;
+    if (integer)
+        integerDigitsBig({integer, 0}, base, collector);
+    fractionDigitsBig({scale >= 64 ? binary.mantissa : binary.mantissa - (integer << scale),
+                       binary.exponent},
+                      base, collector);
 }
 
 // Digits looked at past the cut in an odd base; a rest that matches half a unit that far is
@@ -284,154 +254,237 @@ void roundUp(ksFloatDigitString& number, int base) {
     ++number.exponent;
 }
 
-constexpr int kSignificantDecimalMax = 17;
-
-// 10^0 to 10^22 as 128-bit numbers.
-struct PowersOfTen128 {
-    uint128 values[23];
-    constexpr PowersOfTen128() : values{} {
-        values[0] = 1;
-        for (int i = 1; i < 23; ++i)
+// 10^0 to 10^19.
+struct PowersOfTen64 {
+    uint64_t values[20] = {1};
+    constexpr PowersOfTen64() {
+        for (int i = 1; i < 20; ++i)
             values[i] = values[i - 1] * 10;
     }
 };
-constexpr PowersOfTen128 kPowersOfTen128{};
+constexpr PowersOfTen64 kPowersOfTen64{};
 
-// The eight decimal digits of a value below 10^8, leading zeros included, stored at once: the
-// digits are split in the lanes of one word (two of four digits, four of two, eight of one),
-// each split a multiplication by a reciprocal. Bytes go to memory lowest first.
-void eightDigits(uint8_t* at, uint32_t value) {
+// The eight decimal digit values of a value below 10^8 as the bytes of one word, leading zeros
+// included, the leading digit in the lowest byte (first in memory). The digits are split in
+// the lanes of the word, four of two digits then eight of one, each split a multiplication by
+// a reciprocal: x * 10486 >> 20 is x / 100 and x * 103 >> 10 is x / 10 for the lanes' values.
+uint64_t eightDigits(uint32_t value) {
     static_assert(std::endian::native == std::endian::little);
     const uint64_t halves = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
     const uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Full;
     const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
     const uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Full;
-    const uint64_t digits = tens | (pairs - tens * 10) << 8;
-    std::memcpy(at, &digits, sizeof digits);
+    return tens | (pairs - tens * 10) << 8;
 }
 
-// The decimal digits of a non-zero value, leading digit first, written in place (building
-// them elsewhere and copying them stalls on the copy); their count.
-[[gnu::always_inline]] inline int decimalDigits(uint64_t value, uint8_t* digits) {
-    const int guess = std::bit_width(value) * 1233 >> 12; // log10(2^bits), rounded down
-    const int length = guess + (value >= kPowersOfTen128.values[guess] ? 1 : 0);
-    if (length < 16) {
-        for (int i = length - 1; i >= 0; --i, value /= 10)
-            digits[i] = static_cast<uint8_t>(value % 10);
+// Stores the last count (1 to 8) digits of a word of eightDigits at at.
+void storeDigits(uint8_t* at, uint64_t word, int count) {
+    word >>= 8 * (8 - count);
+    std::memcpy(at, &word, sizeof word); // the bytes past count are zeros, overwritten later
+}
+
+// The decimal digit values of a non-zero value, leading digit first; their count.
+int decimalDigits(uint64_t value, uint8_t* digits) {
+    const int guess = std::bit_width(value) * 1233 >> 12; // 1233 / 2^12: log10(2) rounded up
+    const int length = guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
+    constexpr uint64_t kEightDigits = 100000000;
+    const auto low = static_cast<uint32_t>(value % kEightDigits);
+    if (length <= 8) {
+        storeDigits(digits, eightDigits(low), length);
         return length;
     }
-    const uint64_t high = value / 100000000;
-    eightDigits(digits + length - 8, static_cast<uint32_t>(value % 100000000));
-    eightDigits(digits + length - 16, static_cast<uint32_t>(high % 100000000));
-    uint32_t top = static_cast<uint32_t>(high / 100000000);
-    for (int i = length - 17; i >= 0; --i, top /= 10)
-        digits[i] = static_cast<uint8_t>(top % 10);
+    const uint64_t above = value / kEightDigits;
+    const auto middle = static_cast<uint32_t>(above % kEightDigits);
+    if (length <= 16) {
+        storeDigits(digits, eightDigits(middle), length - 8);
+    } else {
+        storeDigits(digits, eightDigits(static_cast<uint32_t>(above / kEightDigits)), length - 16);
+        storeDigits(digits + length - 16, eightDigits(middle), 8);
+    }
+    storeDigits(digits + length - 8, eightDigits(low), 8);
     return length;
 }
 
-constexpr uint64_t kTenToNineteen = 10000000000000000000ull;
+// 10^q as a 128-bit mantissa with its top bit set and a binary exponent:
+// mantissa = floor(10^q / 2^exponent). Made at compile time by exact big-number arithmetic:
+// 10^q by multiplying by ten; for q < 0, floor(2^kScaleBits / 10^-q) by dividing by ten -q
+// times, exact since floor(floor(x / a) / b) = floor(x / ab). The test multiplies each back.
+class PowersOfTen {
+  public:
+    static constexpr int kMin = -348, kMax = 347; // every q a double's digits can need
 
-// The significant digits of a non-zero number, with the power of the leading one given the
-// power of the last.
-void setDecimalDigits(uint128 scaled, int lastPower, ksFloatDigitString& number) {
-    int length = 0;
-    if (scaled >> 64) {
-        length = decimalDigits(static_cast<uint64_t>(scaled / kTenToNineteen), number.digits);
-        uint64_t low = static_cast<uint64_t>(scaled % kTenToNineteen);
-        for (int i = length + 18; i >= length; --i, low /= 10) // with its leading zeros
-            number.digits[i] = static_cast<uint8_t>(low % 10);
-        length += 19;
-    } else {
-        length = decimalDigits(static_cast<uint64_t>(scaled), number.digits);
+    struct Entry {
+        uint64_t high, low;
+        int exponent;
+    };
+
+    constexpr PowersOfTen() {
+        uint32_t number[kBigWords] = {1};
+        for (int q = 0; q <= kMax; ++q, multiplyByTen(number))
+            store(q, number, 0);
+        uint32_t scaled[kBigWords] = {};
+        scaled[kBigWords - 1] = 1u << 31; // 2^kScaleBits
+        for (int q = -1; q >= kMin; --q) {
+            divideByTen(scaled);
+            store(q, scaled, -kScaleBits);
+        }
     }
+
+    const Entry& operator[](int q) const { return entries_[q - kMin]; }
+
+  private:
+    static constexpr int kBigWords = 41; // 10^347 < 2^1153; 10^348 * 2^129 < 2^1312
+    static constexpr int kScaleBits = kBigWords * 32 - 1;
+
+    static constexpr void multiplyByTen(uint32_t* number) {
+        uint64_t carry = 0;
+        for (int i = 0; i < kBigWords; ++i, carry >>= 32)
+            number[i] = static_cast<uint32_t>(carry += uint64_t{number[i]} * 10);
+    }
+    static constexpr void divideByTen(uint32_t* number) {
+        uint64_t remainder = 0;
+        for (int i = kBigWords - 1; i >= 0; --i) {
+            const uint64_t current = remainder << 32 | number[i];
+            number[i] = static_cast<uint32_t>(current / 10);
+            remainder = current % 10;
+        }
+    }
+    // The 32 bits of number from bit `from` on (zeros below bit 0).
+    static constexpr uint64_t bitsFrom(const uint32_t* number, int from) {
+        uint64_t bits = 0;
+        for (int i = 31; i >= 0; --i) {
+            const int bit = from + i;
+            bits = bits << 1 | (bit >= 0 ? (number[bit / 32] >> (bit % 32)) & 1 : 0);
+        }
+        return bits;
+    }
+    // Keeps the leading 128 bits of number times 2^scale.
+    constexpr void store(int q, const uint32_t* number, int scale) {
+        int length = kBigWords * 32;
+        while (!((number[(length - 1) / 32] >> ((length - 1) % 32)) & 1))
+            --length;
+        Entry& entry = entries_[q - kMin];
+        entry.high = bitsFrom(number, length - 32) << 32 | bitsFrom(number, length - 64);
+        entry.low = bitsFrom(number, length - 96) << 32 | bitsFrom(number, length - 128);
+        entry.exponent = length - 128 + scale;
+    }
+
+    Entry entries_[kMax - kMin + 1] = {};
+};
+constexpr PowersOfTen kPowersOfTen{};
+
+// Powers of ten from 10^0 on that the 128-bit mantissa holds whole: 5^55 < 2^128.
+constexpr int kExactPowerMax = 55;
+
+// The most significant digits taken by one multiplication: with one digit more the scaled
+// value stays below 2 * 10^18 < 2^64.
+constexpr int kSignificantDecimalMax = 18;
+
+// A value scaled by a power of ten and rounded half up to an integer.
+enum class Rounded { done, inDoubt, tooLarge };
+
+// value = mantissa * 2^exponent (mantissa with its top bit set) times 10^q, rounded half up.
+// The power is cut below by less than one unit, so the 192-bit product runs low by less than
+// the mantissa, below 2^64 units; a rest of the product's high 128 bits that lies one below
+// half a unit is therefore in doubt, unless the power is exact. A rest that close to half is
+// 2^-63 likely for a value taken at random, and an exact half with an inexact power needs a
+// value that is a multiple of 5^-q (q < 0) below 2^75: the exact method takes those few.
+Rounded scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
+    const PowersOfTen::Entry& power = kPowersOfTen[q];
+    const uint128 low = static_cast<uint128>(mantissa) * power.low;
+    const uint128 high = static_cast<uint128>(mantissa) * power.high + (low >> 64);
+    const int restBits = -(exponent + power.exponent) - 64; // bits of high below the point
+    if (restBits < 64)
+        return Rounded::tooLarge;
+    if (restBits > 128) { // the product is below half a unit
+        integer = 0;
+        return Rounded::done;
+    }
+    const uint128 rest = restBits == 128 ? high : high & ((uint128{1} << restBits) - 1);
+    const uint128 half = uint128{1} << (restBits - 1);
+    integer = restBits == 128 ? 0 : static_cast<uint64_t>(high >> restBits);
+    if (rest >= half) {
+        if (integer == UINT64_MAX)
+            return Rounded::tooLarge;
+        ++integer;
+    } else if (rest + 1 == half && (q < 0 || q > kExactPowerMax)) {
+        return Rounded::inDoubt;
+    }
+    return Rounded::done;
+}
+
+// Base 10 for every exponent by one or two multiplications: significant digits (up to
+// kSignificantDecimalMax, lowest unbounded) or a cut at a number of decimals (maxDigits not
+// binding), as long as the digits fit 64 bits. False for what it does not take.
+bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& number) {
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>(bits >> 52);
+    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+    int exponent = -1074;
+    if (biased != 0) {
+        mantissa |= uint64_t{1} << 52;
+        exponent = biased - 1075;
+    }
+    number.count = 0;
+    number.exponent = 0;
+    if (mantissa == 0)
+        return true;
+    const int zeros = std::countl_zero(mantissa);
+    mantissa <<= zeros;
+    exponent -= zeros;
+
+    const bool fixed = lowest > -kFloatPositionLimit;
+    int q = 0;
+    uint64_t integer = 0;
+    if (fixed) {
+        if (maxDigits < 20 || lowest > 0 || -lowest > PowersOfTen::kMax)
+            return false;
+        q = -lowest;
+        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+            return false;
+        if (integer == 0)
+            return true;
+    } else {
+        if (maxDigits > kSignificantDecimalMax)
+            return false;
+        // The value lies in [2^(exponent + 63), 2^(exponent + 64)): its leading power of ten is
+        // floor((exponent + 63) * log10(2)) or one more. 78913 / 2^18 is log10(2) to 2^-24,
+        // close enough for every binary exponent of a double.
+        const int leading = ((exponent + 63) * 78913) >> 18;
+        q = maxDigits - 1 - leading;
+        const uint64_t ceiling = kPowersOfTen64.values[maxDigits];
+        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+            return false;
+        if (integer >= ceiling) { // the leading power was one more: one digit fewer
+            --q;
+            if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+                return false;
+        }
+        if (integer == ceiling) { // rounding carried into a new leading digit
+            integer /= 10;
+            --q;
+        }
+    }
+    const int length = decimalDigits(integer, number.digits);
+    number.exponent = length - 1 - q;
     number.count = length;
     while (number.digits[number.count - 1] == 0)
-        --number.count;
-    number.exponent = lastPower + length - 1;
-}
-
-// Base 10 cut at a position from 0 down to -kFixedDecimalPrecisionMax, for values below 2^64:
-// the value times 10^precision, rounded half up, is an integer of at most 94 bits whose digits
-// are the answer. False for the values it does not take.
-bool roundFixedDecimal(double value, int precision, ksFloatDigitString& number) {
-    const BinaryValue binary = decompose(value);
-    const auto power = static_cast<uint64_t>(kPowersOfTen128.values[precision]);
-    uint128 scaled = 0;
-    if (binary.mantissa == 0) {
-        scaled = 0;
-    } else if (binary.exponent >= 0) {
-        if (64 - std::countl_zero(binary.mantissa) + binary.exponent > 64)
-            return false;
-        scaled = static_cast<uint128>(binary.mantissa << binary.exponent) * power;
-    } else if (binary.exponent > -128) {
-        // Adding half a unit before the cut rounds half up; the sum stays below 2^127 + 2^83.
-        const int shift = -binary.exponent;
-        scaled =
-            (static_cast<uint128>(binary.mantissa) * power + (uint128{1} << (shift - 1))) >> shift;
-    } // below 2^-75 the value is less than half a unit of the ninth decimal: zero
-    if (scaled == 0) {
-        number.count = 0;
-        number.exponent = 0;
-        return true;
-    }
-    setDecimalDigits(scaled, -precision, number);
-    return true;
-}
-
-// Base 10 to at most 17 significant digits, for values from about 10^-5 to 2^64: one 128-bit
-// product gives the value's leading 18 digits exactly (all of them for an integer), and the
-// first digit dropped decides, since half a unit of the last kept digit is 5 and zeros.
-bool roundSignificantDecimal(double value, int maxDigits, ksFloatDigitString& number) {
-    BinaryValue binary = decompose(value);
-    const int bits = std::bit_width(binary.mantissa);
-    uint64_t leading = binary.mantissa;
-    if (leading == 0)
-        binary = {0, 0};
-    int lastPower = 0; // the power of ten of leading's last digit
-    if (binary.exponent >= 0) {
-        if (bits + binary.exponent > 64)
-            return false;
-        leading <<= binary.exponent;
-    } else {
-        // The value lies in [2^top, 2^(top + 1)): its leading power of ten is estimate or one
-        // more, so leading gets 18 or 19 digits and stays below 10^19.
-        const int top = bits - 1 + binary.exponent;
-        const int estimate = (top * 78913) >> 18; // floor(top * log10(2))
-        lastPower = estimate - kSignificantDecimalMax;
-        if (lastPower < -22)
-            return false;
-        const uint128 scaled =
-            static_cast<uint128>(binary.mantissa) * kPowersOfTen128.values[-lastPower];
-        leading = static_cast<uint64_t>(scaled >> -binary.exponent);
-    }
-    if (leading == 0) {
-        number.count = 0;
-        number.exponent = 0;
-        return true;
-    }
-    const int length = decimalDigits(leading, number.digits);
-    number.exponent = lastPower + length - 1;
-    number.count = length < maxDigits ? length : maxDigits;
-    if (length > maxDigits && number.digits[maxDigits] >= 5)
-        roundUp(number, 10);
-    while (number.count > 0 && number.digits[number.count - 1] == 0)
         --number.count;
     return true;
 }
 
 } // namespace
 
+void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent) {
+    const PowersOfTen::Entry& entry = kPowersOfTen[q];
+    high = entry.high;
+    low = entry.low;
+    exponent = entry.exponent;
+}
+
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {
-    // Exponent and general forms to a precision that a double's digits cover.
-    if (base == 10 && maxDigits <= kSignificantDecimalMax && lowest <= -kFloatPositionLimit &&
-        roundSignificantDecimal(value, maxDigits, number))
-        return;
-    // Fixed forms with few decimals are by far the most printed; their number has at most 29
-    // digits, so a digit count above that never binds.
-    if (base == 10 && lowest <= 0 && lowest >= -kFixedDecimalPrecisionMax && maxDigits >= 29 &&
-        roundFixedDecimal(value, -lowest, number))
-        return;
-    ksFloatRoundGeneral(value, base, maxDigits, lowest, number);
+    if (base != 10 || !roundDecimal(value, maxDigits, lowest, number))
+        ksFloatRoundGeneral(value, base, maxDigits, lowest, number);
 }
 
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,

@@ -20,10 +20,11 @@ struct ksFloatDigitString {
 // Rounds value (finite, not negative) to at most maxDigits significant digits and to no digit
 // below the power lowest, whichever keeps fewer.
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number);
-// The same by the general method alone, without the shortcuts for short fixed decimals and
-// few significant decimal digits; the shortcuts must agree with it.
+// The same by the exact big-number method alone, without the multiplication by a power of ten
+// that base 10 takes whenever the digits fit 64 bits; the two must agree.
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number);
 
-// The most decimals the shortcut takes.
-constexpr int kFixedDecimalPrecisionMax = 9;
+// The power of ten by which base 10 scales: 10^q = (high * 2^64 + low) * 2^exponent, cut below
+// by less than one unit of low; for q from -348 to 347.
+void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent);

@@ -3,20 +3,10 @@
 // At most size - 1 bytes are stored and, when size is above 0, a terminator follows.
 // The result is the length of the complete output (a result >= size means the text was
 // cut); a malformed format gives -(code + 256 * position), text that is not well-formed
-// UTF-8 gives -2. No heap allocation on any path.
+// UTF-8 gives -2 (FormatErrors.h). No heap allocation on any path.
 #pragma once
 #include <cstdarg>
 #include <cstddef>
 
 int ksFormatBuffer(char* buffer, size_t size, const char* format, ...);
 int ksFormatBufferV(char* buffer, size_t size, const char* format, va_list arguments);
-
-struct ksFormatState;
-
-// The engine behind both: the whole format read into argument slots, then written, each
-// argument read just before its directive. A format with '$' or a base from an argument has
-// its arguments read first, in the order of their numbers; fetchFirst asks for that order for
-// any format (the output is the same). Returns the length of the complete output or a negative
-// error, and leaves the terminator to its caller.
-int ksFormatRun(ksFormatState& out, const char* format, va_list* arguments,
-                bool fetchFirst = false);

@@ -1,15 +1,27 @@
 // The formatter's conversions: one directive's value written with its options.
 #pragma once
 #include "foundation/FormatDirective.h"
+#include "foundation/FormatFloat.h"
 #include "foundation/FormatOutput.h"
 
-// Writes one directive's value; 0, or -2 when a string argument is not well-formed.
-int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
-                    const ksFormatOptions& options);
+// Writes an integer directive (d, i, u, o, x, X); 0.
+int ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options);
+// Writes a character, string, pointer or count directive: 0, or kFormatMalformedText when a
+// string argument is not well-formed.
+int ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                       const ksFormatOptions& options);
 
-// Writes a decimal integer without flag, width or precision ("%d", "%u", "%i"), as a format
-// of that one directive does; its flags give only the signedness and the length.
-int ksFormatPlainDecimal(ksFormatState& out, int64_t value, uint32_t flags);
+// Writes one directive's value; 0, or kFormatMalformedText.
+inline int ksFormatConvert(ksFormatState& out, ksFormatType type, ksFormatValue value,
+                           const ksFormatOptions& options) {
+    if (type == ksFormatInteger)
+        return ksFormatWriteInteger(out, value.integer, options);
+    if (type == ksFormatFloating) {
+        ksFormatFloatingValue(out, value.real, options);
+        return 0;
+    }
+    return ksFormatWriteOther(out, type, value, options);
+}
 
 // Writes bytes padded with spaces to the directive's width, on the left unless '-' is given.
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

@@ -7,10 +7,9 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include "foundation/CopyShort.h"
 
 struct ksFormatState {
-    static constexpr uint64_t kShortRun = 16;
-
     char* begin = nullptr;  // first byte of the caller's buffer
     char* cursor = nullptr; // next byte to store
     char* end = nullptr;    // one past the last byte that may be stored
@@ -39,44 +38,11 @@ struct ksFormatState {
     }
 
     void write(const char* bytes, uint64_t count) {
-        uint64_t room = static_cast<uint64_t>(end - cursor);
-        if (count <= kShortRun && count <= room) {
-            copyShort(bytes, count);
-            cursor += count;
-            return;
-        }
-        if (count <= room) {
-            if (count)
-                std::memcpy(cursor, bytes, count);
-            cursor += count;
-            return;
-        }
-        if (room)
-            std::memcpy(cursor, bytes, room);
-        cursor += room;
-        lost += count - room;
-    }
-
-    // Most pieces are a few bytes: two overlapping copies of a fixed size beat both a loop
-    // and a call, and store exactly the count bytes.
-    void copyShort(const char* bytes, uint64_t count) {
-        if (count >= 8) {
-            copyFixed<8>(cursor, bytes);
-            copyFixed<8>(cursor + count - 8, bytes + count - 8);
-        } else if (count >= 4) {
-            copyFixed<4>(cursor, bytes);
-            copyFixed<4>(cursor + count - 4, bytes + count - 4);
-        } else if (count > 0) {
-            cursor[0] = bytes[0];
-            cursor[count / 2] = bytes[count / 2];
-            cursor[count - 1] = bytes[count - 1];
-        }
-    }
-
-    template <int size> static void copyFixed(char* to, const char* from) {
-        char chunk[size];
-        std::memcpy(chunk, from, size);
-        std::memcpy(to, chunk, size);
+        const auto room = static_cast<uint64_t>(end - cursor);
+        const uint64_t stored = count < room ? count : room;
+        ksCopyShort(cursor, bytes, stored);
+        cursor += stored;
+        lost += count - stored;
     }
 
     void fill(char byte, int64_t count) {

@@ -26,6 +26,8 @@ ksLogdConnection::~ksLogdConnection() {
     std::free(unsent_);
 }
 
+// The rest of an earlier record and the lost report go out before the record begins;
+// while the socket does not take them, the record is lost.
 ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAddress& address) {
     // A collector that has read everything and hung up leaves a socket that still takes a
     // record, which would then be lost unseen: such a connection ends before the record,
@@ -36,8 +38,7 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
         return connect(address);
     if (lost_ == 0 && unsentLength_ == 0)
         return Readiness::up;
-    // Records are being lost: while the socket stays full, a record costs a poll and
-    // no send.
+    // While the socket stays full, a record costs a poll and no send.
     if (!ksPlatform::pollWritable(socket_)) {
         stalled_ = true;
         return refuse();
@@ -45,7 +46,10 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
     if (stalled_ && lost_ > 0)
         ksSayOnStandardError("ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
     stalled_ = false;
-    return Readiness::up; // the unsent rest and the lost report go ahead of this record
+    if (sendUnsent() && sendReport())
+        return Readiness::up;
+    stalled_ = state_ == connected;
+    return refuse();
 }
 
 ksLogdConnection::Readiness ksLogdConnection::connect(const ksPlatform::SocketAddress& address) {
@@ -130,7 +134,7 @@ bool ksLogdConnection::sendHeader(const char* bytes, uint64_t length) {
 }
 
 bool ksLogdConnection::sendRecord(const char* bytes, uint64_t length) {
-    if (state_ == connected && sendUnsent() && sendReport()) {
+    if (state_ == connected) {
         if (length == 0)
             return true;
         int64_t result = sendOnce(socket_, bytes, length);
@@ -143,8 +147,6 @@ bool ksLogdConnection::sendRecord(const char* bytes, uint64_t length) {
         }
         close(true);
     }
-    if (state_ == connected)
-        stalled_ = true;
     lastByte_ = '\n'; // the lost report that goes next ends whatever line is open
     ++lost_;
     return false;

@@ -12,7 +12,7 @@
 class ksLogdConnection {
   public:
     enum class Readiness {
-        up,      // connected: gather the record's block and send it
+        up,      // connected, nothing waiting: send the record
         cameUp,  // connected just now: send the header first
         refused, // no connection for this record (counted as lost when the collector
                  // was expected and did not answer)
@@ -32,16 +32,16 @@ class ksLogdConnection {
 
     void setBlocking(bool blocking) { blocking_ = blocking; }
 
-    // Before a record: connects or checks the connection.
+    // Before a record: connects or checks the connection, and sends what must go before
+    // the record (the rest of an earlier one, the lost report).
     Readiness prepare(const ksPlatform::SocketAddress& address);
     // On a connection that came up: the pending lost report, then the header. False when
     // the header did not go out whole: the connection is closed and the record that
     // opened it counted as lost.
     bool sendHeader(const char* bytes, uint64_t length);
-    // The record with one send call, after what is still unsent and the pending lost
-    // report; what the socket did not take is kept and goes first next time. False (and
-    // the record counted) when the record could not go, because the connection is down
-    // or an earlier record is still unsent.
+    // After prepare said up: the record with one send call; what the socket did not take
+    // is kept and goes first next time. False (and the record counted) when the
+    // connection failed.
     bool sendRecord(const char* bytes, uint64_t length);
     // Tells what nobody has heard of yet: a pending count goes out as a lost report if
     // the socket takes it at once, and otherwise to the standard error stream. Then the

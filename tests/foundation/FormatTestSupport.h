@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 #include "foundation/Format.h"
-#include "foundation/FormatOutput.h"
 
 struct Formatted {
     int result;
@@ -69,36 +68,10 @@ inline Formatted failed(int code, int position) {
     return {-(code + 256 * position), ""};
 }
 
-// The engine alone into a guarded buffer, terminated as the entry points do: arguments read
-// as each directive is written, or (fetchFirst) all read first in the order of their numbers.
-inline Formatted runEngine(bool fetchFirst, size_t size, const char* format, va_list arguments) {
-    constexpr size_t kGuard = 16;
-    std::string block(size + 2 * kGuard, '\x5A');
-    char* buffer = block.data() + kGuard;
-    ksFormatState out(buffer, size == 0 ? 0 : size - 1);
-    va_list copy;
-    va_copy(copy, arguments);
-    const int result = ksFormatRun(out, format, &copy, fetchFirst);
-    va_end(copy);
-    if (size > 0)
-        *out.cursor = '\0';
-    for (size_t i = 0; i < kGuard; ++i) {
-        EXPECT_EQ(block[i], '\x5A') << format;
-        EXPECT_EQ(block[kGuard + size + i], '\x5A') << format;
-    }
-    return {result, size > 0 ? std::string(buffer, strnlen(buffer, size)) : std::string()};
-}
-
-// The entry point and the engine in both argument orders give the expected text and result.
-inline void expectEveryEngineV(const Formatted& expected, const char* format, va_list arguments) {
-    EXPECT_EQ(formatSizedV(4096, format, arguments), expected) << "entry point: " << format;
-    EXPECT_EQ(runEngine(true, 4096, format, arguments), expected) << "fetched first: " << format;
-    EXPECT_EQ(runEngine(false, 4096, format, arguments), expected) << "fetched in turn: " << format;
-}
-
-inline void expectEveryEngine(const Formatted& expected, const char* format, ...) {
+// The entry point gives the expected text and result.
+inline void expectFormatted(const Formatted& expected, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    expectEveryEngineV(expected, format, arguments);
+    EXPECT_EQ(formatSizedV(4096, format, arguments), expected) << format;
     va_end(arguments);
 }

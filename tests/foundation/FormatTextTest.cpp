@@ -1,5 +1,6 @@
 // Text conversions (s, ls, c), pointers, counts and literal text.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "FormatTestSupport.h"
@@ -58,6 +59,32 @@ TEST(FormatText, MalformedTextEndsTheCallWithTheTextBeforeIt) {
     EXPECT_EQ(format("%.22s", (ascii + "\xC3\xA9!").c_str()), ok(ascii + "\xC3\xA9"));
 }
 
+TEST(FormatText, TextIsMeasuredAndCheckedAtEveryAlignment) {
+    // Texts are read in aligned blocks of 64 bytes: every start within a block, lengths around
+    // the block's, a foreign byte at the start, inside and at the end.
+    std::vector<char> storage(512, 'x');
+    char* const block = storage.data() + (64 - reinterpret_cast<uintptr_t>(storage.data()) % 64);
+    for (int start = 0; start < 64; ++start)
+        for (int length : {0, 1, 63, 64, 65, 129}) {
+            char* text = block + start;
+            std::memset(block, 'x', 256);
+            text[length] = '\0';
+            const std::string plain(static_cast<size_t>(length), 'x');
+            EXPECT_EQ(format("%s", text), ok(plain)) << start << " " << length;
+            for (int at : {0, length / 2, length - 2}) {
+                if (at < 0 || length < 2)
+                    continue;
+                std::memcpy(text + at, "\xC3\xA9", 2);
+                std::string wide = plain;
+                wide.replace(static_cast<size_t>(at), 2, "\xC3\xA9");
+                EXPECT_EQ(format("%s", text), ok(wide)) << start << " " << length << " " << at;
+                text[at] = '\x80';
+                EXPECT_EQ(format("%s", text), (Formatted{-2, ""})) << start << " " << length;
+                std::memcpy(text + at, "xx", 2);
+            }
+        }
+}
+
 TEST(FormatText, MalformedTextAfterTruncationStillFails) {
     EXPECT_EQ(formatSized(3, "abcdef%s", "\x80"), (Formatted{-2, "ab"}));
 }
@@ -88,7 +115,7 @@ TEST(FormatText, LengthLettersChooseTheStringKind) {
                 format += (i > 0 ? separator : "") + letters[i];
             format += "s>";
             const bool padded = separator == "9" && letters.size() > 1;
-            expectEveryEngine(ok(padded ? "<       ab>" : "<ab>"), format.c_str(), text);
+            expectFormatted(ok(padded ? "<       ab>" : "<ab>"), format.c_str(), text);
         }
     };
     for (const std::string letters : narrowLengths)
@@ -96,11 +123,11 @@ TEST(FormatText, LengthLettersChooseTheStringKind) {
     for (const std::string letters : wideLengths)
         check(letters, wide);
     // With widths, precisions and argument numbers in the way.
-    expectEveryEngine(ok("=f       |"), "%-*lls|", 9, "=f");
-    expectEveryEngine(ok("ab>"), "%1$lls>", "ab");
-    expectEveryEngine(ok("ab|ab|ab"), "%l.2ls|%l l0s|%+ lls", "ab", "ab", "ab");
-    expectEveryEngine(ok("   =f|"), "%2$*1$.2lls|", 5, "=f");
-    expectEveryEngine(ok("[ab   ]"), "[%l-5s]", wide);
+    expectFormatted(ok("=f       |"), "%-*lls|", 9, "=f");
+    expectFormatted(ok("ab>"), "%1$lls>", "ab");
+    expectFormatted(ok("ab|ab|ab"), "%l.2ls|%l l0s|%+ lls", "ab", "ab", "ab");
+    expectFormatted(ok("   =f|"), "%2$*1$.2lls|", 5, "=f");
+    expectFormatted(ok("[ab   ]"), "[%l-5s]", wide);
 }
 
 // Wide text is decoded only as far as its precision reaches: a malformed unit beyond it is
@@ -128,12 +155,12 @@ TEST(FormatText, WidePrecisionEndsTheDecoding) {
     for (const Case& c : cases) {
         std::vector<wchar_t> text = c.units;
         text.push_back(0);
-        expectEveryEngine(c.expected, c.format, text.data());
+        expectFormatted(c.expected, c.format, text.data());
     }
     // A precision or width from an argument.
     const wchar_t cut[] = {L'u', loneLow, 0};
-    expectEveryEngine(ok("   u"), "%*.1ls", 4, cut);
-    expectEveryEngine(ok("u"), "%.*ls", 1, cut);
+    expectFormatted(ok("   u"), "%*.1ls", 4, cut);
+    expectFormatted(ok("u"), "%.*ls", 1, cut);
 }
 
 TEST(FormatText, WideCharacterBeyondTheBasicPlane) {
@@ -163,8 +190,8 @@ TEST(FormatText, MalformedWideTextFails) {
     }
     for (std::vector<wchar_t> text : malformed) {
         text.push_back(0);
-        expectEveryEngine({-2, "x"}, "x%ls", text.data());
-        expectEveryEngine({-2, "x"}, "x%5ls|%d", text.data(), 1);
+        expectFormatted({-2, "x"}, "x%ls", text.data());
+        expectFormatted({-2, "x"}, "x%5ls|%d", text.data(), 1);
     }
 }
 

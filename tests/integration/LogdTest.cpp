@@ -479,7 +479,14 @@ KSLOG_CHILD(logdRecordsThenExit) {
     captureErrors();
     int records = std::atoi(std::getenv("KSLOG_TEST_RECORDS"));
     bool pause = std::getenv("KSLOG_TEST_PAUSE") != nullptr;
+    bool greeted = std::getenv("KSLOG_TEST_GREETED") != nullptr;
     CHILD_CHECK(connectSink());
+    if (greeted) {
+        // The collector greets once it has accepted: bytes that arrive after the close
+        // would reset the connection and throw away what the collector had not read.
+        writeFileBytes(signalFile("connected"), "");
+        CHILD_CHECK(waitForFile(signalFile("greeted"), 20000));
+    }
     int refused = 0;
     for (int i = 0; i < records; ++i) {
         char text[102];
@@ -518,12 +525,17 @@ TEST(Logd, EveryRecordIsDeliveredOrReportedUpToTheEnd) {
     for (const Case& c : cases) {
         std::remove(signalFile("stalled").c_str());
         std::remove(signalFile("reading").c_str());
+        std::remove(signalFile("connected").c_str());
+        std::remove(signalFile("greeted").c_str());
         TestListener listener;
         ASSERT_TRUE(listener.listening());
         listener.setReading(c.reads);
         if (c.greeting)
             listener.setGreeting(std::string(1000, 'j'));
         std::thread helper([&] {
+            if (c.greeting && waitForFile(signalFile("connected"), 60000) &&
+                listener.waitFor([](const auto& conn) { return conn.size() == 1; }))
+                writeFileBytes(signalFile("greeted"), "");
             if (c.pause && waitForFile(signalFile("stalled"), 60000)) {
                 listener.setReading(true);
                 writeFileBytes(signalFile("reading"), "");
@@ -533,6 +545,8 @@ TEST(Logd, EveryRecordIsDeliveredOrReportedUpToTheEnd) {
                         {"KSLOG_TEST_RECORDS", std::to_string(c.records)}};
         if (c.pause)
             env.push_back({"KSLOG_TEST_PAUSE", "1"});
+        if (c.greeting)
+            env.push_back({"KSLOG_TEST_GREETED", "1"});
         ChildResult result = runChild("logdRecordsThenExit", env);
         helper.join();
         ASSERT_EQ(result.exitCode, 0) << c.name << "\n" << result.output;
