@@ -519,6 +519,8 @@ TEST_F(FileSink, AForkedChildLogsToTheSameFileAndExits) {
 // Two processes append to one log at once: a line is one write whatever its length, so
 // no line of one process ever lands inside a line of the other.
 TEST_F(FileSink, TwoProcessesAppendingLongLinesNeverTearALine) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "the emulator's appends are not whole between processes";
     const int records = 2000;
     const size_t length = 5000;
     const std::string go = app.file("go");
@@ -546,7 +548,9 @@ TEST_F(FileSink, TwoProcessesAppendingLongLinesNeverTearALine) {
     // A whole line: the prefix ("I hh:mm:ss:mmm|<thread>|0000000300 "), then the text.
     const size_t prefix = 35;
     int whole = 0, torn = 0;
-    for (const std::string& line : split(readFileBytes(workFolder() + "/log.txt"), '\n')) {
+    for (std::string line : split(readFileBytes(workFolder() + "/log.txt"), '\n')) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back(); // Windows ends lines with "\r\n"
         if (line.rfind("NAME: ", 0) == 0 && line.size() < 100)
             continue;
         size_t text = line.find("|0000000300 ") + 12;

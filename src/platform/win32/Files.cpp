@@ -289,12 +289,23 @@ FileHandle openLogFile(const char* path, bool append) {
 }
 
 // A line of up to half the stack buffer goes in one WriteFile; a longer text in pieces.
+// One WriteFile per call, whatever its length, so that the line of another process that
+// appends to the same log never lands inside it: a line longer than the stack buffer is
+// translated into a heap buffer (a failed allocation falls back to pieces).
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
     constexpr size_t piece = 4096;
-    char translated[2 * piece];
+    char local[2 * piece];
+    char* translated = local;
+    size_t room = piece;
+    if (count > piece && count <= MAXDWORD / 2) {
+        if (char* large = static_cast<char*>(std::malloc(2 * count))) {
+            translated = large;
+            room = count;
+        }
+    }
     size_t written = 0;
     while (written < count) {
-        size_t some = count - written < piece ? count - written : piece;
+        size_t some = count - written < room ? count - written : room;
         size_t length = windowsLineEnds(bytes + written, some, translated);
         DWORD put = 0;
         BOOL done =
@@ -309,6 +320,8 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
             at += need;
         break;
     }
+    if (translated != local)
+        std::free(translated);
     return written;
 }
 
