@@ -164,6 +164,12 @@ int32_t ksFileFlushFolderOf(const char* path) {
     return ksPlatform::flushFolderOf(platformPath);
 }
 
+ksFolderLock::ksFolderLock(const char* path) {
+    ksString platformPath;
+    if (fileForm(path, &platformPath))
+        lock_ = ksPlatform::lockFolderOf(platformPath);
+}
+
 bool ksCreateDirectories(const char* path) {
     ksString directory;
     size_t index;

@@ -38,6 +38,19 @@ int32_t ksFileFlushFolderOf(const char* path);
 // True when the directory exists afterwards.
 bool ksCreateDirectories(const char* path);
 
+// Holds the lock that every process shares for the folder of path, from construction to
+// destruction (see ksPlatform::lockFolderOf); holds nothing when the system gives none.
+class ksFolderLock {
+  public:
+    explicit ksFolderLock(const char* path);
+    ~ksFolderLock() { ksPlatform::unlockFolder(lock_); }
+    ksFolderLock(const ksFolderLock&) = delete;
+    ksFolderLock& operator=(const ksFolderLock&) = delete;
+
+  private:
+    ksPlatform::FolderLock* lock_ = nullptr;
+};
+
 // The platform calls behind the operations that write, replaceable so that a test can
 // make them fail the way a full disk or a failing device does. Null entries restore the
 // platform's own call.

@@ -1,6 +1,7 @@
 // ksIniDocument's table: entries in first-added order, found by hash then name, doubling
 // when full; and the forming of internal names from sections and keys.
 #include "config/IniDocument.h"
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 #include "foundation/Fatal.h"
@@ -222,4 +223,12 @@ void ksIniDocument::setInt(const char* section, const char* key, int32_t value) 
     char text[128];
     ksFormatBuffer(text, sizeof text, "%d", value);
     setValue(section, key, text);
+}
+
+void ksIniDocument::swap(ksIniDocument& other) {
+    std::swap(slots_, other.slots_);
+    std::swap(slotCount_, other.slotCount_);
+    std::swap(usedCount_, other.usedCount_);
+    std::swap(index_, other.index_);
+    std::swap(indexMask_, other.indexMask_);
 }

@@ -40,6 +40,7 @@ class ksIniDocument {
     ~ksIniDocument();
     ksIniDocument(const ksIniDocument&) = delete;
     ksIniDocument& operator=(const ksIniDocument&) = delete;
+    void swap(ksIniDocument& other);
 
     // Internal names, exactly as given.
     const char* lookup(const char* name, const char* defaultValue) const;
@@ -72,8 +73,9 @@ class ksIniDocument {
     // Anything but loaded leaves the document unchanged. Only a regular file of at most
     // kFileSizeLimit bytes is read.
     ksIniLoad load(const char* path);
-    // Creates or empties path and writes the document; false unless every byte was
-    // written, flushed to the disk and the file closed without error.
+    // Creates path, which must not exist (not even as a link), and writes the document;
+    // false unless every byte was written, flushed to the disk and the file closed
+    // without error.
     bool write(const char* path) const;
 
     static uint32_t hashOf(const char* name, size_t length);

@@ -31,14 +31,19 @@ ksIniFile::ksIniFile(const char* readPath, const char* writePath)
         ksNoteUnreadSettingsFile(readPath_, readLoad_);
     }
     if (!writePath_.isEmpty()) {
-        recover(writePath_);
-        ksIniLoad result = write_.load(writePath_);
-        ksNoteUnreadSettingsFile(writePath_, result);
-        // A save would replace what the name stands for (a FIFO, a link to a device, a
-        // file of someone else's) by a few keys: such a write file is never written.
-        if (result == ksIniLoad::notRegular || result == ksIniLoad::tooLarge)
+        ksFolderLock lock(writePath_);
+        if (!loadWriteFile(&write_))
             writePath_ = "";
     }
+}
+
+bool ksIniFile::loadWriteFile(ksIniDocument* document) {
+    recover(writePath_);
+    ksIniLoad result = document->load(writePath_);
+    ksNoteUnreadSettingsFile(writePath_, result);
+    // A save would replace what the name stands for (a FIFO, a link to a device, a file
+    // of someone else's) by a few keys: such a write file is never written.
+    return result != ksIniLoad::notRegular && result != ksIniLoad::tooLarge;
 }
 
 void ksIniFile::recover(const char* path) {
@@ -81,6 +86,7 @@ bool ksIniFile::setString(const char* section, const char* key, const char* valu
     if (!hasWriteLayer_)
         return false;
     write_.setValue(section, key, value);
+    noteChange(section, key);
     return true;
 }
 
@@ -88,15 +94,35 @@ bool ksIniFile::setInt(const char* section, const char* key, int32_t value) {
     if (!hasWriteLayer_)
         return false;
     write_.setInt(section, key, value);
+    noteChange(section, key);
     return true;
+}
+
+void ksIniFile::noteChange(const char* section, const char* key) {
+    changes_.emplace_back(ksString(section ? section : ""), ksString(key ? key : ""));
 }
 
 bool ksIniFile::save() {
     if (!hasWriteLayer_ || writePath_.isEmpty())
         return false;
+    ksFolderLock lock(writePath_);
+    // What another process saved since this object loaded, with this object's changes on
+    // top: the single-process result is the same document.
+    ksIniDocument current;
+    if (!loadWriteFile(&current))
+        return false;
+    for (const auto& [section, key] : changes_) {
+        bool found = false;
+        const char* value = write_.get(section, key, "", &found);
+        if (found)
+            current.setValue(section, key, value);
+    }
     ksString temporary = withSuffix(writePath_, ".tmp");
     ksString complete = withSuffix(writePath_, ".ok");
-    if (!write_.write(temporary)) {
+    // The ".tmp" name belongs to the save, which holds the lock: whatever holds it now (a
+    // leftover, a planted link) goes, and the file is created anew, never through a link.
+    ksFileDelete(temporary);
+    if (!current.write(temporary)) {
         // Never leave a partial content behind, not even as a ".tmp" file.
         ksFileDelete(temporary);
         return false;
@@ -110,5 +136,7 @@ bool ksIniFile::save() {
     if (ksFileMove(complete, writePath_) != 0)
         return false; // the ".ok" file waits for the next open
     ksFileFlushFolderOf(writePath_);
+    write_.swap(current);
+    changes_.clear();
     return true;
 }

@@ -4,8 +4,16 @@
 // crash-safely through two companions, P".tmp" (a save in progress) and P".ok" (a
 // complete content waiting to replace P). Every open completes or discards an
 // interrupted save before reading P.
+//
+// Two processes of one application may open and save the same write file at once. The
+// recovery with the load, and the save, each run under a lock that all processes share
+// for the write file's folder, and a save first reads the file again and applies only
+// this object's changes to what it finds: a key that another process wrote meanwhile
+// (a person's value, another process's default) is never replaced by an older content.
 #pragma once
 #include <cstdint>
+#include <utility>
+#include <vector>
 #include "config/IniDocument.h"
 #include "foundation/String.h"
 
@@ -43,10 +51,16 @@ class ksIniFile {
     static void recover(const char* path);
 
   private:
+    // The write file as it is now, read under the folder's lock; false when what the name
+    // stands for may not be saved over.
+    bool loadWriteFile(ksIniDocument* document);
+    void noteChange(const char* section, const char* key);
+
     ksString readPath_;
     ksString writePath_;
     bool hasWriteLayer_;
     ksIniLoad readLoad_;
     ksIniDocument read_;
     ksIniDocument write_;
+    std::vector<std::pair<ksString, ksString>> changes_; // section and key set since loading
 };

@@ -83,7 +83,8 @@ ksString ksIniDocument::render() const {
 
 bool ksIniDocument::write(const char* path) const {
     ksFile file = ksNoFile;
-    if (ksFileOpen(path, ksOpenWrite | ksOpenCreate | ksOpenTruncate, &file) != 0)
+    // A new file: a name that exists, as a file or as a link to anywhere, is refused.
+    if (ksFileOpen(path, ksOpenWrite | ksOpenCreate | ksOpenExclusive, &file) != 0)
         return false;
     ksString bytes = render();
     bool written = writeAll(file, bytes.c_str(), bytes.length());

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include "foundation/Fatal.h"
+#include "foundation/Message.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ void ksNoteUnreadSettingsFile(const char* path, ksIniLoad result) {
     if (!firstTime(path))
         return;
     if (result == ksIniLoad::notRegular)
-        std::fprintf(stderr, "ksConfig: %s is not a regular file: it is ignored\n", path);
+        ksSayOnStandardError("ksConfig: %s is not a regular file: it is ignored\n", path);
     else
-        std::fprintf(stderr, "ksConfig: %s is larger than %u bytes: it is ignored\n", path,
-                     static_cast<unsigned>(ksIniDocument::kFileSizeLimit));
+        ksSayOnStandardError("ksConfig: %s is larger than %u bytes: it is ignored\n", path,
+                             static_cast<unsigned>(ksIniDocument::kFileSizeLimit));
 }

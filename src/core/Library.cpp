@@ -40,10 +40,30 @@ uint16_t greatestThreshold() {
     return greatest;
 }
 
+// fork() copies only the forking thread. It takes the lock first, so the copy holds no
+// record half written and no lock that a vanished thread would hold for ever; the child
+// then releases the lock it inherited from that thread.
+void lockForFork() {
+    libraryMutex.lock();
+}
+void unlockInParent() {
+    libraryMutex.unlock();
+}
+void unlockInChild() {
+    libraryMutex.adoptAfterFork();
+    ++ksLibrary.forks;
+    libraryMutex.unlock();
+}
+
 // The elected thread. It holds the lock from before the builder exists until the
 // default sinks are made, so no other thread can see a half-built library.
 void initialise() {
     libraryMutex.lock();
+    static bool forkHandled = false; // guarded by the lock
+    if (!forkHandled) {
+        ksPlatform::onFork(lockForFork, unlockInParent, unlockInChild);
+        forkHandled = true;
+    }
     builder = new ksRecordBuilder;
     initStarted.store(1, std::memory_order_release);
     levelRef().store(0xFFFF, std::memory_order_relaxed);

@@ -27,6 +27,9 @@ struct ksLibraryState {
     // Guarded by the lock.
     ksRecordBuilder* builder = nullptr; // knows whether a record is open
     ksLogger* loggerHead = nullptr;
+    // Counts the fork() children in this process's line (each child adds one): a sink
+    // holding something the parent still uses (a connection) sees that it changed.
+    uint32_t forks = 0;
 };
 extern ksLibraryState ksLibrary;
 

@@ -39,6 +39,9 @@ class ksMutex {
     bool isHeldByThisThread() const {
         return owner_.load(std::memory_order_relaxed) == ksPlatform::currentThreadId();
     }
+    // In a child made by fork() while the calling thread held the lock: the child's only
+    // thread, whose id is new, becomes the holder at the same depth.
+    void adoptAfterFork() { owner_.store(ksPlatform::currentThreadId(), std::memory_order_relaxed); }
     // The holder's thread id, 0 when nobody holds it.
     uint32_t owner() const { return owner_.load(std::memory_order_relaxed); }
 

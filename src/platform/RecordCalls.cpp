@@ -5,19 +5,7 @@
 
 namespace ksPlatform {
 
-namespace {
-
-size_t writeStream(std::FILE* stream, const char* bytes, size_t count) {
-    return std::fwrite(bytes, 1, count, stream);
-}
-
-bool flushStream(std::FILE* stream) {
-    return std::fflush(stream) == 0;
-}
-
-} // namespace
-
-RecordCalls recordCalls = {writeLogFile, writeStream, flushStream, sendBytes,
+RecordCalls recordCalls = {writeLogFile, writeStandardStream, flushStandardStream, sendBytes,
                            wallClockMicroseconds};
 
 } // namespace ksPlatform

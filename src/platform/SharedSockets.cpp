@@ -50,4 +50,14 @@ void discardReceived(SocketHandle socket) {
             break; // the peer closed, or the connection failed: nothing more to read
 }
 
+bool peerHasClosed(SocketHandle socket) {
+    if (socket == kNoSocket)
+        return true;
+    char dropped[discardChunk];
+    for (int i = 0; i < maxDiscardReads && bytesWaiting(socket); ++i)
+        if (::recv(native(socket), dropped, sizeof dropped, 0) <= 0)
+            return true; // the end of the peer's stream, or a reset
+    return false;
+}
+
 } // namespace ksPlatform

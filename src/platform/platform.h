@@ -38,6 +38,11 @@ void destroyLock(Lock* lock);
 void acquireLock(Lock* lock);
 void releaseLock(Lock* lock);
 
+// Runs prepare in the thread that calls fork() before the process is copied, then parent
+// in the parent and child in the child (whose only thread is the caller). Each call adds
+// one set; nothing happens where the system has no fork.
+void onFork(void (*prepare)(), void (*parent)(), void (*child)());
+
 // Lets another ready thread run; used while waiting for a thread that is about to finish.
 void yieldThread();
 
@@ -137,6 +142,15 @@ int32_t moveFile(const char* from, const char* to);
 // system does not need it). 0 or an error code.
 int32_t flushFolderOf(const char* path);
 
+// A lock shared by every process of the machine that names the same folder, for a
+// read-merge-save of a settings file that two processes may run at once. It waits for
+// the holder. Null when the system cannot provide it (a folder that cannot be opened, a
+// file system without locks): the caller goes on unlocked. Within one process, one holder
+// per folder at a time.
+struct FolderLock;
+FolderLock* lockFolderOf(const char* path);
+void unlockFolder(FolderLock* lock);
+
 // file: a regular disk file; other: anything else that exists (a FIFO, a device, ...).
 enum class PathKind { missing, file, directory, other };
 PathKind pathKind(const char* path);
@@ -153,6 +167,11 @@ FileHandle openLogFile(const char* path, bool append);
 // The system's write of a log line, reached through recordCalls.writeLog (below).
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count);
 void closeLogFile(FileHandle file);
+// The standard streams' writes and flushes, through stdio, reached through
+// recordCalls.writeStream and flushStream. A pipe whose reader went away makes them fail
+// with EPIPE; it never ends the process (SIGPIPE).
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count);
+bool flushStandardStream(std::FILE* stream);
 
 // Log files that live for months: opened so that they can be renamed and deleted under
 // the writer, listed with their neighbours, compared with their path, locked around a
@@ -248,6 +267,10 @@ int64_t sendBytes(SocketHandle socket, const char* bytes, uint32_t count);
 // closed with unread bytes is reset, and the reset throws away what it still had to send.
 // Bounded, so that a peer that sends without end cannot hold the caller.
 void discardReceived(SocketHandle socket);
+// A zero time-out look: true when the peer has ended the connection (closed it, or reset
+// it). Bytes sent now would still be taken by this side's system, and then be lost
+// unseen. Reads and drops what the peer sent before, like discardReceived.
+bool peerHasClosed(SocketHandle socket);
 // Ends this side's sending after what was already handed over (an orderly end).
 void shutdownSending(SocketHandle socket);
 void closeSocket(SocketHandle socket);

@@ -6,6 +6,7 @@
 #include "core/Level.h"
 #include "core/Library.h"
 #include "foundation/Format.h"
+#include "foundation/Message.h"
 #include "sinks/Destinations.h"
 #include "sinks/LogFileName.h"
 
@@ -43,9 +44,15 @@ bool ksFileLogger::open() {
     ksString name = logFileName(pattern, timed ? &now : nullptr, applicationName());
     output_ = isDestinationName(name) ? openDestination(this, name) : openLogOutput(name, append);
     if (!output_) {
-        std::perror("ksFileLogger");
+        // Said once per failure: a folder that does not exist would otherwise bring one
+        // message per record. A new reason, or a failure after an opening, is said again.
+        int error = errno;
+        if (openFailure_ != error)
+            ksSayError("ksFileLogger");
+        openFailure_ = error;
         return false;
     }
+    openFailure_ = 0;
     if (!isStandardStreamName(name))
         appendFromNowOn_ = true;
     bool endCutLine = !outputAtLineStart_ && std::strcmp(name, openedName_) == 0;
@@ -180,7 +187,7 @@ void ksFileLogger::put(const char* bytes, size_t count) {
 // otherwise bring one message per record.
 void ksFileLogger::writeFailed() {
     if (!failing_)
-        std::perror("ksFileLogger");
+        ksSayError("ksFileLogger");
     failing_ = true;
     lost_ += 1; // the record being written
     lostInLine_ = 0;

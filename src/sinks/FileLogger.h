@@ -34,12 +34,16 @@ class ksFileLogger : public ksLogger {
     ksJsonRecordLine json_;
     // The last byte delivered: '\n' means the next record starts a line.
     char lastByte_ = '\n';
-    // Set once a file was opened: a reopening must not empty what was written before.
-    bool appendFromNowOn_ = false;
+    // Set once this process opened a file, and kept past ksLog_Term (the exit-time one
+    // too): no later opening within the run, by this sink or a new one, empties what was
+    // written before. Guarded by the library lock.
+    static inline bool appendFromNowOn_ = false;
     // The bytes that reached the output end a line; false after a write cut a line short.
     bool outputAtLineStart_ = true;
     // The name of the latest opening: only a reopening of the same log ends a cut line.
     ksString openedName_;
+    // The errno of the last opening that failed and was reported; 0 after an opening.
+    int openFailure_ = 0;
     // A write or flush failed and was reported; cleared by a write that succeeds.
     bool failing_ = false;
     // Records that did not reach the output since the last that did, and the part of

@@ -7,6 +7,7 @@
 #include <cstring>
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
+#include "foundation/Message.h"
 
 namespace {
 
@@ -28,6 +29,11 @@ ksLogdConnection::~ksLogdConnection() {
 // The rest of an earlier record and the lost report go out before the record begins;
 // while the socket does not take them, the record is lost.
 ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAddress& address) {
+    // A collector that has read everything and hung up leaves a socket that still takes a
+    // record, which would then be lost unseen: such a connection ends before the record,
+    // which goes on a new one or is counted.
+    if (state_ == connected && ksPlatform::peerHasClosed(socket_))
+        close(false);
     if (state_ != connected)
         return connect(address);
     if (lost_ == 0 && unsentLength_ == 0)
@@ -38,7 +44,7 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
         return refuse();
     }
     if (stalled_ && lost_ > 0)
-        std::fprintf(stderr, "ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
+        ksSayOnStandardError("ksLogdLogger: Restarting, %u logs were lost.\n", lost_);
     stalled_ = false;
     if (sendUnsent() && sendReport())
         return Readiness::up;
@@ -52,8 +58,10 @@ ksLogdConnection::Readiness ksLogdConnection::connect(const ksPlatform::SocketAd
     if (!mayTryNow())
         return refuse(); // no collector answered a moment ago: no socket, no system call
     socket_ = ksPlatform::createStreamSocket(address);
-    if (socket_ == ksPlatform::kNoSocket)
-        return Readiness::refused; // the system's trouble, not the collector's: not counted
+    if (socket_ == ksPlatform::kNoSocket) {
+        attemptFailed(); // no descriptor left, say: the record is lost all the same
+        return refuse();
+    }
     if (!blocking_)
         ksPlatform::setNonBlocking(socket_);
     ksPlatform::setSendBufferSize(socket_, sendBufferBytes);
@@ -113,13 +121,15 @@ ksLogdConnection::Readiness ksLogdConnection::refuse() {
 }
 
 bool ksLogdConnection::sendHeader(const char* bytes, uint64_t length) {
+    uint32_t counted = lost_ + unsentRecords_;
     if (sendUnsent() && sendReport() && socket_ != ksPlatform::kNoSocket &&
         sendOnce(socket_, bytes, length) == static_cast<int64_t>(length))
         return true;
-    // A stream whose header did not arrive whole names no instance: start again later.
+    // A stream whose header did not arrive whole names no instance, so the lost report
+    // sent ahead of it reached nobody: its count stays. Start again later.
     close(socket_ != ksPlatform::kNoSocket);
     attemptFailed();
-    ++lost_;
+    lost_ = std::max(lost_, counted) + 1;
     return false;
 }
 
@@ -198,13 +208,21 @@ void ksLogdConnection::keepUnsent(const char* bytes, uint64_t length, uint32_t r
     unsentRecords_ = records;
 }
 
+void ksLogdConnection::abandon() {
+    unsentRecords_ = 0;
+    close(false);
+    lost_ = 0;
+    retryAt_ = 0;
+    retryInterval_ = firstRetryMicroseconds;
+}
+
 void ksLogdConnection::finish() {
     if (state_ == connected && (lost_ > 0 || unsentLength_ > 0) &&
         ksPlatform::pollWritable(socket_) && sendUnsent())
         sendReport();
     close(state_ == connected);
     if (lost_ > 0)
-        std::fprintf(stderr, "ksLogdLogger: Closing, %u logs were lost.\n", lost_);
+        ksSayOnStandardError("ksLogdLogger: Closing, %u logs were lost.\n", lost_);
     lost_ = 0;
 }
 

@@ -48,6 +48,15 @@ class ksLogdConnection {
     // connection is closed in order.
     void finish();
 
+    // A record that found no collector address (a name that does not resolve): lost like
+    // any other record the collector did not get, and reported with them.
+    void countLost() { ++lost_; }
+
+    // In a child made by fork(): the connection and its counts belong to the parent,
+    // which goes on using them. Let go of this process's copy of the socket, without a
+    // word to the collector; the next record connects anew.
+    void abandon();
+
     // The next record starts a line at the collector.
     bool atLineStart() const { return lastByte_ == '\n'; }
     // Records not delivered that the collector has not been told of (the header says it).

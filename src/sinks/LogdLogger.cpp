@@ -9,6 +9,7 @@
 #include "core/Level.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
+#include "foundation/Message.h"
 #include "sinks/LogdTarget.h"
 
 namespace {
@@ -19,14 +20,13 @@ constexpr uint64_t resolutionRetryMicroseconds = 1000000;
 
 void printDeprecationBanner(const char* target) {
     ksString settings = settingsFileName();
-    std::fprintf(stderr,
-                 "#######################################################\n"
-                 "# Warning: KESTLOG is deprecated. To change log target,\n"
-                 "# edit %s\n"
-                 "# or _%s\n"
-                 "# Current target: %s\n"
-                 "#######################################################\n",
-                 settings.c_str(), settings.c_str(), target);
+    ksSayOnStandardError("#######################################################\n"
+                         "# Warning: KESTLOG is deprecated. To change log target,\n"
+                         "# edit %s\n"
+                         "# or _%s\n"
+                         "# Current target: %s\n"
+                         "#######################################################\n",
+                         settings.c_str(), settings.c_str(), target);
 }
 
 } // namespace
@@ -37,6 +37,7 @@ ksLogdLogger::ksLogdLogger() : ksLogger("ksLogd", true) {
     uint8_t id[16];
     createInstanceId(id);
     formatInstanceId(id, identifier_);
+    forks_ = ksLibrary.forks;
     setThreshold(parseLevel(this, "Info"));
     // Read once for populate mode to write both keys back; the target is read again at
     // each resolution.
@@ -48,6 +49,7 @@ ksLogdLogger::ksLogdLogger() : ksLogger("ksLogd", true) {
 
 ksLogdLogger::~ksLogdLogger() {
     theLogdLogger = nullptr;
+    leaveParentsConnection();
     connection_.finish();
 }
 
@@ -89,15 +91,26 @@ bool ksLogdLogger::announce() {
     return connection_.sendHeader(header, static_cast<uint64_t>(length));
 }
 
+// Records that wait for a name to resolve are lost like any other the collector did not
+// get; the first failure says why, once until a resolution succeeds.
 bool ksLogdLogger::connect() {
     if (!resolved_) {
-        if (!mayResolveNow())
+        if (!mayResolveNow()) {
+            connection_.countLost();
             return false;
+        }
         if (!resolveTarget()) {
             nextResolution_ = ksPlatform::recordCalls.clock() + resolutionRetryMicroseconds;
+            if (threshold() == 0)
+                return false; // "null": nothing is expected, nothing is lost
+            if (!resolutionFailureSaid_)
+                ksSayOnStandardError("ksLogdLogger: cannot resolve %s\n", target_.c_str());
+            resolutionFailureSaid_ = true;
+            connection_.countLost();
             return false;
         }
         resolved_ = true;
+        resolutionFailureSaid_ = false;
     }
     switch (connection_.prepare(address_)) {
     case ksLogdConnection::Readiness::up:
@@ -110,14 +123,27 @@ bool ksLogdLogger::connect() {
     return false;
 }
 
+// A forked child is an instance of its own: its own identifier, with its process id,
+// and its own connection. The parent's stays untouched.
+void ksLogdLogger::leaveParentsConnection() {
+    if (forks_ == ksLibrary.forks)
+        return;
+    forks_ = ksLibrary.forks;
+    connection_.abandon();
+    uint8_t id[16];
+    createInstanceId(id);
+    formatInstanceId(id, identifier_);
+}
+
 ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
+    leaveParentsConnection();
     if (!connect())
         return ksSinkStart::refused;
     return connection_.atLineStart() ? ksSinkStart::line : ksSinkStart::text;
 }
 
-// Only a record whose begin took it ends here: one refused was counted there (or, for
-// a target that cannot work, not at all), so nothing is counted twice.
+// Only a record whose begin took it ends here: one refused was counted there, so nothing
+// is counted twice.
 void ksLogdLogger::deliver(ksLogRecord*, const char* bytes, uint64_t count) {
     connection_.sendRecord(bytes, count);
 }

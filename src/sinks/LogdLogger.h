@@ -25,14 +25,17 @@ class ksLogdLogger : public ksLogger {
     bool mayResolveNow();
     bool connect();
     bool announce();
+    void leaveParentsConnection();
 
     ksLogdConnection connection_;
     ksPlatform::SocketAddress address_{};
     ksString target_;
     bool resolved_ = false;
+    bool resolutionFailureSaid_ = false; // the current failure to resolve was reported
     // A name the resolver could not find is asked for again no sooner than this (wall
     // clock, microseconds), unless the sink blocks: each lookup may wait for the network.
     uint64_t nextResolution_ = 0;
     int32_t blocking_ = 0;
+    uint32_t forks_ = 0; // ksLibrary.forks when this process made the connection
     char identifier_[kInstanceIdTextSize];
 };

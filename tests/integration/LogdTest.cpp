@@ -7,8 +7,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
+#include <atomic>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 #include "AppFolder.h"
 #include "config/Settings.h"
 #include "ksLog.h"
@@ -362,12 +369,19 @@ TEST(Logd, SurvivesACollectorKilledAndRestartedMidStream) {
     EXPECT_EQ(result.output, "");
 }
 
-// Targets that cannot work: every record is refused at once, nothing crashes.
+// Targets that cannot work: every record is refused at once and counted, nothing
+// crashes; a name that does not resolve is said once.
 KSLOG_CHILD(logdBadTarget) {
     captureErrors();
     for (int i = 0; i < 3; ++i)
         CHILD_CHECK(!logText(3, 300, "nowhere\n"));
-    std::printf("lost=%u\n", lostAtClose());
+    unsigned lost = lostAtClose();
+    std::string errors = capturedErrors();
+    size_t said = 0;
+    for (size_t at = 0; (at = errors.find("ksLogdLogger: cannot resolve ", at)) != std::string::npos;
+         ++at)
+        ++said;
+    std::printf("lost=%u said=%zu\n", lost, said);
     return 0;
 }
 
@@ -380,17 +394,46 @@ TEST(Logd, RefusesRecordsForTargetsThatCannotWork) {
         const char* lost;
     };
     const Case cases[] = {
-        {"127.0.0.1:letters", "lost=0\n"}, // unresolvable: refused, not counted
-        {":5000", "lost=0\n"},             // the whole text as a host name
-        {"::1", "lost=0\n"},               // IPv6 text: host ":" and port 1
-        {"no.such.host.invalid:9", "lost=0\n"},
-        {refused, "lost=3\n"}, // a refused connection counts
+        {"127.0.0.1:letters", "lost=3 said=1\n"}, // unresolvable: counted, said once
+        {":5000", "lost=3 said=1\n"},             // the whole text as a host name
+        {"::1", "lost=3 said=1\n"},               // IPv6 text: host ":" and port 1
+        {"no.such.host.invalid:9", "lost=3 said=1\n"},
+        {refused, "lost=3 said=0\n"}, // a refused connection counts
     };
     for (const Case& c : cases) {
         ChildResult result = runChild("logdBadTarget", {{"KESTLOG", c.target}});
         EXPECT_EQ(result.exitCode, 0) << c.target << "\n" << result.output;
         EXPECT_EQ(result.output, c.lost) << c.target;
     }
+}
+
+// Started with its standard output closed: one record to the file sink's "stdout" and to
+// the collector.
+KSLOG_CHILD(logdWithStandardOutputClosed) {
+    CHILD_CHECK(logText(3, 300, "hello\n"));
+    ksLog_Term();
+    return 0;
+}
+
+// The collector's socket never takes the number of a closed standard stream, so records
+// for the standard output do not reach the collector.
+TEST(Logd, AClosedStandardOutputLeavesTheCollectorStreamAlone) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "sockets are no C runtime descriptors there";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    writeFileBytes(app.readFile(), "[File]\r\nLevel=Info\r\nFile=stdout\r\n"
+                                   "[ksLogd]\r\nBlocking=1\r\nTarget=" + listener.target() +
+                                       "\r\n");
+    ChildResult result = runProgram(app.file(app.app()),
+                                    "--kslog-child logdWithStandardOutputClosed 1>&-");
+    EXPECT_EQ(result.exitCode, 0);
+    listener.waitFor([](const auto& c) { return !c.empty() && c[0].find("hello\n") != std::string::npos; });
+    const std::string received = withoutTimes(listener.received());
+    ASSERT_TRUE(openingOf(received).matched) << received;
+    EXPECT_EQ(received.substr(received.find("(log started, 0 logs previously lost)\n") + 38),
+              "I TIME|TID|0000000300 hello\n");
 }
 
 namespace {
@@ -529,5 +572,162 @@ TEST(Logd, EveryRecordIsDeliveredOrReportedUpToTheEnd) {
                     c.name, c.records, static_cast<unsigned long long>(tally.delivered),
                     static_cast<unsigned long long>(tally.reported),
                     static_cast<unsigned long long>(printed));
+    }
+}
+
+// Bursts of ten records of the same 100 bytes as above; after each burst the test hangs
+// up the connection, and the next burst begins once it has.
+KSLOG_CHILD(logdBursts) {
+    captureErrors();
+    const std::string signals = std::getenv("KSLOG_TEST_SIGNALS");
+    for (int burst = 0; burst < 20; ++burst) {
+        for (int i = 0; i < 10; ++i) {
+            char text[102];
+            std::snprintf(text, sizeof text, "rec %096d\n", burst * 10 + i);
+            logText(3, 300, text);
+        }
+        writeFileBytes(signals + "/burst" + std::to_string(burst), "");
+        CHILD_CHECK(waitForFile(signals + "/hung" + std::to_string(burst), 20000));
+    }
+    ksLog_Term();
+    return 0;
+}
+
+// A collector that reads everything and hangs up while the process is between records:
+// every record written is delivered, reported on a later connection, or said lost on the
+// standard error stream.
+TEST(Logd, ACollectorThatHangsUpLosesNoRecordUncounted) {
+    for (const char* blocking : {"0", "1"}) {
+        AppFolder app;
+        TestListener listener;
+        ASSERT_TRUE(listener.listening());
+        const std::string signals = app.file("");
+        std::thread collector([&] {
+            for (int burst = 0; burst < 20; ++burst) {
+                if (!waitForFile(signals + "/burst" + std::to_string(burst), 20000))
+                    return;
+                sleepMilliseconds(20); // the burst arrives
+                listener.hangUp();
+                sleepMilliseconds(5); // the process's system learns of it
+                writeFileBytes(signals + "/hung" + std::to_string(burst), "");
+            }
+        });
+        ChildResult result = runInFolder(
+            app, "logdBursts", std::string("[ksLogd]\r\nBlocking=") + blocking + "\r\n",
+            {{"KESTLOG", listener.target()}, {"KSLOG_TEST_SIGNALS", signals}});
+        collector.join();
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        listener.hangUp();
+        uint64_t delivered = 0, reported = 0, printed = 0;
+        for (const std::string& connection : listener.connections()) {
+            Tally tally = tallyOf(connection);
+            Opening opening = openingOf(connection);
+            delivered += tally.delivered;
+            // The header's count, and the reports after it (one before it repeats it).
+            reported += tally.reported + (opening.matched ? std::stoul(opening.lost) : 0);
+        }
+        std::string errors = readFileBytes(app.file("stderr.txt"));
+        std::smatch m;
+        for (auto it = errors.cbegin();
+             std::regex_search(it, errors.cend(), m,
+                               std::regex("ksLogdLogger: [A-Za-z]+, ([0-9]+) logs were lost"));
+             it = m.suffix().first)
+            printed += std::stoul(m[1].str());
+        EXPECT_EQ(delivered + reported + printed, 200u)
+            << "Blocking=" << blocking << ": delivered " << delivered << ", reported "
+            << reported << ", printed " << printed << ", connections "
+            << listener.connections().size();
+    }
+}
+
+// Twenty records while the process has no descriptor left, then twenty more (POSIX).
+KSLOG_CHILD(logdNoDescriptors) {
+    captureErrors();
+    ksLog_Init();
+#ifndef _WIN32
+    std::vector<int> held;
+    for (int descriptor; (descriptor = dup(0)) >= 0;)
+        held.push_back(descriptor);
+    for (int i = 0; i < 20; ++i)
+        logText(3, 300, "rec " + std::string(95, '0') + std::to_string(i % 10) + "\n");
+    for (int descriptor : held)
+        close(descriptor);
+#endif
+    CHILD_CHECK(connectSink());
+    ksLog_Term();
+    return 0;
+}
+
+// Records that find no descriptor for the connection are counted like any record the
+// collector did not get.
+TEST(Logd, RecordsWithoutADescriptorAreCounted) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "descriptors are a POSIX matter";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    ChildResult result = runInFolder(app, "logdNoDescriptors", "[ksLogd]\r\nBlocking=1\r\n",
+                                     {{"KESTLOG", listener.target()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    listener.waitFor([&](const auto&) { return listener.ended() == 1; });
+    const std::string received = listener.received();
+    Opening opening = openingOf(received);
+    ASSERT_TRUE(opening.matched) << received;
+    EXPECT_EQ(opening.lost, "20");
+    EXPECT_EQ(received.find(std::string(95, '0')), std::string::npos);
+}
+
+// Forks five children, each writing one record and exiting; the parent writes one after
+// each child ended (POSIX).
+KSLOG_CHILD(logdForks) {
+    captureErrors();
+    CHILD_CHECK(connectSink());
+#ifndef _WIN32
+    for (int i = 0; i < 5; ++i) {
+        pid_t child = fork();
+        if (child == 0) {
+            logText(3, 300, "child\n");
+            std::exit(0);
+        }
+        int status = 0;
+        CHILD_CHECK(waitpid(child, &status, 0) == child && WIFEXITED(status));
+        CHILD_CHECK(logText(3, 300, "parent " + std::to_string(i) + "\n"));
+    }
+#endif
+    ksLog_Term();
+    return 0;
+}
+
+// A forked child is an instance of its own on a connection of its own; the parent's
+// connection carries on untouched.
+TEST(Logd, AForkedChildConnectsAsAnInstanceOfItsOwn) {
+    if (kWindowsTarget)
+        GTEST_SKIP() << "no fork";
+    AppFolder app;
+    TestListener listener;
+    ASSERT_TRUE(listener.listening());
+    ChildResult result = runInFolder(app, "logdForks", "[ksLogd]\r\nBlocking=1\r\n",
+                                     {{"KESTLOG", listener.target()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    listener.waitFor([&](const auto&) { return listener.ended() == 6; });
+    std::vector<std::string> connections = listener.connections();
+    ASSERT_EQ(connections.size(), 6u);
+    std::set<std::string> identifiers;
+    for (const std::string& connection : connections) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(connection, m, std::regex("UUID: ([-0-9a-f]{36})\n")));
+        identifiers.insert(m[1].str());
+    }
+    EXPECT_EQ(identifiers.size(), 6u);
+    std::string parent = withoutTimes(connections[0]);
+    EXPECT_EQ(parent.substr(parent.find("previously lost)\n") + 17),
+              "I TIME|TID|0000000300 connecting\n"
+              "I TIME|TID|0000000300 parent 0\nI TIME|TID|0000000300 parent 1\n"
+              "I TIME|TID|0000000300 parent 2\nI TIME|TID|0000000300 parent 3\n"
+              "I TIME|TID|0000000300 parent 4\n");
+    for (size_t i = 1; i < connections.size(); ++i) {
+        std::string child = withoutTimes(connections[i]);
+        EXPECT_EQ(child.substr(child.find("previously lost)\n") + 17),
+                  "I TIME|TID|0000000300 child\n");
     }
 }

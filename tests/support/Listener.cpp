@@ -97,6 +97,11 @@ void TestListener::serve() {
                     highest = nativeOf(socket);
             }
         }
+        if (hangUp_) {
+            hangUpNow(chunk, sizeof chunk);
+            hangUp_ = false;
+            continue;
+        }
         timeval wait{0, 10000};
         if (select(static_cast<int>(highest + 1), &readable, nullptr, nullptr, &wait) <= 0)
             continue;
@@ -126,6 +131,36 @@ void TestListener::serve() {
             }
         }
     }
+}
+
+void TestListener::hangUpNow(char* chunk, size_t size) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < sockets_.size(); ++i) {
+        NativeSocket socket = nativeOf(sockets_[i]);
+        if (sockets_[i] == -1)
+            continue;
+        for (;;) { // what the system holds for it now
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(socket, &readable);
+            timeval none{0, 0};
+            if (select(static_cast<int>(socket + 1), &readable, nullptr, nullptr, &none) <= 0)
+                break;
+            int got = recv(socket, chunk, static_cast<int>(size), 0);
+            if (got <= 0)
+                break;
+            data_[i].append(chunk, static_cast<size_t>(got));
+        }
+        closeNative(socket);
+        sockets_[i] = -1;
+        ++ended_;
+    }
+}
+
+void TestListener::hangUp() {
+    hangUp_ = true;
+    while (hangUp_ && running_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void TestListener::setGreeting(const std::string& bytes) {

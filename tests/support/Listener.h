@@ -38,6 +38,10 @@ class TestListener {
     bool waitFor(const std::function<bool(const std::vector<std::string>&)>& condition,
                  int milliseconds = 10000);
 
+    // Reads what every connection holds now, then closes each in order, as a collector
+    // that has read everything and hangs up; it goes on listening. Returns once done.
+    void hangUp();
+
     // Closes every connection and the listening socket, as a collector that dies.
     void stop();
     // Listens again on the same port.
@@ -45,10 +49,12 @@ class TestListener {
 
   private:
     void serve();
+    void hangUpNow(char* chunk, size_t size);
     bool open(int port);
 
     std::atomic<bool> reading_{true};
     std::atomic<bool> running_{false};
+    std::atomic<bool> hangUp_{false};
     long long listener_ = -1;
     std::vector<long long> sockets_; // guarded by mutex_
     std::vector<std::string> data_;  // guarded by mutex_

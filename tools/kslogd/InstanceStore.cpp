@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Enough to make one write out of many lines, small enough to bound what a slow reader holds.
+constexpr std::size_t kPendingLimit = 64 * 1024;
+
 void addCounts(InstanceCounts& total, const InstanceCounts& more) {
     addSaturating(total.connections, more.connections);
     addSaturating(total.bytes, more.bytes);
@@ -34,6 +37,7 @@ InstanceStore::InstanceStore(const OutputSettings& settings, std::FILE* standard
 }
 
 InstanceStore::~InstanceStore() {
+    flushAll();
     for (Instance* instance : openFiles_)
         std::fclose(instance->file);
 }
@@ -118,8 +122,11 @@ void InstanceStore::writePiece(Instance& instance, const LinePiece& piece) {
         addSaturating(droppedLines_, piece.endsLine ? 1 : 0);
         return;
     }
-    if (std::fwrite(scratch_.data(), 1, scratch_.size(), output) != scratch_.size())
-        addSaturating(droppedLines_, 1);
+    const bool toFile = !settings_.folder.empty();
+    PendingOutput& pending = toFile ? instance.pending : standardPending_;
+    pending.add(scratch_, piece.endsLine);
+    if (pending.size() >= kPendingLimit)
+        flush(instance);
 }
 
 void InstanceStore::appendText(const Instance& instance, const LinePiece& piece) {
@@ -209,7 +216,27 @@ void InstanceStore::closeLeastRecentlyUsed() {
     closeFile(**oldest);
 }
 
+void InstanceStore::writeOut(PendingOutput& pending, std::FILE* stream, const std::string& name,
+                             bool& failureReported) {
+    if (pending.size() == 0)
+        return;
+    std::string error;
+    addSaturating(droppedLines_, pending.writeTo(stream, error));
+    if (!error.empty() && !failureReported) {
+        std::fprintf(stderr, "kslogd: cannot write %s: %s\n", name.c_str(), error.c_str());
+        failureReported = true;
+    }
+}
+
+void InstanceStore::writePending(Instance& instance) {
+    if (!instance.file)
+        return;
+    const std::string path = (std::filesystem::path(settings_.folder) / instance.fileName).string();
+    writeOut(instance.pending, instance.file, path, instance.writeFailureReported);
+}
+
 void InstanceStore::closeFile(Instance& instance) {
+    writePending(instance);
     std::fclose(instance.file);
     instance.file = nullptr;
     openFiles_.erase(std::find(openFiles_.begin(), openFiles_.end(), &instance));
@@ -217,21 +244,24 @@ void InstanceStore::closeFile(Instance& instance) {
 
 void InstanceStore::closeFiles() {
     for (Instance* instance : openFiles_) {
+        writePending(*instance);
         std::fclose(instance->file);
         instance->file = nullptr;
         instance->openFailureReported = false;
+        instance->writeFailureReported = false;
     }
     openFiles_.clear();
 }
 
 void InstanceStore::flush(Instance& instance) {
-    std::FILE* output = settings_.folder.empty() ? standardOutput_ : instance.file;
-    if (output)
-        std::fflush(output);
+    if (settings_.folder.empty())
+        writeOut(standardPending_, standardOutput_, "standard output", standardFailureReported_);
+    else
+        writePending(instance);
 }
 
 void InstanceStore::flushAll() {
-    std::fflush(standardOutput_);
+    writeOut(standardPending_, standardOutput_, "standard output", standardFailureReported_);
     for (Instance* instance : openFiles_)
-        std::fflush(instance->file);
+        writePending(*instance);
 }

@@ -2,6 +2,7 @@
 // lines go: one file per instance in an output folder, or standard output.
 #pragma once
 #include "FileRotation.h"
+#include "PendingOutput.h"
 #include "StreamParser.h"
 
 #include <cstdint>
@@ -30,6 +31,8 @@ struct Instance {
     std::uint64_t lastUse = 0;
     std::uint64_t openConnections = 0;
     bool openFailureReported = false;
+    bool writeFailureReported = false;
+    PendingOutput pending; // for the file; lines for standard output wait in the store
 };
 
 // The instances forgotten to make room for new ones, counted together for the summary.
@@ -66,6 +69,9 @@ class InstanceStore {
     AttachResult attach(const StreamHeader& header);
     // One connection of the instance has ended.
     void detach(Instance& instance);
+    // Lines wait in memory until the instance's flush, or until enough have gathered;
+    // a line that could not be stored is counted in droppedLines, and the first failing
+    // write of each destination says why on standard error.
     void writePiece(Instance& instance, const LinePiece& piece);
     // Pushes what was written for the instance out of the buffers.
     void flush(Instance& instance);
@@ -84,6 +90,9 @@ class InstanceStore {
     std::FILE* outputOf(Instance& instance);
     std::FILE* rotatedIfFull(Instance& instance, const LinePiece& piece, std::FILE* output);
     void closeFile(Instance& instance);
+    void writePending(Instance& instance);
+    void writeOut(PendingOutput& pending, std::FILE* stream, const std::string& name,
+                  bool& failureReported);
     void closeLeastRecentlyUsed();
     void appendText(const Instance& instance, const LinePiece& piece);
     void formatJson(const Instance& instance, const LinePiece& piece);
@@ -98,4 +107,6 @@ class InstanceStore {
     std::int64_t lastRotation_ = 0; // the stamp of the latest rotated name
     std::uint64_t droppedLines_ = 0;
     std::string scratch_;
+    PendingOutput standardPending_;
+    bool standardFailureReported_ = false;
 };

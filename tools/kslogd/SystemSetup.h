@@ -1,5 +1,8 @@
 // The few things the collector needs from the system that Asio does not cover.
 #pragma once
+#include <cstddef>
+#include <cstdio>
+#include <string>
 
 // Standard output in binary mode, a broken output pipe as a write error rather than a
 // fatal signal, and as many file descriptors as the system lets the process have.
@@ -17,3 +20,10 @@ int reopenSignalNumber();
 // Whether standard output is a terminal, whose control sequences record text must not
 // reach.
 bool standardOutputIsTerminal();
+
+// Writes size bytes to stream's descriptor, past the C library's buffer (stream itself is
+// never written through stdio): again after a signal interrupted the write or a write
+// took only a part, and after a wait when a non-blocking pipe is full. The bytes written:
+// all of them, or fewer with the system's reason in error.
+std::size_t writeWhole(std::FILE* stream, const char* bytes, std::size_t size,
+                       std::string& error);

@@ -1,11 +1,14 @@
 // POSIX file operations for the configuration layer: descriptors, errno translated into
 // the system's small negative codes, a move that never replaces its target.
 #include "platform/platform.h"
+#include "platform/posix/Descriptors.h"
+#include "platform/posix/Sigpipe.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +51,8 @@ int flagsFor(const OpenRequest& request) {
         flags |= O_RDONLY;
     switch (request.disposition) {
     case OpenDisposition::createNew:
-        return flags | O_CREAT | O_EXCL;
+        // Never through a link: a name planted in the folder must not lead elsewhere.
+        return flags | O_CREAT | O_EXCL | O_NOFOLLOW;
     case OpenDisposition::createAlways:
         return flags | O_CREAT | O_TRUNC;
     case OpenDisposition::openAlways:
@@ -147,23 +151,74 @@ int32_t moveFile(const char* from, const char* to) {
     return moveWithoutReplacing(from, to);
 }
 
-int32_t flushFolderOf(const char* path) {
+namespace {
+
+// The folder part of path as a new heap C string (free()), "." when it has none; null
+// when memory is exhausted.
+char* folderOf(const char* path) {
     const char* slash = std::strrchr(path, '/');
     if (!slash)
-        return kFileFailed;
+        return strdup(".");
     size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
     char* folder = static_cast<char*>(std::malloc(length + 1));
+    if (folder) {
+        std::memcpy(folder, path, length);
+        folder[length] = '\0';
+    }
+    return folder;
+}
+
+int openFolder(const char* path) {
+    char* folder = folderOf(path);
     if (!folder)
-        return kFileFailed;
-    std::memcpy(folder, path, length);
-    folder[length] = '\0';
+        return -1;
     int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::free(folder);
+    return descriptor;
+}
+
+} // namespace
+
+int32_t flushFolderOf(const char* path) {
+    if (!std::strchr(path, '/'))
+        return kFileFailed;
+    int descriptor = openFolder(path);
     if (descriptor < 0)
         return lastCode();
     int32_t result = fsync(descriptor) == 0 ? 0 : lastCode();
     close(descriptor);
     return result;
+}
+
+struct FolderLock {
+    int descriptor;
+};
+
+// flock on the folder itself: the settings file is replaced by renames, so a lock on the
+// file would be a lock on a name that is gone a moment later. The lock ends with the
+// descriptor, also when the holder dies.
+FolderLock* lockFolderOf(const char* path) {
+    int descriptor = openFolder(path);
+    if (descriptor < 0)
+        return nullptr;
+    int locked;
+    do {
+        locked = flock(descriptor, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    auto* lock = locked == 0 ? static_cast<FolderLock*>(std::malloc(sizeof(FolderLock))) : nullptr;
+    if (!lock) {
+        close(descriptor);
+        return nullptr;
+    }
+    lock->descriptor = descriptor;
+    return lock;
+}
+
+void unlockFolder(FolderLock* lock) {
+    if (!lock)
+        return;
+    close(lock->descriptor);
+    std::free(lock);
 }
 
 PathKind pathKind(const char* path) {
@@ -188,6 +243,7 @@ FileHandle openLogFile(const char* path, bool append) {
     do {
         descriptor = open(path, flags, 0666);
     } while (descriptor < 0 && errno == EINTR);
+    descriptor = aboveStandardStreams(descriptor);
     if (descriptor < 0)
         return kNoFile;
     int status = fcntl(descriptor, F_GETFL);
@@ -197,6 +253,7 @@ FileHandle openLogFile(const char* path, bool append) {
 }
 
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    SigpipeHeldBack held(static_cast<int>(file)); // a FIFO whose reader went away
     size_t written = 0;
     while (written < count) {
         ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
@@ -214,6 +271,18 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
 void closeLogFile(FileHandle file) {
     if (file != kNoFile)
         close(static_cast<int>(file));
+}
+
+// The standard streams are shared with the application: written through stdio, in its
+// order, and may be pipes whose reader went away.
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count) {
+    SigpipeHeldBack held(fileno(stream));
+    return std::fwrite(bytes, 1, count, stream);
+}
+
+bool flushStandardStream(std::FILE* stream) {
+    SigpipeHeldBack held(fileno(stream));
+    return std::fflush(stream) == 0;
 }
 
 } // namespace ksPlatform

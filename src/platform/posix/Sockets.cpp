@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 #include "platform/SystemSockets.h"
+#include "platform/posix/Descriptors.h"
 
 namespace ksPlatform {
 
@@ -31,7 +32,7 @@ void startSockets() {}
 SocketHandle createStreamSocket(const SocketAddress& address) {
     sa_family_t family;
     std::memcpy(&family, address.bytes + offsetof(sockaddr, sa_family), sizeof family);
-    int created = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int created = aboveStandardStreams(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     return created < 0 ? kNoSocket : created;
 }
 

@@ -59,6 +59,11 @@ const bool forkHandlerInstalled = [] {
 
 } // namespace
 
+void onFork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    (void)forkHandlerInstalled; // the child learns its own thread id before other handlers run
+    pthread_atfork(prepare, parent, child);
+}
+
 uint32_t currentThreadId() {
     (void)forkHandlerInstalled;
     if (cachedThreadId == 0)

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include "platform/win32/Utf16.h"
 
 namespace ksPlatform {
@@ -154,6 +157,55 @@ int32_t flushFolderOf(const char*) {
     return 0;
 }
 
+struct FolderLock {
+    HANDLE mutex;
+};
+
+// A named mutex per folder: the settings file is replaced by renames, so no lock on the
+// file itself would outlive a save. The name is a hash of the folder's path, folded to
+// lower case as the file system compares names. A holder that dies leaves the mutex
+// abandoned, which the next waiter receives as its own.
+FolderLock* lockFolderOf(const char* path) {
+    WidePath wide(path);
+    if (!wide)
+        return nullptr;
+    const wchar_t* text = wide.get();
+    size_t end = 0;
+    for (size_t i = 0; text[i]; ++i)
+        if (text[i] == L'\\' || text[i] == L'/')
+            end = i;
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (size_t i = 0; i < end; ++i) {
+        wchar_t c = text[i] == L'/' ? L'\\' : text[i];
+        hash = (hash ^ static_cast<uint16_t>(towlower(c))) * 1099511628211ull;
+    }
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\ksLog.folder.%016llx", static_cast<unsigned long long>(hash));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (!mutex)
+        return nullptr;
+    DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    auto* lock = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED
+                     ? static_cast<FolderLock*>(std::malloc(sizeof(FolderLock)))
+                     : nullptr;
+    if (!lock) {
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    lock->mutex = mutex;
+    return lock;
+}
+
+void unlockFolder(FolderLock* lock) {
+    if (!lock)
+        return;
+    ReleaseMutex(lock->mutex);
+    CloseHandle(lock->mutex);
+    std::free(lock);
+}
+
 PathKind pathKind(const char* path) {
     WidePath wide(path);
     if (!wide)
@@ -275,13 +327,24 @@ class AppendLock {
 } // namespace
 
 // A line of up to half the stack buffer goes in one WriteFile; a longer text in pieces.
+// One WriteFile per call, whatever its length, so that the line of another process that
+// appends to the same log never lands inside it: a line longer than the stack buffer is
+// translated into a heap buffer (a failed allocation falls back to pieces).
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
     AppendLock lock(handleOf(file));
     constexpr size_t piece = 4096;
-    char translated[2 * piece];
+    char local[2 * piece];
+    char* translated = local;
+    size_t room = piece;
+    if (count > piece && count <= MAXDWORD / 2) {
+        if (char* large = static_cast<char*>(std::malloc(2 * count))) {
+            translated = large;
+            room = count;
+        }
+    }
     size_t written = 0;
     while (written < count) {
-        size_t some = count - written < piece ? count - written : piece;
+        size_t some = count - written < room ? count - written : room;
         size_t length = windowsLineEnds(bytes + written, some, translated);
         DWORD put = 0;
         BOOL done =
@@ -296,12 +359,22 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
             at += need;
         break;
     }
+    if (translated != local)
+        std::free(translated);
     return written;
 }
 
 void closeLogFile(FileHandle file) {
     if (file != kNoFile)
         CloseHandle(handleOf(file));
+}
+
+size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count) {
+    return std::fwrite(bytes, 1, count, stream);
+}
+
+bool flushStandardStream(std::FILE* stream) {
+    return std::fflush(stream) == 0;
 }
 
 } // namespace ksPlatform

@@ -36,6 +36,8 @@ void yieldThread() {
     SwitchToThread();
 }
 
+void onFork(void (*)(), void (*)(), void (*)()) {} // no fork here
+
 uint32_t currentThreadId() {
     return GetCurrentThreadId();
 }

@@ -185,7 +185,7 @@ TEST(Kslog, ExitStatusSaysWhetherTheRecordsWereAccepted) {
     const struct {
         const std::string& settings;
         const char* arguments;
-        const char* input;
+        std::string input;
         int exitCode;
         std::string output;
     } cases[] = {
@@ -206,6 +206,11 @@ TEST(Kslog, ExitStatusSaysWhetherTheRecordsWereAccepted) {
          started + "I TIME|TID|GENERAL    one\nI TIME|TID|GENERAL    two\n"
                    "I TIME|TID|GENERAL    \nI TIME|TID|GENERAL    three\n"},
         {kPrintInfo, "--level debug", "one\ntwo\n", 1, ""},
+        // Bytes that are not UTF-8, and zero bytes, are written escaped; the line ends.
+        {kPrintInfo, "--level error", std::string("caf\xe9\n\xc3\xa9\xed\xa0\x80 z\0z\n", 15),
+         0,
+         started + "E TIME|TID|GENERAL    caf\\xe9\n"
+                   "E TIME|TID|GENERAL    \xc3\xa9\\xed\\xa0\\x80 z\\x00z\n"},
         {kPrintInfo, "", "", 0, ""},
     };
     for (const auto& c : cases) {

@@ -31,19 +31,30 @@ def record(text, level=b"I", module=b"Core      "):
     return level + b" 09:05:07:042|00001a2c|" + module + b" " + text
 
 
+def limit(descriptors, file_size):
+    """In the child: fewer descriptors, or files that cannot grow past file_size bytes
+    (writes beyond it fail as on a full disk, without the signal that would end it)."""
+    if descriptors:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (descriptors, descriptors))
+    if file_size:
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
+
+
 class Collector:
     """One kslogd process with its standard streams read in the background."""
 
-    def __init__(self, command, options, terminal=False, descriptors=None):
+    def __init__(self, command, options, terminal=False, descriptors=None, file_size=None,
+                 read_pause=0):
         self.terminal = None
+        self.read_pause = read_pause  # a slow reader of standard output: seconds per read
         stdout = subprocess.PIPE
         if terminal:  # standard output on a pseudo-terminal, read through its other side
             self.terminal, stdout = pty.openpty()
         self.process = subprocess.Popen(command + ["--listen", "127.0.0.1:0"] + options,
                                         stdout=stdout, stderr=subprocess.PIPE,
                                         start_new_session=True,
-                                        preexec_fn=descriptors and (lambda: resource.setrlimit(
-                                            resource.RLIMIT_NOFILE, (descriptors, descriptors))))
+                                        preexec_fn=lambda: limit(descriptors, file_size))
         if terminal:
             os.close(stdout)
         self.output = {"stdout": b"", "stderr": b""}
@@ -64,9 +75,12 @@ class Collector:
             descriptor = self.terminal
         else:
             descriptor = getattr(self.process, name).fileno()
+        slow = name == "stdout" and self.read_pause
         while True:
+            if slow:
+                time.sleep(self.read_pause)
             try:
-                block = os.read(descriptor, 65536)
+                block = os.read(descriptor, 4096 if slow else 65536)
             except OSError:  # a terminal's other side reports the end as an error
                 block = b""
             with self.changed:
@@ -454,6 +468,57 @@ def check_json_pieces_whole_characters(command, work):
     assert "".join(o["text"] for o in objects) == text
 
 
+def check_json_whole_despite_signals(command, work):
+    """With --json to a slow reader, signals never cut an object: every line is whole."""
+    collector = Collector(command, ["--json"], read_pause=0.002)
+    lines = 2000
+    stop = threading.Event()
+
+    def hang_up():
+        while not stop.wait(0.005):
+            collector.process.send_signal(signal.SIGHUP)
+
+    signaller = threading.Thread(target=hang_up)
+    signaller.start()
+    try:
+        with collector.connect() as client:
+            client.sendall(header(U1, b"app") + b"".join(
+                record(b"%05d %s\n" % (n, b"y" * 2000)) for n in range(lines)))
+        collector.wait("stderr", rb"kslogd: closed: ")
+        stop.set()
+        signaller.join()
+        assert collector.stop() == 0
+    finally:
+        stop.set()
+        signaller.join()
+        collector.kill()
+    texts = [json.loads(line)["text"] for line in collector.output["stdout"].splitlines()]
+    assert texts == ["%05d %s" % (n, "y" * 2000) for n in range(lines)], len(texts)
+
+
+def check_full_disk_said_once(command, work):
+    """--out on a full disk: lines stored + lines not written = lines sent, and the
+    reason is said once."""
+    out = os.path.join(work, "out")
+    name = os.path.join(out, "app-%s.log" % U1.decode())
+    collector = Collector(command, ["--out", out], file_size=100000)
+    lines = 3000
+    try:
+        with collector.connect() as client:
+            client.sendall(header(U1, b"app") +
+                           b"".join(record(b"%05d %s\n" % (n, b"z" * 60)) for n in range(lines)))
+        collector.wait("stderr", rb"kslogd: closed: ")
+        assert collector.stop() == 0
+    finally:
+        collector.kill()
+    stored = open(name, "rb").read().count(b"\n")
+    errors = collector.output["stderr"]
+    assert 0 < stored < lines, stored
+    assert b"%d lines not written" % (lines - stored) in errors, (stored, errors[-600:])
+    failures = re.findall(rb"kslogd: cannot write [^\n]*: File too large\n", errors)
+    assert len(failures) == 1, errors[-600:]
+
+
 def check_terminal_escapes(command, work):
     """On a terminal, record text shows control characters escaped."""
     collector = Collector(command, [], terminal=True)
@@ -621,6 +686,7 @@ def main():
     parser.add_argument("--emulator")
     parser.add_argument("--sanitized", action="store_true",
                         help="skip the check at the descriptor limit, where sanitizers fail")
+    parser.add_argument("--only", help="run only the checks whose name holds this text")
     parser.add_argument("kslogd")
     arguments = parser.parse_args()
     command = ([arguments.emulator] if arguments.emulator else []) + [arguments.kslogd]
@@ -633,12 +699,15 @@ def main():
                    (check_hostile_names, check_memory_bounded, check_many_connections,
                     check_silent_connections_give_way, check_instances_forgotten,
                     check_planted_links, check_json_pieces_whole_characters,
+                    check_json_whole_despite_signals, check_full_disk_said_once,
                     check_terminal_escapes, check_reopen_on_hangup, check_stop_under_load,
                     check_header_timeout)]
         if not arguments.sanitized:
             checks.append((check_descriptors_run_out.__doc__,
                            lambda work: check_descriptors_run_out(command, work)))
         checks.append(("command line", lambda work: check_command_line(command, work)))
+    checks = [(name, check) for name, check in checks
+              if not arguments.only or arguments.only in name]
     failures = 0
     for name, check in checks:
         with tempfile.TemporaryDirectory() as work:
