@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include "foundation/Fatal.h"
-#include "foundation/Message.h"
+#include "config/Message.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "core/Level.h"
 #include "core/Library.h"
 #include "foundation/Format.h"
-#include "foundation/Message.h"
+#include "config/Message.h"
 #include "sinks/Destinations.h"
 #include "sinks/LogFileName.h"
 

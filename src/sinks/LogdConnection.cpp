@@ -7,7 +7,7 @@
 #include <cstring>
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
-#include "foundation/Message.h"
+#include "config/Message.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "core/Level.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
-#include "foundation/Message.h"
+#include "config/Message.h"
 #include "sinks/LogdTarget.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/posix/Descriptors.h"
 #include "platform/posix/Sigpipe.h"
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -237,6 +238,41 @@ int32_t createFolder(const char* path) {
 // O_NONBLOCK only for the opening, so that a FIFO without reader fails (ENXIO) instead of
 // holding the logging thread; writes block as usual. Close-on-exec: child processes of
 // the host must not inherit the log.
+namespace {
+
+// Log descriptors that are FIFOs, noted at opening, so that a write to a plain log file
+// costs no fstat. A FIFO as a log is rare: past the slots, every log write asks.
+constexpr int kPipeLogSlots = 8;
+std::atomic<int> pipeLogSlots[kPipeLogSlots]; // descriptor + 1; 0 is a free slot
+std::atomic<bool> pipeLogSlotsFull{false};
+
+void notePipeLog(int descriptor) {
+    for (std::atomic<int>& slot : pipeLogSlots) {
+        int free = 0;
+        if (slot.compare_exchange_strong(free, descriptor + 1))
+            return;
+    }
+    pipeLogSlotsFull.store(true);
+}
+
+void forgetPipeLog(int descriptor) {
+    for (std::atomic<int>& slot : pipeLogSlots) {
+        int mine = descriptor + 1;
+        slot.compare_exchange_strong(mine, 0);
+    }
+}
+
+bool isPipeLog(int descriptor) {
+    if (pipeLogSlotsFull.load(std::memory_order_relaxed))
+        return raisesSigpipe(descriptor);
+    for (const std::atomic<int>& slot : pipeLogSlots)
+        if (slot.load(std::memory_order_relaxed) == descriptor + 1)
+            return true;
+    return false;
+}
+
+} // namespace
+
 FileHandle openLogFile(const char* path, bool append) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
     int descriptor;
@@ -249,11 +285,13 @@ FileHandle openLogFile(const char* path, bool append) {
     int status = fcntl(descriptor, F_GETFL);
     if (status >= 0)
         fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK);
+    if (raisesSigpipe(descriptor))
+        notePipeLog(descriptor);
     return descriptor;
 }
 
 size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
-    SigpipeHeldBack held(static_cast<int>(file)); // a FIFO whose reader went away
+    SigpipeHeldBack held(isPipeLog(static_cast<int>(file))); // a FIFO whose reader went away
     size_t written = 0;
     while (written < count) {
         ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
@@ -269,19 +307,21 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
 }
 
 void closeLogFile(FileHandle file) {
-    if (file != kNoFile)
-        close(static_cast<int>(file));
+    if (file == kNoFile)
+        return;
+    forgetPipeLog(static_cast<int>(file));
+    close(static_cast<int>(file));
 }
 
 // The standard streams are shared with the application: written through stdio, in its
 // order, and may be pipes whose reader went away.
 size_t writeStandardStream(std::FILE* stream, const char* bytes, size_t count) {
-    SigpipeHeldBack held(fileno(stream));
+    SigpipeHeldBack held(raisesSigpipe(fileno(stream)));
     return std::fwrite(bytes, 1, count, stream);
 }
 
 bool flushStandardStream(std::FILE* stream) {
-    SigpipeHeldBack held(fileno(stream));
+    SigpipeHeldBack held(raisesSigpipe(fileno(stream)));
     return std::fflush(stream) == 0;
 }
 

@@ -12,13 +12,17 @@ namespace ksPlatform {
 // the process. For the life of this object the signal is held back in the calling thread;
 // one that the write raised is taken away before the mask is restored, so the write just
 // fails with EPIPE. The application's own handling of the signal is left as it was.
-// Files and terminals cannot raise it and pay one fstat.
+// Only writes into pipes and sockets can raise it: for others, active is false and
+// nothing is asked of the system.
+inline bool raisesSigpipe(int descriptor) {
+    struct stat status;
+    return fstat(descriptor, &status) == 0 &&
+           (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+}
+
 class SigpipeHeldBack {
   public:
-    explicit SigpipeHeldBack(int descriptor) {
-        struct stat status;
-        active_ = fstat(descriptor, &status) == 0 &&
-                  (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+    explicit SigpipeHeldBack(bool active) : active_(active) {
         if (!active_)
             return;
         sigemptyset(&pipe_);

@@ -1,6 +1,6 @@
 // The library's messages on the standard error stream, through the platform's write of
 // the standard streams.
-#include "foundation/Message.h"
+#include "config/Message.h"
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
