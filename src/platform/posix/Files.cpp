@@ -1,6 +1,7 @@
 // POSIX file operations for the configuration layer: descriptors, errno translated into
 // the system's small negative codes, a move that never replaces its target.
 #include "platform/platform.h"
+#include "platform/posix/FileErrors.h"
 #include "platform/posix/Descriptors.h"
 #include "platform/posix/Sigpipe.h"
 #include <atomic>
@@ -37,11 +38,6 @@ int32_t codeOf(int error) {
     }
 }
 
-int32_t lastCode() {
-    int32_t code = codeOf(errno);
-    return code == 0 ? kFileFailed : code;
-}
-
 int flagsFor(const OpenRequest& request) {
     int flags = O_CLOEXEC;
     if (request.read && request.write)
@@ -72,18 +68,23 @@ int32_t moveWithoutReplacing(const char* from, const char* to) {
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return lastCode();
+        return lastFileCode();
     if (link(from, to) == 0)
-        return unlink(from) == 0 ? 0 : lastCode();
+        return unlink(from) == 0 ? 0 : lastFileCode();
     if (errno == EEXIST)
         return kFileExists;
     struct stat target;
     if (lstat(to, &target) == 0)
         return kFileExists;
-    return rename(from, to) == 0 ? 0 : lastCode();
+    return rename(from, to) == 0 ? 0 : lastFileCode();
 }
 
 } // namespace
+
+int32_t lastFileCode() {
+    int32_t code = codeOf(errno);
+    return code == 0 ? kFileFailed : code;
+}
 
 bool usesWindowsPaths() {
     return false;
@@ -102,7 +103,7 @@ int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file)
         descriptor = open(path, flagsFor(request) | O_NONBLOCK | O_NOCTTY, 0666);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0)
-        return errno == ENXIO ? kFileNotRegular : lastCode(); // a FIFO without a reader
+        return errno == ENXIO ? kFileNotRegular : lastFileCode(); // a FIFO without a reader
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(descriptor);
         return kFileNotRegular;
@@ -119,7 +120,7 @@ int64_t readFile(FileHandle file, void* buffer, uint32_t count) {
     do {
         got = read(static_cast<int>(file), buffer, count);
     } while (got < 0 && errno == EINTR);
-    return got < 0 ? lastCode() : got;
+    return got < 0 ? lastFileCode() : got;
 }
 
 int64_t writeFile(FileHandle file, const void* buffer, uint32_t count) {
@@ -127,25 +128,25 @@ int64_t writeFile(FileHandle file, const void* buffer, uint32_t count) {
     do {
         put = write(static_cast<int>(file), buffer, count);
     } while (put < 0 && errno == EINTR);
-    return put < 0 ? lastCode() : put;
+    return put < 0 ? lastFileCode() : put;
 }
 
 int32_t seekFile(FileHandle file, int64_t offset, int origin) {
     int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
-    return lseek(static_cast<int>(file), offset, whence) < 0 ? lastCode() : 0;
+    return lseek(static_cast<int>(file), offset, whence) < 0 ? lastFileCode() : 0;
 }
 
 int32_t flushFile(FileHandle file) {
-    return fsync(static_cast<int>(file)) == 0 ? 0 : lastCode();
+    return fsync(static_cast<int>(file)) == 0 ? 0 : lastFileCode();
 }
 
 int32_t closeFile(FileHandle file) {
     // The descriptor is released even when close reports an error: never retry.
-    return close(static_cast<int>(file)) == 0 ? 0 : lastCode();
+    return close(static_cast<int>(file)) == 0 ? 0 : lastFileCode();
 }
 
 int32_t deleteFile(const char* path) {
-    return unlink(path) == 0 ? 0 : lastCode();
+    return unlink(path) == 0 ? 0 : lastFileCode();
 }
 
 int32_t moveFile(const char* from, const char* to) {
@@ -185,8 +186,8 @@ int32_t flushFolderOf(const char* path) {
         return kFileFailed;
     int descriptor = openFolder(path);
     if (descriptor < 0)
-        return lastCode();
-    int32_t result = fsync(descriptor) == 0 ? 0 : lastCode();
+        return lastFileCode();
+    int32_t result = fsync(descriptor) == 0 ? 0 : lastFileCode();
     close(descriptor);
     return result;
 }
@@ -232,7 +233,7 @@ PathKind pathKind(const char* path) {
 }
 
 int32_t createFolder(const char* path) {
-    return mkdir(path, 0777) == 0 ? 0 : lastCode();
+    return mkdir(path, 0777) == 0 ? 0 : lastFileCode();
 }
 
 // O_NONBLOCK only for the opening, so that a FIFO without reader fails (ENXIO) instead of

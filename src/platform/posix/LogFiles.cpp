@@ -1,6 +1,7 @@
 // POSIX side of long-lived log files: device and inode identity, flock around rotation,
 // directory listing.
 #include "platform/platform.h"
+#include "platform/posix/FileErrors.h"
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,33 +11,11 @@
 
 namespace ksPlatform {
 
-namespace {
-
-int32_t codeOfErrno() {
-    switch (errno) {
-    case ENOENT:
-    case ENOTDIR:
-        return kFileNotFound;
-    case EROFS:
-        return kFileWriteProtected;
-    case ENOSPC:
-    case EDQUOT:
-        return kFileDiskFull;
-    case EEXIST:
-        return kFileExists;
-    default:
-        return kFileFailed;
-    }
-}
-
-} // namespace
-
 bool describeOpenFile(FileHandle file, OpenFileFacts* facts) {
     struct stat status;
     if (fstat(static_cast<int>(file), &status) != 0)
         return false;
-    facts->identity = {static_cast<uint64_t>(status.st_dev),
-                       static_cast<uint64_t>(status.st_ino)};
+    facts->identity = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
     facts->size = static_cast<uint64_t>(status.st_size);
     facts->deleted = status.st_nlink == 0;
     return true;
@@ -57,7 +36,7 @@ int32_t lockFile(FileHandle file) {
     do {
         result = flock(static_cast<int>(file), LOCK_EX);
     } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : codeOfErrno();
+    return result == 0 ? 0 : lastFileCode();
 }
 
 void unlockFile(FileHandle file) {
@@ -67,7 +46,7 @@ void unlockFile(FileHandle file) {
 int32_t listFolder(const char* folder, FolderVisitor visit, void* context) {
     DIR* listing = opendir(folder);
     if (!listing)
-        return codeOfErrno();
+        return lastFileCode();
     while (const dirent* entry = readdir(listing)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))

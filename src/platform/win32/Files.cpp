@@ -1,6 +1,7 @@
 // Win32 file operations for the configuration layer: every path is converted to UTF-16
 // just before its call, and GetLastError becomes the system's small negative codes.
 #include "platform/platform.h"
+#include "platform/win32/FileErrors.h"
 #include <windows.h>
 #include <cerrno>
 #include <cstdio>
@@ -35,11 +36,6 @@ int32_t codeOf(DWORD error) {
     }
 }
 
-int32_t lastCode() {
-    int32_t code = codeOf(GetLastError());
-    return code == 0 ? kFileFailed : code;
-}
-
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -61,6 +57,11 @@ DWORD creationOf(OpenDisposition disposition) {
 }
 
 } // namespace
+
+int32_t lastFileCode() {
+    int32_t code = codeOf(GetLastError());
+    return code == 0 ? kFileFailed : code;
+}
 
 bool usesWindowsPaths() {
     return true;
@@ -94,7 +95,7 @@ int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file)
     HANDLE handle = CreateFileW(wide.get(), access, share, nullptr, creationOf(request.disposition),
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return lastCode();
+        return lastFileCode();
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
         return kFileNotRegular;
@@ -106,14 +107,14 @@ int32_t openFile(const char* path, const OpenRequest& request, FileHandle* file)
 int64_t readFile(FileHandle file, void* buffer, uint32_t count) {
     DWORD got = 0;
     if (!ReadFile(handleOf(file), buffer, count, &got, nullptr))
-        return lastCode();
+        return lastFileCode();
     return got;
 }
 
 int64_t writeFile(FileHandle file, const void* buffer, uint32_t count) {
     DWORD put = 0;
     if (!WriteFile(handleOf(file), buffer, count, &put, nullptr))
-        return lastCode();
+        return lastFileCode();
     return put;
 }
 
@@ -125,23 +126,23 @@ int32_t seekFile(FileHandle file, int64_t offset, int origin) {
         SetFilePointer(handleOf(file), static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
     // INVALID_SET_FILE_POINTER is also a valid low half: only the last error tells.
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
-        return lastCode();
+        return lastFileCode();
     return 0;
 }
 
 int32_t flushFile(FileHandle file) {
-    return FlushFileBuffers(handleOf(file)) ? 0 : lastCode();
+    return FlushFileBuffers(handleOf(file)) ? 0 : lastFileCode();
 }
 
 int32_t closeFile(FileHandle file) {
-    return CloseHandle(handleOf(file)) ? 0 : lastCode();
+    return CloseHandle(handleOf(file)) ? 0 : lastFileCode();
 }
 
 int32_t deleteFile(const char* path) {
     WidePath wide(path);
     if (!wide)
         return kFileFailed;
-    return DeleteFileW(wide.get()) ? 0 : lastCode();
+    return DeleteFileW(wide.get()) ? 0 : lastFileCode();
 }
 
 int32_t moveFile(const char* from, const char* to) {
@@ -149,7 +150,7 @@ int32_t moveFile(const char* from, const char* to) {
     WidePath wideTo(to);
     if (!wideFrom || !wideTo)
         return kFileFailed;
-    return MoveFileW(wideFrom.get(), wideTo.get()) ? 0 : lastCode();
+    return MoveFileW(wideFrom.get(), wideTo.get()) ? 0 : lastFileCode();
 }
 
 // NTFS journals its names; the flushed content is what needs to be on the disk.
@@ -222,7 +223,7 @@ int32_t createFolder(const char* path) {
     WidePath wide(path);
     if (!wide)
         return kFileFailed;
-    return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastCode();
+    return CreateDirectoryW(wide.get(), nullptr) ? 0 : lastFileCode();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Win32 side of long-lived log files: volume and file index identity, a byte-range lock
 // far past any content around rotation, directory listing.
 #include "platform/platform.h"
+#include "platform/win32/FileErrors.h"
 #include <windows.h>
 #include <cstdlib>
 #include <cstring>
@@ -9,26 +10,6 @@
 namespace ksPlatform {
 
 namespace {
-
-int32_t lastCode() {
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return kFileNotFound;
-    case ERROR_WRITE_PROTECT:
-    case ERROR_WRITE_FAULT:
-        return kFileWriteProtected;
-    case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_FULL:
-        return kFileDiskFull;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return kFileExists;
-    default:
-        return kFileFailed;
-    }
-}
-
 
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
@@ -44,6 +25,7 @@ OVERLAPPED lockedByte() {
     where.OffsetHigh = 0x7FFFFFFFu;
     return where;
 }
+
 int64_t secondsSince1970(const FILETIME& time) {
     uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     return static_cast<int64_t>(ticks / 10000000u) - 11644473600LL;
@@ -71,8 +53,8 @@ bool identityOfPath(const char* path, FileIdentity* identity) {
     WidePath wide(path);
     if (!wide)
         return false;
-    HANDLE handle = CreateFileW(wide.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(wide.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     OpenFileFacts facts;
@@ -85,7 +67,8 @@ bool identityOfPath(const char* path, FileIdentity* identity) {
 
 int32_t lockFile(FileHandle file) {
     OVERLAPPED where = lockedByte();
-    return LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where) ? 0 : lastCode();
+    return LockFileEx(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where) ? 0
+                                                                                : lastFileCode();
 }
 
 void unlockFile(FileHandle file) {
@@ -109,7 +92,7 @@ int32_t listFolder(const char* folder, FolderVisitor visit, void* context) {
     HANDLE search = FindFirstFileExW(wide.get(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                      nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE)
-        return lastCode();
+        return lastFileCode();
     bool more = true;
     do {
         const wchar_t* name = found.cFileName;
