@@ -3,8 +3,10 @@
 // written it to its instance file; "lost_share" is the part that never got there.
 //
 // - daemon_stream: records as fast as the thread can write them, beside spdlog's TCP
-//   sink (which blocks on its socket) sending the same lines to the same collector;
-//   "fragments" counts records that reached the collector cut.
+//   sink (which blocks on its socket) sending the same lines to the same collector, and
+//   beside the floor of one record, one send: finished lines, each with a send call of
+//   its own on a blocking socket; "fragments" counts records that reached the collector
+//   cut.
 // - daemon_paced_*: a steady rate; the zero-loss search finds the highest rate with
 //   nothing lost and the lost share at twice that rate.
 // - collector_8_connections: kslogd alone, fed by eight connections as fast as they go.
@@ -39,6 +41,7 @@ constexpr uint16_t module = 1000;
 const std::string ksLogApplication = "bench_logd";
 const std::string spdlogApplication = "spdlog";
 const std::string loadApplication = "load";
+const std::string bareApplication = "bare";
 
 CollectorProcess& collector() {
     static CollectorProcess process;
@@ -235,7 +238,7 @@ void zeroLossSearchKsLog(benchmark::State& state) {
 // A blocking client of the collector that announces itself once and then sends lines.
 class LoadConnection {
   public:
-    explicit LoadConnection(int index) {
+    explicit LoadConnection(int index, const std::string& application = loadApplication) {
         socket_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -246,11 +249,15 @@ class LoadConnection {
             std::exit(1);
         }
         std::string header = "\nPROTOCOL: ksLogd-1.0\nUUID: connection-" + std::to_string(index) +
-                             "\nLOST: 0\nNAME: " + loadApplication +
+                             "\nLOST: 0\nNAME: " + application +
                              "(log started, 0 logs previously lost)\n";
         sendAll(header.data(), header.size());
     }
     ~LoadConnection() { close(socket_); }
+    // As the daemon sink sets its own.
+    void setSendBuffer(int bytes) {
+        setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    }
     void sendAll(const char* bytes, size_t count) {
         while (count > 0) {
             ssize_t sent = send(socket_, bytes, count, MSG_NOSIGNAL);
@@ -273,6 +280,20 @@ std::string loadChunk(size_t lines) {
     for (size_t i = 0; i < lines; ++i)
         chunk += "I 12:00:00:000|00001a2c|0000001000 user ann id=42 took 1.250 ms\n";
     return chunk;
+}
+
+// The floor of the daemon sink's way: each finished line with one send of its own.
+void streamBareSends(benchmark::State& state) {
+    static LoadConnection& connection = [] () -> LoadConnection& {
+        static LoadConnection made(-1, bareApplication);
+        made.setSendBuffer(102400);
+        return made;
+    }();
+    static const char line[] = "I 12:00:00:000|00001a2c|0000001000 user ann id=42 took 1.250 ms\n";
+    collector().forget(bareApplication);
+    for (auto _ : state)
+        connection.sendAll(opaque(line), sizeof line - 1);
+    report(state, bareApplication);
 }
 
 // kslogd alone: eight connections send their lines at once, and the time runs until the
@@ -338,6 +359,7 @@ void refusedSpdlog(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(streamKsLog)->Name("daemon_stream/ksLog")->UseRealTime();
+BENCHMARK(streamBareSends)->Name("daemon_stream/send")->UseRealTime();
 BENCHMARK(streamSpdlog)->Name("daemon_stream/spdlog")->UseRealTime();
 BENCHMARK(pacedKsLog<250000>)->Name("daemon_paced_250k/ksLog")->UseRealTime();
 BENCHMARK(pacedKsLog<500000>)->Name("daemon_paced_500k/ksLog")->UseRealTime();

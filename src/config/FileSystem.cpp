@@ -9,8 +9,6 @@ using ksPlatform::PathKind;
 
 namespace {
 
-ksFileWriteCalls writeCalls = {ksPlatform::writeFile, ksPlatform::flushFile, ksPlatform::closeFile};
-
 // The form every file operation hands to the platform: no trimming, the platform's
 // separators, no long-path prefix.
 bool fileForm(const char* path, ksString* platformPath) {
@@ -109,7 +107,7 @@ int32_t ksFileOpen(const char* path, uint32_t mode, ksFile* file) {
 int32_t ksFileClose(ksFile file) {
     if (file == ksNoFile)
         return ksPlatform::kFileFailed;
-    return writeCalls.close(file);
+    return ksPlatform::recordCalls.closeFile(file);
 }
 
 int64_t ksFileRead(ksFile file, void* buffer, uint32_t count) {
@@ -121,7 +119,7 @@ int64_t ksFileRead(ksFile file, void* buffer, uint32_t count) {
 int64_t ksFileWrite(ksFile file, const void* buffer, uint32_t count) {
     if (file == ksNoFile || (!buffer && count))
         return ksPlatform::kFileFailed;
-    return writeCalls.write(file, buffer, count);
+    return ksPlatform::recordCalls.writeFile(file, buffer, count);
 }
 
 int32_t ksFileSeek(ksFile file, int64_t offset, int origin) {
@@ -133,7 +131,7 @@ int32_t ksFileSeek(ksFile file, int64_t offset, int origin) {
 int32_t ksFileFlush(ksFile file) {
     if (file == ksNoFile)
         return ksPlatform::kFileFailed;
-    return writeCalls.flush(file);
+    return ksPlatform::recordCalls.flushFile(file);
 }
 
 int32_t ksFileDelete(const char* path) {
@@ -194,10 +192,4 @@ bool ksCreateDirectories(const char* path) {
         index = end + 1;
     }
     return true;
-}
-
-void ksSetFileWriteCalls(const ksFileWriteCalls& calls) {
-    writeCalls.write = calls.write ? calls.write : ksPlatform::writeFile;
-    writeCalls.flush = calls.flush ? calls.flush : ksPlatform::flushFile;
-    writeCalls.close = calls.close ? calls.close : ksPlatform::closeFile;
 }

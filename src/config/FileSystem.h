@@ -50,13 +50,3 @@ class ksFolderLock {
   private:
     ksPlatform::FolderLock* lock_ = nullptr;
 };
-
-// The platform calls behind the operations that write, replaceable so that a test can
-// make them fail the way a full disk or a failing device does. Null entries restore the
-// platform's own call.
-struct ksFileWriteCalls {
-    int64_t (*write)(ksFile file, const void* buffer, uint32_t count);
-    int32_t (*flush)(ksFile file);
-    int32_t (*close)(ksFile file);
-};
-void ksSetFileWriteCalls(const ksFileWriteCalls& calls);

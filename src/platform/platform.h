@@ -302,8 +302,9 @@ bool systemRandomBytes(void* buffer, size_t size);
 // The calls that carry records out of the process
 // ---------------------------------------------------------------------------
 
-// The sinks reach the system through this table, so that a test can make a disk full or a
-// peer slow, or set the clock, by replacing an entry; nothing else changes them.
+// The sinks and the settings files' saving reach the system through this table, so that a
+// test can make a disk full, a device fail or a peer slow, or set the clock, by replacing
+// an entry; nothing else changes them.
 //   writeLog:    one log line with one system call: the bytes that reached the file, all
 //                of them on success, fewer with errno set (a full disk may take the first
 //                part). Windows writes "\n" as "\r\n", as its text files have it.
@@ -312,12 +313,17 @@ bool systemRandomBytes(void* buffer, size_t size);
 //   flushStream: true on success.
 //   send:        as sendBytes.
 //   clock:       as wallClockMicroseconds.
+//   writeFile, flushFile, closeFile: as the functions of those names, for the settings
+//                files that are saved.
 struct RecordCalls {
     size_t (*writeLog)(FileHandle file, const char* bytes, size_t count);
     size_t (*writeStream)(std::FILE* stream, const char* bytes, size_t count);
     bool (*flushStream)(std::FILE* stream);
     int64_t (*send)(SocketHandle socket, const char* bytes, uint32_t count);
     uint64_t (*clock)();
+    int64_t (*writeFile)(FileHandle file, const void* buffer, uint32_t count);
+    int32_t (*flushFile)(FileHandle file);
+    int32_t (*closeFile)(FileHandle file);
 };
 extern RecordCalls recordCalls;
 

@@ -29,10 +29,7 @@ ksLogdConnection::~ksLogdConnection() {
 // The rest of an earlier record and the lost report go out before the record begins;
 // while the socket does not take them, the record is lost.
 ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAddress& address) {
-    // A collector that has read everything and hung up leaves a socket that still takes a
-    // record, which would then be lost unseen: such a connection ends before the record,
-    // which goes on a new one or is counted.
-    if (state_ == connected && ksPlatform::peerHasClosed(socket_))
+    if (state_ == connected && peerHasClosed())
         close(false);
     if (state_ != connected)
         return connect(address);
@@ -50,6 +47,19 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
         return Readiness::up;
     stalled_ = state_ == connected;
     return refuse();
+}
+
+// A collector that has read everything and hung up leaves a socket that still takes a
+// record, which would then be lost unseen: such a connection ends before the record, which
+// goes on a new one or is counted. Asking costs a system call, as much as half a send, so
+// a stream asks at most once a millisecond: a collector that hangs up in the middle of a
+// stream has not read everything, and the next send after its reset fails and is counted.
+bool ksLogdConnection::peerHasClosed() {
+    uint64_t now = ksPlatform::recordCalls.clock();
+    if (now - peerCheckedAt_ < peerCheckMicroseconds)
+        return false; // a clock set back makes the difference huge: it asks
+    peerCheckedAt_ = now;
+    return ksPlatform::peerHasClosed(socket_);
 }
 
 ksLogdConnection::Readiness ksLogdConnection::connect(const ksPlatform::SocketAddress& address) {

@@ -71,6 +71,7 @@ class ksLogdConnection {
     bool mayTryNow() const;
     void attemptFailed();
     Readiness refuse();
+    bool peerHasClosed();
     bool sendReport();
     bool sendUnsent();
     void keepUnsent(const char* bytes, uint64_t length, uint32_t records);
@@ -98,4 +99,7 @@ class ksLogdConnection {
     // Wall clock, microseconds: no new socket before this moment (non-blocking only).
     uint64_t retryAt_ = 0;
     uint64_t retryInterval_ = firstRetryMicroseconds;
+    // Wall clock, microseconds: when the peer was last asked whether it hung up.
+    uint64_t peerCheckedAt_ = 0;
+    static constexpr uint64_t peerCheckMicroseconds = 1000;
 };

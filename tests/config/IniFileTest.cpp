@@ -20,11 +20,25 @@ bool exists(const std::string& path) {
     return fs::exists(path);
 }
 
-// Replaces the platform's write, flush or close for the life of the object.
+// The platform's write, flush and close of a saved file, or replacements for the life of
+// the object (null: the platform's own).
+struct FileWriteCalls {
+    int64_t (*write)(ksFile file, const void* buffer, uint32_t count);
+    int32_t (*flush)(ksFile file);
+    int32_t (*close)(ksFile file);
+};
 class ReplacedWriteCalls {
   public:
-    explicit ReplacedWriteCalls(const ksFileWriteCalls& calls) { ksSetFileWriteCalls(calls); }
-    ~ReplacedWriteCalls() { ksSetFileWriteCalls({nullptr, nullptr, nullptr}); }
+    explicit ReplacedWriteCalls(const FileWriteCalls& calls) : saved_(ksPlatform::recordCalls) {
+        ksPlatform::RecordCalls& table = ksPlatform::recordCalls;
+        table.writeFile = calls.write ? calls.write : table.writeFile;
+        table.flushFile = calls.flush ? calls.flush : table.flushFile;
+        table.closeFile = calls.close ? calls.close : table.closeFile;
+    }
+    ~ReplacedWriteCalls() { ksPlatform::recordCalls = saved_; }
+
+  private:
+    ksPlatform::RecordCalls saved_;
 };
 
 // Writes half of what it is given, then reports a full disk.
@@ -196,7 +210,7 @@ TEST(IniFileRecovery, AWriteFileThatIsADirectoryStaysUntouched) {
 TEST(IniFileSave, AWriteThatFailsPartWayKeepsTheOldFile) {
     struct Case {
         const char* name;
-        ksFileWriteCalls calls;
+        FileWriteCalls calls;
     } cases[] = {
         {"short write then disk full", {writeHalfThenFail, nullptr, nullptr}},
         {"write of nothing", {writeNothing, nullptr, nullptr}},
