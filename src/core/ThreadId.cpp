@@ -1,22 +1,27 @@
-// The thread id text, formatted again only when another thread writes.
+// The thread id text, kept by each thread with the id it shows: a thread formats it once,
+// and again only in a child made by fork(), whose id is new.
 #include "core/ThreadId.h"
 #include <cstdint>
 #include "platform/platform.h"
 
 namespace {
 
-uint32_t formattedThreadId = 0; // ids are never 0
-char digits[8];
+struct ThreadIdText {
+    uint32_t id; // ids are never 0
+    char digits[8];
+};
+thread_local ThreadIdText shown{};
 
 } // namespace
 
 const char* threadIdText() {
     uint32_t id = ksPlatform::currentThreadId();
-    if (id != formattedThreadId) {
+    ThreadIdText& text = shown;
+    if (text.id != id) {
         uint32_t value = id;
         for (int i = 7; i >= 0; --i, value >>= 4)
-            digits[i] = "0123456789abcdef"[value & 15];
-        formattedThreadId = id;
+            text.digits[i] = "0123456789abcdef"[value & 15];
+        text.id = id;
     }
-    return digits;
+    return text.digits;
 }

@@ -1,5 +1,6 @@
 // The record's timestamp text: taken once per record, however many sinks write it.
 #pragma once
+#include <cstdint>
 #include "ksLog.h"
 #include "platform/platform.h"
 
@@ -8,11 +9,19 @@
 // for the date.
 void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& time);
 
+// The record's timestamp, from one reading of the record clock (recordCalls.clock),
+// when the record has none yet. Under the library lock.
+void stampRecordNow(ksLogRecord* record);
+inline void stampRecord(ksLogRecord* record) {
+    if (record->timeLength == 0)
+        stampRecordNow(record);
+}
+
 // The local time of the record most recently stamped: the open record's, once stamped.
 const ksPlatform::LocalTime& stampedLocalTime();
 
-// The record's timestamp text, read from the clock when the record has none yet.
-inline void stampRecord(ksLogRecord* record) {
-    if (record->timeLength == 0)
-        formatRecordTime(record, ksPlatform::localTime());
-}
+// The open record's clock reading (microseconds since 1970) once it is stamped, so that
+// the sinks' time checks need no clock of their own; outside a stamped record, the clock
+// read afresh. forgetRecordClock ends the record's reading.
+uint64_t recordClock();
+void forgetRecordClock();

@@ -246,12 +246,15 @@ namespace {
 constexpr int kPipeLogSlots = 8;
 std::atomic<int> pipeLogSlots[kPipeLogSlots]; // descriptor + 1; 0 is a free slot
 std::atomic<bool> pipeLogSlotsFull{false};
+std::atomic<int> pipeLogsNoted{0}; // slots in use: none, and a write asks nothing at all
 
 void notePipeLog(int descriptor) {
     for (std::atomic<int>& slot : pipeLogSlots) {
         int free = 0;
-        if (slot.compare_exchange_strong(free, descriptor + 1))
+        if (slot.compare_exchange_strong(free, descriptor + 1)) {
+            pipeLogsNoted.fetch_add(1);
             return;
+        }
     }
     pipeLogSlotsFull.store(true);
 }
@@ -259,13 +262,16 @@ void notePipeLog(int descriptor) {
 void forgetPipeLog(int descriptor) {
     for (std::atomic<int>& slot : pipeLogSlots) {
         int mine = descriptor + 1;
-        slot.compare_exchange_strong(mine, 0);
+        if (slot.compare_exchange_strong(mine, 0))
+            pipeLogsNoted.fetch_sub(1);
     }
 }
 
 bool isPipeLog(int descriptor) {
     if (pipeLogSlotsFull.load(std::memory_order_relaxed))
         return raisesSigpipe(descriptor);
+    if (pipeLogsNoted.load(std::memory_order_relaxed) == 0)
+        return false;
     for (const std::atomic<int>& slot : pipeLogSlots)
         if (slot.load(std::memory_order_relaxed) == descriptor + 1)
             return true;
@@ -291,11 +297,12 @@ FileHandle openLogFile(const char* path, bool append) {
     return descriptor;
 }
 
-size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
-    SigpipeHeldBack held(isPipeLog(static_cast<int>(file))); // a FIFO whose reader went away
+namespace {
+
+size_t writeWhole(int descriptor, const char* bytes, size_t count) {
     size_t written = 0;
     while (written < count) {
-        ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
+        ssize_t put = write(descriptor, bytes + written, count - written);
         if (put < 0 && errno == EINTR)
             continue;
         if (put == 0)
@@ -305,6 +312,20 @@ size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
         written += static_cast<size_t>(put);
     }
     return written;
+}
+
+[[gnu::noinline]] size_t writePipeLog(int descriptor, const char* bytes, size_t count) {
+    SigpipeHeldBack held(true); // a FIFO whose reader went away
+    return writeWhole(descriptor, bytes, count);
+}
+
+} // namespace
+
+size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    int descriptor = static_cast<int>(file);
+    if (isPipeLog(descriptor))
+        return writePipeLog(descriptor, bytes, count);
+    return writeWhole(descriptor, bytes, count);
 }
 
 void closeLogFile(FileHandle file) {
