@@ -64,16 +64,23 @@ void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
         record->timeLength = sizeof record->timeText - 1;
 }
 
+// A second not kept yet (or a date option changed): converted and formatted once.
+[[gnu::noinline]] void stampNewSecond(ksLogRecord* record, int64_t second, int millisecond) {
+    if (!keepSecond(second))
+        return formatRecordTime(record, ksPlatform::localTime());
+    std::memcpy(record->timeText, kept.text, sizeof kept.text);
+    record->timeLength = kept.length;
+    putMilliseconds(record->timeText + kept.length, millisecond);
+    stamped.millisecond = millisecond;
+}
+
 void stampRecordNow(ksLogRecord* record) {
     uint64_t now = ksPlatform::recordCalls.clock();
     stampedClock = now;
-    int64_t second = static_cast<int64_t>(now / 1000000u);
-    int millisecond = static_cast<int>(now / 1000u % 1000u);
-    if ((second != kept.second || ksOptions.showDate != kept.showDate) && !keepSecond(second)) {
-        ksPlatform::LocalTime t = ksPlatform::localTime();
-        formatRecordTime(record, t);
-        return;
-    }
+    uint64_t second = now / 1000000u;
+    int millisecond = static_cast<int>(static_cast<uint32_t>(now - second * 1000000u) / 1000u);
+    if (static_cast<int64_t>(second) != kept.second || ksOptions.showDate != kept.showDate)
+        return stampNewSecond(record, static_cast<int64_t>(second), millisecond);
     std::memcpy(record->timeText, kept.text, sizeof kept.text);
     record->timeLength = kept.length;
     putMilliseconds(record->timeText + kept.length, millisecond);

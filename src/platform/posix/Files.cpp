@@ -267,15 +267,20 @@ void forgetPipeLog(int descriptor) {
     }
 }
 
-bool isPipeLog(int descriptor) {
+[[gnu::noinline]] bool isNotedPipeLog(int descriptor) {
     if (pipeLogSlotsFull.load(std::memory_order_relaxed))
         return raisesSigpipe(descriptor);
-    if (pipeLogsNoted.load(std::memory_order_relaxed) == 0)
-        return false;
     for (const std::atomic<int>& slot : pipeLogSlots)
         if (slot.load(std::memory_order_relaxed) == descriptor + 1)
             return true;
     return false;
+}
+
+bool isPipeLog(int descriptor) {
+    if (pipeLogsNoted.load(std::memory_order_relaxed) == 0 &&
+        !pipeLogSlotsFull.load(std::memory_order_relaxed))
+        return false;
+    return isNotedPipeLog(descriptor);
 }
 
 } // namespace
@@ -299,19 +304,31 @@ FileHandle openLogFile(const char* path, bool append) {
 
 namespace {
 
-size_t writeWhole(int descriptor, const char* bytes, size_t count) {
+// What one write left: the rest, after a signal or a partial write.
+[[gnu::noinline]] size_t writeRest(int descriptor, const char* bytes, size_t count,
+                                   ssize_t put) {
     size_t written = 0;
-    while (written < count) {
-        ssize_t put = write(descriptor, bytes + written, count - written);
-        if (put < 0 && errno == EINTR)
+    for (;;) {
+        if (put < 0 && errno == EINTR) {
+            put = write(descriptor, bytes + written, count - written);
             continue;
+        }
         if (put == 0)
             errno = ENOSPC; // a regular file that takes nothing more is full
         if (put <= 0)
-            break;
+            return written;
         written += static_cast<size_t>(put);
+        if (written == count)
+            return written;
+        put = write(descriptor, bytes + written, count - written);
     }
-    return written;
+}
+
+size_t writeWhole(int descriptor, const char* bytes, size_t count) {
+    ssize_t put = write(descriptor, bytes, count);
+    if (put >= 0 && static_cast<size_t>(put) == count)
+        return count;
+    return writeRest(descriptor, bytes, count, put);
 }
 
 [[gnu::noinline]] size_t writePipeLog(int descriptor, const char* bytes, size_t count) {
