@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
+#include <cstdlib>
 #include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 #include "platform/platform.h"
 #include "support/Target.h"
 #include "support/TempDir.h"
@@ -80,3 +86,49 @@ TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
     closeLogFile(first);
     closeLogFile(second);
 }
+
+#ifndef _WIN32
+// A log line goes out whole with one call; a FIFO whose reader went away takes nothing
+// and fails with EPIPE, and the process lives on. A plain log opened beside the FIFO
+// stays a plain file, before and after the FIFO closes.
+TEST(LogFiles, LinesReachFilesAndAFifoWithoutReaderFailsQuietly) {
+    TempDir dir;
+    std::string plain = dir.file("app.log");
+    std::string fifo = dir.file("fifo");
+    ASSERT_EQ(std::system(("mkfifo " + fifo).c_str()), 0);
+    std::string line(300, 'x');
+    line += '\n';
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    FileHandle log = openLogFile(plain.c_str(), false);
+    FileHandle pipe = openLogFile(fifo.c_str(), true);
+    ASSERT_NE(log, kNoFile);
+    ASSERT_NE(pipe, kNoFile);
+    struct Step {
+        FileHandle* file;
+        bool readerGone;
+        size_t written;
+        int error;
+    } steps[] = {
+        {&log, false, line.size(), 0},
+        {&pipe, false, line.size(), 0},
+        {&pipe, true, 0, EPIPE},
+        {&log, true, line.size(), 0},
+    };
+    for (const Step& step : steps) {
+        if (step.readerGone && reader >= 0) {
+            close(reader);
+            reader = -1;
+        }
+        errno = 0;
+        EXPECT_EQ(writeLogFile(*step.file, line.data(), line.size()), step.written);
+        if (step.error) {
+            EXPECT_EQ(errno, step.error);
+        }
+    }
+    closeLogFile(pipe);
+    EXPECT_EQ(writeLogFile(log, line.data(), line.size()), line.size());
+    closeLogFile(log);
+    EXPECT_EQ(readFileBytes(plain), line + line + line);
+}
+#endif
