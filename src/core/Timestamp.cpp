@@ -17,7 +17,6 @@ struct SecondText {
 };
 SecondText kept;
 ksPlatform::LocalTime stamped{};
-uint64_t stampedClock = 0; // 0: no record stamped
 
 int formatTime(char* out, size_t size, const ksPlatform::LocalTime& t) {
     return ksOptions.showDate
@@ -51,6 +50,8 @@ bool keepSecond(int64_t second) {
 
 } // namespace
 
+uint64_t ksClockOfOpenRecord = 0;
+
 const ksPlatform::LocalTime& stampedLocalTime() {
     return stamped;
 }
@@ -64,6 +65,8 @@ void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
         record->timeLength = sizeof record->timeText - 1;
 }
 
+namespace {
+
 // A second not kept yet (or a date option changed): converted and formatted once.
 [[gnu::noinline]] void stampNewSecond(ksLogRecord* record, int64_t second, int millisecond) {
     if (!keepSecond(second))
@@ -74,9 +77,11 @@ void formatRecordTime(ksLogRecord* record, const ksPlatform::LocalTime& t) {
     stamped.millisecond = millisecond;
 }
 
+} // namespace
+
 void stampRecordNow(ksLogRecord* record) {
     uint64_t now = ksPlatform::recordCalls.clock();
-    stampedClock = now;
+    ksClockOfOpenRecord = now;
     uint64_t second = now / 1000000u;
     int millisecond = static_cast<int>(static_cast<uint32_t>(now - second * 1000000u) / 1000u);
     if (static_cast<int64_t>(second) != kept.second || ksOptions.showDate != kept.showDate)
@@ -85,12 +90,4 @@ void stampRecordNow(ksLogRecord* record) {
     record->timeLength = kept.length;
     putMilliseconds(record->timeText + kept.length, millisecond);
     stamped.millisecond = millisecond;
-}
-
-uint64_t recordClock() {
-    return stampedClock != 0 ? stampedClock : ksPlatform::recordCalls.clock();
-}
-
-void forgetRecordClock() {
-    stampedClock = 0;
 }

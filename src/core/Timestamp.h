@@ -21,7 +21,14 @@ inline void stampRecord(ksLogRecord* record) {
 const ksPlatform::LocalTime& stampedLocalTime();
 
 // The open record's clock reading (microseconds since 1970) once it is stamped, so that
-// the sinks' time checks need no clock of their own; outside a stamped record, the clock
-// read afresh. forgetRecordClock ends the record's reading.
-uint64_t recordClock();
-void forgetRecordClock();
+// the sinks' time checks need no clock of their own; 0 otherwise. Under the library lock.
+extern uint64_t ksClockOfOpenRecord;
+// The open record's reading, or outside a stamped record the clock read afresh.
+inline uint64_t recordClock() {
+    uint64_t stamped = ksClockOfOpenRecord;
+    return stamped != 0 ? stamped : ksPlatform::recordCalls.clock();
+}
+// The record is closed: its reading no longer stands for "now".
+inline void forgetRecordClock() {
+    ksClockOfOpenRecord = 0;
+}
