@@ -4,6 +4,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 #include "CaptureLogger.h"
 #include "core/Library.h"
@@ -134,39 +135,33 @@ TEST_F(LineLayout, TimeTextsInSequence) {
 TEST_F(LineLayout, TimestampsFollowTheRecordClock) {
     static uint64_t now = 0;
     struct SetClock {
-        SetClock() { ksPlatform::recordCalls.clock = [] { return now; }; }
+        SetClock() {
+            ksPlatform::recordCalls.clock = [] { return now; };
+        }
         ~SetClock() { ksPlatform::recordCalls.clock = ksPlatform::wallClockMicroseconds; }
     } setClock;
-    const uint64_t base = 1773479107000000; // a second in March 2026
-    const uint64_t day = 86400000000;
-    struct Case {
-        uint64_t offset;
-        uint16_t showDate;
-    } cases[] = {{42000, 0},       {999999, 0},      {0, 1},           {5000, 1},
-                 {1005000, 1},     {1006999, 0},     {day + 6000, 0},  {day + 6000, 1},
-                 {day + 999, 1},   {2000, 0},        {2000, 0}};
+    const uint64_t base = 1773479107000000, day = 86400000000; // a second in March 2026
+    const std::pair<uint64_t, uint16_t> cases[] = {
+        {42000, 0},      {999999, 0},     {0, 1},         {5000, 1}, {1005000, 1}, {1006999, 0},
+        {day + 6000, 0}, {day + 6000, 1}, {day + 999, 1}, {2000, 0}, {2000, 0}};
     auto* logger = new CaptureLogger(0xFFFF, true, true);
-    for (const Case& c : cases) {
-        now = base + c.offset;
-        ksOptions.showDate = c.showDate;
+    for (auto [offset, showDate] : cases) {
+        uint64_t stamped = now = base + offset;
+        ksOptions.showDate = showDate;
         logger->text.clear();
         ksLogRecord* record = ksLog_Begin(3, 300);
         ASSERT_NE(record, nullptr);
-        uint64_t stamped = now;
         now += 1500000;
         EXPECT_EQ(recordClock(), stamped);
         ksLog_End(record);
         EXPECT_EQ(recordClock(), now);
         ksPlatform::LocalTime t{};
         ASSERT_TRUE(ksPlatform::localTimeAt(static_cast<int64_t>(stamped / 1000000), &t));
-        int millisecond = static_cast<int>(stamped / 1000 % 1000);
-        char expected[64];
-        if (c.showDate)
-            std::snprintf(expected, sizeof expected, "%02d/%02d/%04d %02d:%02d:%02d:%03d",
-                          t.month, t.day, t.year, t.hour, t.minute, t.second, millisecond);
-        else
-            std::snprintf(expected, sizeof expected, "%02d:%02d:%02d:%03d", t.hour, t.minute,
-                          t.second, millisecond);
+        char date[16] = "", expected[64];
+        if (showDate)
+            std::snprintf(date, sizeof date, "%02d/%02d/%04d ", t.month, t.day, t.year);
+        std::snprintf(expected, sizeof expected, "%s%02d:%02d:%02d:%03d", date, t.hour, t.minute,
+                      t.second, static_cast<int>(stamped / 1000 % 1000));
         EXPECT_EQ(std::string(record->timeText, record->timeLength), expected);
         EXPECT_EQ(record->timeText[record->timeLength], 0);
         EXPECT_EQ(logger->text.substr(2, record->timeLength + 1), std::string(expected) + "|");

@@ -305,8 +305,7 @@ FileHandle openLogFile(const char* path, bool append) {
 namespace {
 
 // What one write left: the rest, after a signal or a partial write.
-[[gnu::noinline]] size_t writeRest(int descriptor, const char* bytes, size_t count,
-                                   ssize_t put) {
+[[gnu::noinline]] size_t writeRest(int descriptor, const char* bytes, size_t count, ssize_t put) {
     size_t written = 0;
     for (;;) {
         if (put < 0 && errno == EINTR) {
