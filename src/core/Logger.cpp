@@ -52,11 +52,7 @@ int32_t ksLogger::getOwnIntSetting(const char* key, int32_t defaultValue) {
     return getIntSetting(key, name_, defaultValue);
 }
 
-bool ksLogger::isModuleEnabled(uint16_t module) {
-    if (module >= 256)
-        return true;
-    if (moduleSwitches_[module] & 2)
-        return moduleSwitches_[module] & 1;
+bool ksLogger::lookUpModuleSwitch(uint16_t module) {
     int32_t tableDefault = ksOptions.populateDefaults;
     const char* moduleText = moduleName(module, &tableDefault);
     char key[64];

@@ -36,7 +36,12 @@ class ksLogger {
     static void operator delete(void* block);
 
     // Looked up once per module and cached for the logger's life.
-    bool isModuleEnabled(uint16_t module);
+    bool isModuleEnabled(uint16_t module) {
+        if (module >= 256)
+            return true; // no switch key
+        uint8_t known = moduleSwitches_[module];
+        return known & 2 ? (known & 1) != 0 : lookUpModuleSwitch(module);
+    }
     // May send opening bytes of the sink's own (a connection's header, a log's first
     // line, a lost report) before it answers.
     virtual ksSinkStart begin(ksLogRecord* record) = 0;
@@ -60,6 +65,8 @@ class ksLogger {
     void setNext(ksLogger* next) { next_ = next; }
 
   private:
+    bool lookUpModuleSwitch(uint16_t module);
+
     const char* name_;
     uint16_t threshold_ = 0;
     ksLogger* next_ = nullptr;

@@ -5,6 +5,7 @@
 #include "core/HexDump.h"
 #include "core/Logger.h"
 #include "core/Options.h"
+#include "core/Timestamp.h"
 #include "core/WideText.h"
 #include "foundation/CopyShort.h"
 #include "foundation/Fatal.h"
@@ -152,6 +153,7 @@ void ksRecordBuilder::finish() {
     }
     takerCount_ = 0;
     record_ = nullptr;
+    forgetRecordClock();
     phase_ = Phase::closed;
 }
 

@@ -63,9 +63,11 @@ bool ksFileLogger::open() {
     lastByte_ = '\n';
     if (endCutLine)
         keepOpenLine("\n", 1);
-    if (output_->takesRecords())
+    laysOutRecords_ = output_->takesRecords();
+    if (laysOutRecords_)
         return true; // the system log has no first line
     jsonLayout_ = ksJsonRecordLine::chosenBy(this);
+    laysOutRecords_ = jsonLayout_;
     startLog();
     tellLost();
     return true;
@@ -107,7 +109,7 @@ ksSinkStart ksFileLogger::begin(ksLogRecord*) {
         lost_ += 1;
         return ksSinkStart::refused;
     }
-    if (jsonLayout_ || output_->takesRecords())
+    if (laysOutRecords_)
         return ksSinkStart::text; // each record laid out on its own
     return lastByte_ == '\n' ? ksSinkStart::line : ksSinkStart::text;
 }
@@ -117,7 +119,7 @@ ksSinkStart ksFileLogger::begin(ksLogRecord*) {
 void ksFileLogger::deliver(ksLogRecord* record, const char* bytes, uint64_t count) {
     if (count == 0)
         return;
-    if (output_ && (jsonLayout_ || output_->takesRecords()))
+    if (output_ && laysOutRecords_)
         return deliverRecord(record, bytes, count);
     lastByte_ = bytes[count - 1];
     if (!output_)

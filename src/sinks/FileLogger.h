@@ -31,6 +31,8 @@ class ksFileLogger : public ksLogger {
     ksLogOutput* output_ = nullptr;
     // Layout=json: each record one JSON object, rendered here.
     bool jsonLayout_ = false;
+    // The JSON layout, or an output that lays records out itself: no line prefix.
+    bool laysOutRecords_ = false;
     ksJsonRecordLine json_;
     // The last byte delivered: '\n' means the next record starts a line.
     char lastByte_ = '\n';

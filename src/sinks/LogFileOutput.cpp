@@ -2,6 +2,7 @@
 #include "sinks/LogFileOutput.h"
 #include <cerrno>
 #include "config/Settings.h"
+#include "core/Timestamp.h"
 #include "foundation/Format.h"
 
 namespace {
@@ -24,7 +25,7 @@ ksLogFileOutput::ksLogFileOutput(const char* pattern, const ksRotationSettings& 
 ksLogFileOutput* ksLogFileOutput::open(const char* name, bool append) {
     ksString pattern = ksReadSetting(kSection, "File", ksString(name), false, true);
     ksLogFileOutput* output = new ksLogFileOutput(pattern, readRotationSettings(kSection));
-    if (output->log_.open(name, append, ksPlatform::recordCalls.clock()))
+    if (output->log_.open(name, append, recordClock()))
         return output;
     int error = errno;
     delete output;
@@ -33,7 +34,7 @@ ksLogFileOutput* ksLogFileOutput::open(const char* name, bool append) {
 }
 
 size_t ksLogFileOutput::write(const char* bytes, size_t count) {
-    size_t put = log_.write(bytes, count, atLineStart_, ksPlatform::recordCalls.clock());
+    size_t put = log_.write(bytes, count, atLineStart_, recordClock());
     if (put > 0)
         atLineStart_ = bytes[put - 1] == '\n';
     return put;

@@ -47,17 +47,12 @@ bool ksRotatingLog::open(const char* name, bool append, uint64_t now) {
     return true;
 }
 
-size_t ksRotatingLog::write(const char* bytes, size_t count, bool lineStart, uint64_t now) {
-    if (lineStart) {
-        int64_t second = secondOf(now);
-        if (second != checkedSecond_)
-            followIfMoved(now);
-        if (policy_.isActive() && policy_.isDue(count, second))
-            rotate(now);
-    }
-    size_t put = writeAll(file_, bytes, count);
-    policy_.wrote(put);
-    return put;
+void ksRotatingLog::prepareLine(size_t count, uint64_t now) {
+    int64_t second = secondOf(now);
+    if (second != checkedSecond_)
+        followIfMoved(now);
+    if (policy_.isActive() && policy_.isDue(count, second))
+        rotate(now);
 }
 
 // Once a second: the file's real size (other processes may append to it) and whether

@@ -15,6 +15,11 @@
 #include "sinks/RotationPolicy.h"
 #include "sinks/RotationSettings.h"
 
+// Seconds since 1970 of a clock reading in microseconds.
+inline int64_t secondOf(uint64_t microseconds) {
+    return static_cast<int64_t>(microseconds / 1000000u);
+}
+
 class ksRotatingLog {
   public:
     ksRotatingLog(const char* pattern, const char* application,
@@ -29,13 +34,22 @@ class ksRotatingLog {
     // Writes bytes with one system call (through ksPlatform::recordCalls). At the start of a line (lineStart) the file is
     // first replaced when it was moved away or is due for rotation; a new file begins
     // with firstLine. The bytes that reached the file: fewer than count on failure.
-    size_t write(const char* bytes, size_t count, bool lineStart, uint64_t now);
+    size_t write(const char* bytes, size_t count, bool lineStart, uint64_t now) {
+        if (lineStart && (secondOf(now) != checkedSecond_ || policy_.isActive()))
+            prepareLine(count, now);
+        size_t put = ksPlatform::recordCalls.writeLog(file_, bytes, count);
+        policy_.wrote(put);
+        return put;
+    }
     void setFirstLine(const char* line, size_t length);
 
     const char* name() const { return name_; }
     ksPlatform::FileHandle file() const { return file_; }
 
   private:
+    // The checks at the start of a line: once a second the file's identity, and the
+    // rotation when one is due.
+    void prepareLine(size_t count, uint64_t now);
     void followIfMoved(uint64_t now);
     void rotate(uint64_t now);
     ksString nameAt(int64_t second) const;
@@ -55,7 +69,3 @@ class ksRotatingLog {
     uint64_t lastStamp_ = 0;      // milliseconds of the latest rotated name this process made
 };
 
-// Seconds since 1970 of a clock reading in microseconds.
-inline int64_t secondOf(uint64_t microseconds) {
-    return static_cast<int64_t>(microseconds / 1000000u);
-}

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <regex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 #include "CaptureLogger.h"
 #include "core/Library.h"
@@ -123,6 +125,69 @@ TEST_F(LineLayout, TimeTextsInSequence) {
         formatRecordTime(&record, c.time);
         EXPECT_EQ(std::string(record.timeText, record.timeLength), c.expected);
         EXPECT_EQ(record.timeText[record.timeLength], 0) << c.expected;
+    }
+}
+
+// The record clock's reading is the record's time: within one second the kept text takes
+// new milliseconds; a new second, day or date option is formatted afresh. Every text is
+// what the full formatting of that moment gives, and the sinks' time checks read the
+// same moment while the record is open, the clock itself after it.
+TEST_F(LineLayout, TimestampsFollowTheRecordClock) {
+    static uint64_t now = 0;
+    struct SetClock {
+        SetClock() {
+            ksPlatform::recordCalls.clock = [] { return now; };
+        }
+        ~SetClock() { ksPlatform::recordCalls.clock = ksPlatform::wallClockMicroseconds; }
+    } setClock;
+    const uint64_t base = 1773479107000000, day = 86400000000; // a second in March 2026
+    const std::pair<uint64_t, uint16_t> cases[] = {
+        {42000, 0},      {999999, 0},     {0, 1},         {5000, 1}, {1005000, 1}, {1006999, 0},
+        {day + 6000, 0}, {day + 6000, 1}, {day + 999, 1}, {2000, 0}, {2000, 0}};
+    auto* logger = new CaptureLogger(0xFFFF, true, true);
+    for (auto [offset, showDate] : cases) {
+        uint64_t stamped = now = base + offset;
+        ksOptions.showDate = showDate;
+        logger->text.clear();
+        ksLogRecord* record = ksLog_Begin(3, 300);
+        ASSERT_NE(record, nullptr);
+        now += 1500000;
+        EXPECT_EQ(recordClock(), stamped);
+        ksLog_End(record);
+        EXPECT_EQ(recordClock(), now);
+        ksPlatform::LocalTime t{};
+        ASSERT_TRUE(ksPlatform::localTimeAt(static_cast<int64_t>(stamped / 1000000), &t));
+        char date[16] = "", expected[64];
+        if (showDate)
+            std::snprintf(date, sizeof date, "%02d/%02d/%04d ", t.month, t.day, t.year);
+        std::snprintf(expected, sizeof expected, "%s%02d:%02d:%02d:%03d", date, t.hour, t.minute,
+                      t.second, static_cast<int>(stamped / 1000 % 1000));
+        EXPECT_EQ(std::string(record->timeText, record->timeLength), expected);
+        EXPECT_EQ(record->timeText[record->timeLength], 0);
+        EXPECT_EQ(logger->text.substr(2, record->timeLength + 1), std::string(expected) + "|");
+    }
+}
+
+// The thread column shows each record's own thread, also when threads take turns.
+TEST_F(LineLayout, ThreadColumnFollowsEachRecordsThread) {
+    auto* logger = new CaptureLogger(0xFFFF, true, true);
+    auto writeRecord = [] { ksLog_End(ksLog_Begin(3, 300)); };
+    std::string mine = threadText();
+    for (int turn = 0; turn < 4; ++turn) {
+        bool other = turn % 2 == 1;
+        std::string expected = mine;
+        logger->text.clear();
+        if (other)
+            std::thread([&] {
+                writeRecord();
+                expected = threadText();
+            }).join();
+        else
+            writeRecord();
+        EXPECT_EQ(logger->text.substr(14, 10), "|" + expected + "|") << turn;
+        if (other) {
+            EXPECT_NE(expected, mine);
+        }
     }
 }
 

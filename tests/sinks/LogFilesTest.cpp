@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
+#include <cstdlib>
 #include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 #include "platform/platform.h"
 #include "support/Target.h"
 #include "support/TempDir.h"
@@ -80,3 +86,31 @@ TEST(LogFiles, TheRotationLockExcludesOtherHandles) {
     closeLogFile(first);
     closeLogFile(second);
 }
+
+#ifndef _WIN32
+// A log line goes out whole with one call; a FIFO whose reader went away takes nothing
+// and fails with EPIPE, and the process lives on. A plain log opened beside the FIFO
+// stays a plain file, before and after the FIFO closes.
+TEST(LogFiles, LinesReachFilesAndAFifoWithoutReaderFailsQuietly) {
+    TempDir dir;
+    std::string plain = dir.file("app.log"), fifo = dir.file("fifo");
+    ASSERT_EQ(std::system(("mkfifo " + fifo).c_str()), 0);
+    std::string line = std::string(300, 'x') + "\n";
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    FileHandle log = openLogFile(plain.c_str(), false);
+    FileHandle pipe = openLogFile(fifo.c_str(), true);
+    ASSERT_TRUE(reader >= 0 && log != kNoFile && pipe != kNoFile);
+    auto put = [&line](FileHandle file) { return writeLogFile(file, line.data(), line.size()); };
+    EXPECT_EQ(put(log), line.size());
+    EXPECT_EQ(put(pipe), line.size());
+    close(reader);
+    errno = 0;
+    EXPECT_EQ(put(pipe), 0u);
+    EXPECT_EQ(errno, EPIPE);
+    EXPECT_EQ(put(log), line.size());
+    closeLogFile(pipe);
+    EXPECT_EQ(put(log), line.size());
+    closeLogFile(log);
+    EXPECT_EQ(readFileBytes(plain), line + line + line);
+}
+#endif

@@ -246,12 +246,15 @@ namespace {
 constexpr int kPipeLogSlots = 8;
 std::atomic<int> pipeLogSlots[kPipeLogSlots]; // descriptor + 1; 0 is a free slot
 std::atomic<bool> pipeLogSlotsFull{false};
+std::atomic<int> pipeLogsNoted{0}; // slots in use: none, and a write asks nothing at all
 
 void notePipeLog(int descriptor) {
     for (std::atomic<int>& slot : pipeLogSlots) {
         int free = 0;
-        if (slot.compare_exchange_strong(free, descriptor + 1))
+        if (slot.compare_exchange_strong(free, descriptor + 1)) {
+            pipeLogsNoted.fetch_add(1);
             return;
+        }
     }
     pipeLogSlotsFull.store(true);
 }
@@ -259,17 +262,25 @@ void notePipeLog(int descriptor) {
 void forgetPipeLog(int descriptor) {
     for (std::atomic<int>& slot : pipeLogSlots) {
         int mine = descriptor + 1;
-        slot.compare_exchange_strong(mine, 0);
+        if (slot.compare_exchange_strong(mine, 0))
+            pipeLogsNoted.fetch_sub(1);
     }
 }
 
-bool isPipeLog(int descriptor) {
+[[gnu::noinline]] bool isNotedPipeLog(int descriptor) {
     if (pipeLogSlotsFull.load(std::memory_order_relaxed))
         return raisesSigpipe(descriptor);
     for (const std::atomic<int>& slot : pipeLogSlots)
         if (slot.load(std::memory_order_relaxed) == descriptor + 1)
             return true;
     return false;
+}
+
+bool isPipeLog(int descriptor) {
+    if (pipeLogsNoted.load(std::memory_order_relaxed) == 0 &&
+        !pipeLogSlotsFull.load(std::memory_order_relaxed))
+        return false;
+    return isNotedPipeLog(descriptor);
 }
 
 } // namespace
@@ -291,20 +302,46 @@ FileHandle openLogFile(const char* path, bool append) {
     return descriptor;
 }
 
-size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
-    SigpipeHeldBack held(isPipeLog(static_cast<int>(file))); // a FIFO whose reader went away
+namespace {
+
+// What one write left: the rest, after a signal or a partial write.
+[[gnu::noinline]] size_t writeRest(int descriptor, const char* bytes, size_t count, ssize_t put) {
     size_t written = 0;
-    while (written < count) {
-        ssize_t put = write(static_cast<int>(file), bytes + written, count - written);
-        if (put < 0 && errno == EINTR)
+    for (;;) {
+        if (put < 0 && errno == EINTR) {
+            put = write(descriptor, bytes + written, count - written);
             continue;
+        }
         if (put == 0)
             errno = ENOSPC; // a regular file that takes nothing more is full
         if (put <= 0)
-            break;
+            return written;
         written += static_cast<size_t>(put);
+        if (written == count)
+            return written;
+        put = write(descriptor, bytes + written, count - written);
     }
-    return written;
+}
+
+size_t writeWhole(int descriptor, const char* bytes, size_t count) {
+    ssize_t put = write(descriptor, bytes, count);
+    if (put >= 0 && static_cast<size_t>(put) == count)
+        return count;
+    return writeRest(descriptor, bytes, count, put);
+}
+
+[[gnu::noinline]] size_t writePipeLog(int descriptor, const char* bytes, size_t count) {
+    SigpipeHeldBack held(true); // a FIFO whose reader went away
+    return writeWhole(descriptor, bytes, count);
+}
+
+} // namespace
+
+size_t writeLogFile(FileHandle file, const char* bytes, size_t count) {
+    int descriptor = static_cast<int>(file);
+    if (isPipeLog(descriptor))
+        return writePipeLog(descriptor, bytes, count);
+    return writeWhole(descriptor, bytes, count);
 }
 
 void closeLogFile(FileHandle file) {
