@@ -8,6 +8,7 @@
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "config/Message.h"
+#include "core/Timestamp.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ ksLogdConnection::Readiness ksLogdConnection::prepare(const ksPlatform::SocketAd
 // a stream asks at most once a millisecond: a collector that hangs up in the middle of a
 // stream has not read everything, and the next send after its reset fails and is counted.
 bool ksLogdConnection::peerHasClosed() {
-    uint64_t now = ksPlatform::recordCalls.clock();
+    uint64_t now = recordClock();
     if (now - peerCheckedAt_ < peerCheckMicroseconds)
         return false; // a clock set back makes the difference huge: it asks
     peerCheckedAt_ = now;
@@ -113,7 +114,7 @@ ksLogdConnection::Readiness ksLogdConnection::cameUp() {
 bool ksLogdConnection::mayTryNow() const {
     if (blocking_ || retryAt_ == 0)
         return true;
-    uint64_t now = ksPlatform::recordCalls.clock();
+    uint64_t now = recordClock();
     return now >= retryAt_ || retryAt_ - now > lastRetryMicroseconds;
 }
 
@@ -121,7 +122,7 @@ bool ksLogdConnection::mayTryNow() const {
 void ksLogdConnection::attemptFailed() {
     if (blocking_)
         return;
-    retryAt_ = ksPlatform::recordCalls.clock() + retryInterval_;
+    retryAt_ = recordClock() + retryInterval_;
     retryInterval_ = std::min(retryInterval_ * 2, lastRetryMicroseconds);
 }
 

@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "core/Library.h"
 #include "core/Level.h"
+#include "core/Timestamp.h"
 #include "foundation/Fatal.h"
 #include "foundation/Format.h"
 #include "config/Message.h"
@@ -73,7 +74,7 @@ bool ksLogdLogger::resolveTarget() {
 bool ksLogdLogger::mayResolveNow() {
     if (blocking_ != 0 || nextResolution_ == 0)
         return true;
-    uint64_t now = ksPlatform::recordCalls.clock();
+    uint64_t now = recordClock();
     return now >= nextResolution_ || nextResolution_ - now > resolutionRetryMicroseconds;
 }
 
@@ -100,7 +101,7 @@ bool ksLogdLogger::connect() {
             return false;
         }
         if (!resolveTarget()) {
-            nextResolution_ = ksPlatform::recordCalls.clock() + resolutionRetryMicroseconds;
+            nextResolution_ = recordClock() + resolutionRetryMicroseconds;
             if (threshold() == 0)
                 return false; // "null": nothing is expected, nothing is lost
             if (!resolutionFailureSaid_)
@@ -135,8 +136,10 @@ void ksLogdLogger::leaveParentsConnection() {
     formatInstanceId(id, identifier_);
 }
 
-ksSinkStart ksLogdLogger::begin(ksLogRecord*) {
+// The record is stamped first: the connection's time checks read the same clock reading.
+ksSinkStart ksLogdLogger::begin(ksLogRecord* record) {
     leaveParentsConnection();
+    stampRecord(record);
     if (!connect())
         return ksSinkStart::refused;
     return connection_.atLineStart() ? ksSinkStart::line : ksSinkStart::text;
