@@ -7,36 +7,35 @@
 #include <climits>
 #include <cstring>
 #include "foundation/FormatConvert.h"
-#include "foundation/FormatDirective.h"
 #include "foundation/FormatErrors.h"
-#include "foundation/FormatOutput.h"
 
 namespace {
 
-// Reads every directive of the format into the plan. Returns the format's length, or a
-// negative error result.
-int64_t readPlan(const char* format, ksFormatPlan& plan) {
-    ksFormatDirectiveReader reader(format, plan.slots, kFormatMaxSlots, plan.count);
-    const char* at = format;
-    for (;;) {
-        // Literal runs are short: a plain loop beats a library call.
-        while (*at != '%' && *at != '\0')
-            ++at;
-        const auto index = static_cast<uint64_t>(at - format);
-        if (*at == '\0')
-            return static_cast<int64_t>(index);
-        if (index > INT_MAX)
-            return ksFormatError(kFormatErrorLimit, index);
-        if (at[1] == '%') {
-            plan.escapes = true;
-            at += 2;
-            continue;
-        }
-        const int64_t end = reader.read(index);
-        if (end < 0)
-            return end;
-        at = format + end;
-    }
+using namespace ksFormatReading;
+
+// The directives of a whole format, a directive's parameter slots before its own.
+struct Plan {
+    ksFormatSlot slots[kFormatMaxSlots];
+    int count = 0;
+    bool escapes = false;       // the literal text holds some "%%"
+    bool numbered = false;      // some directive names its argument
+    bool baseArgument = false;  // some base comes from an argument
+    va_list* arguments;         // read in the order of the slots until a directive is numbered
+};
+
+constexpr bool isDigit(char c) {
+    return static_cast<unsigned>(c - '0') <= 9;
+}
+
+// Reads a run of decimal digits, saturating beyond any count an int can report so that huge
+// numbers stay huge.
+uint64_t readNumber(const char*& at) {
+    constexpr uint64_t kCeiling = uint64_t{1} << 32;
+    uint64_t value = 0;
+    for (; isDigit(*at); ++at)
+        if ((value = value * 10 + static_cast<uint64_t>(*at - '0')) > kCeiling)
+            value = kCeiling;
+    return value;
 }
 
 ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
@@ -57,16 +56,184 @@ ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
     return value;
 }
 
-bool usesBase(const ksFormatSlot& slot) {
-    return slot.type == ksFormatFloating ||
-           (slot.type == ksFormatInteger &&
-            (slot.options.conversion == 'i' || slot.options.conversion == 'u'));
+// Reads one directive into the plan's next slots: one per '*', then its own.
+class DirectiveReader {
+  public:
+    DirectiveReader(const char* format, Plan& plan) : format_(format), plan_(plan) {}
+
+    // The directive whose '%' is at start; the index just past it, or a negative error result.
+    int64_t read(uint64_t start) {
+        if (plan_.count == kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, start + 1);
+        const char* at = format_ + start + 1;
+        if (isDigit(*at) && *at != '0') {
+            // Digits first are the argument number when a '$' follows, else the width.
+            const uint64_t number = readNumber(at);
+            if (*at == '$') {
+                if (number > kFormatMaxSlots)
+                    return ksFormatError(kFormatErrorLimit, position(at + 1));
+                number_ = static_cast<uint8_t>(number);
+                plan_.numbered = true;
+                ++at;
+            } else {
+                options_.width = static_cast<int64_t>(number);
+                options_.flags = ksFlagWidth;
+            }
+        }
+        const Item* item;
+        while ((item = &kItems.entries[static_cast<unsigned char>(*at)])->kind != kConversion) {
+            const int result = readItem(*item, at);
+            if (result < 0)
+                return result;
+        }
+        if (options_.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
+            options_.flags &= ~ksFlagZero;
+        const ArgumentRule rule = kArgumentRules[lengthClass(options_.flags)][item->type];
+        options_.flags |= item->bits | rule.flags;
+        options_.conversion = *at;
+        const auto end = static_cast<uint32_t>(at + 1 - format_);
+        store(options_, item->type, rule.argument, static_cast<uint32_t>(start), end);
+        return end;
+    }
+
+  private:
+    uint64_t position(const char* at) const { return static_cast<uint64_t>(at - format_); }
+
+    // One item before the conversion, at its first byte: 0, or a negative error result.
+    int readItem(const Item& item, const char*& at) {
+        switch (item.kind) {
+        case kBits:
+            if (!addBits(options_.flags, item))
+                return ksFormatError(kFormatErrorInvalid, position(at + 1));
+            ++at;
+            return 0;
+        case kZero: // the zero flag, and the width run it starts
+            options_.flags |= ksFlagZero;
+            [[fallthrough]];
+        case kDigit:
+            options_.width = static_cast<int64_t>(readNumber(at));
+            options_.flags = (options_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
+            return 0;
+        case kStar:
+            return readStar(ksFlagWidthArgument | ksFlagWidth, options_.width, ++at);
+        case kDot:
+            return readDot(++at);
+        default: // a format ending inside a directive is reported at its end
+            return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
+        }
+    }
+
+    // A precision or a base, at just past its '.'.
+    int readDot(const char*& at) {
+        if (++dots_ == 3)
+            return ksFormatError(kFormatErrorInvalid, position(at));
+        if (dots_ == 1) {
+            if (*at == '.')
+                return 0; // two dots together: no precision, a base follows
+            if (*at == '*')
+                return readStar(ksFlagPrecisionArgument | ksFlagPrecision, options_.precision,
+                                ++at);
+            options_.precision = static_cast<int64_t>(readNumber(at));
+            options_.flags = (options_.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+            return 0;
+        }
+        if (*at == '*') {
+            int64_t slot = 0;
+            const int result = readStar(ksFlagBaseArgument | ksFlagBase, slot, ++at);
+            options_.base = static_cast<int>(slot);
+            return result;
+        }
+        const uint64_t afterDot = position(at);
+        const uint64_t base = readNumber(at);
+        if (base < 2 || base > 36) // no digits to write with
+            return ksFormatError(kFormatErrorInvalid, afterDot);
+        options_.base = static_cast<int>(base);
+        options_.flags = (options_.flags | ksFlagBase) & ~ksFlagBaseArgument;
+        return 0;
+    }
+
+    // A '*' (already read) that takes a width, precision or base from an argument; the field
+    // gets the index of its parameter slot.
+    int readStar(uint32_t flags, int64_t& field, const char*& at) {
+        const uint64_t afterStar = position(at);
+        uint64_t number = 0;
+        if (isDigit(*at)) {
+            const char* probe = at;
+            const uint64_t digits = readNumber(probe);
+            if (*probe == '$' && digits != 0) {
+                number = digits;
+                at = probe + 1;
+            }
+        }
+        // Numbered directives name every argument; unnumbered ones name none.
+        if ((number_ != 0) != (number != 0))
+            return ksFormatError(kFormatErrorInvalid, number ? position(at) : afterStar);
+        if (number > kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, position(at));
+        // The directive's own slot stays free. Without numbers the slots count the arguments,
+        // so a full plan is also the 65th argument.
+        if (plan_.count + 1 >= kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, afterStar);
+        field = plan_.count;
+        const uint8_t own = number_;
+        number_ = static_cast<uint8_t>(number);
+        store({0, '*', 0, -1, 10}, ksFormatParameter, ksArgumentInt,
+              static_cast<uint32_t>(afterStar - 1), 0);
+        number_ = own;
+        options_.flags |= flags;
+        plan_.baseArgument |= (flags & ksFlagBaseArgument) != 0;
+        return 0;
+    }
+
+    // Fills the plan's next slot; its argument is read at once while no directive is numbered.
+    void store(const ksFormatOptions& options, ksFormatType type, ksFormatArgument argumentType,
+               uint32_t start, uint32_t end) {
+        ksFormatSlot& slot = plan_.slots[plan_.count++];
+        slot.options = options;
+        slot.type = type;
+        slot.argumentType = argumentType;
+        slot.argument = number_;
+        slot.start = start;
+        slot.end = end;
+        if (!plan_.numbered)
+            slot.value = fetch(argumentType, plan_.arguments);
+    }
+
+    const char* format_;
+    Plan& plan_;
+    ksFormatOptions options_ = {0, 0, 0, -1, 10};
+    uint8_t number_ = 0; // the directive's argument number, 0 for the next in order
+    int dots_ = 0;
+};
+
+// Reads every directive of the format into the plan. Returns the format's length, or a
+// negative error result.
+int64_t readPlan(const char* format, Plan& plan) {
+    const char* at = format;
+    for (;;) {
+        while (*at != '%' && *at != '\0')
+            ++at;
+        const auto index = static_cast<uint64_t>(at - format);
+        if (*at == '\0')
+            return static_cast<int64_t>(index);
+        if (index > INT_MAX)
+            return ksFormatError(kFormatErrorLimit, index);
+        if (at[1] == '%') {
+            plan.escapes = true;
+            at += 2;
+            continue;
+        }
+        const int64_t end = DirectiveReader(format, plan).read(index);
+        if (end < 0)
+            return end;
+        at = format + end;
+    }
 }
 
 // Every argument from 1 to the highest must be named exactly once (a slot without a number
-// takes the next in order, counted apart from the numbered ones); reads them in the order of
-// their numbers. Then a base from an argument, known only now, must lie from 2 to 36.
-int fetchArguments(ksFormatPlan& plan, va_list* arguments) {
+// takes the next in order, counted apart from the numbered ones); reads them afresh in the order
+// of their numbers.
+int fetchNumbered(Plan& plan, va_list* arguments) {
     uint8_t slotOf[kFormatMaxSlots + 1];
     uint64_t seen = 0;
     int highest = 0;
@@ -82,15 +249,23 @@ int fetchArguments(ksFormatPlan& plan, va_list* arguments) {
         slotOf[argument] = static_cast<uint8_t>(i);
         highest = argument > highest ? argument : highest;
     }
-    if (highest > 0 && seen != ~uint64_t{0} >> (64 - highest))
+    if (seen != ~uint64_t{0} >> (64 - highest))
         return ksFormatError(kFormatErrorUnused, static_cast<uint64_t>(std::countr_one(seen)));
     for (int argument = 1; argument <= highest; ++argument) {
         ksFormatSlot& slot = plan.slots[slotOf[argument]];
         slot.value = fetch(slot.argumentType, arguments);
     }
+    return 0;
+}
+
+// A base from an argument, known only once fetched, must lie from 2 to 36 where it is used.
+int checkBases(const Plan& plan) {
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
-        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase(slot))
+        const char c = slot.options.conversion;
+        const bool usesBase = slot.type == ksFormatFloating ||
+                              (slot.type == ksFormatInteger && (c == 'i' || c == 'u'));
+        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase)
             continue;
         const ksFormatSlot& base = plan.slots[slot.options.base];
         if (base.value.integer < 2 || base.value.integer > 36)
@@ -126,14 +301,14 @@ ksFormatOptions resolveFromArguments(const ksFormatOptions& given, const ksForma
 
 // Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
 // in the format there is nothing to look for.
-void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
-    while (escapes && from < to) {
-        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
-        if (!percent)
-            break;
-        const char* at = static_cast<const char*>(percent);
-        out.write(from, static_cast<uint64_t>(at - from) + 1);
-        from = at + 2;
+inline void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
+    if (escapes) {
+        for (const char* at = from; at < to; ++at) {
+            if (*at == '%') {
+                out.write(from, static_cast<uint64_t>(at - from) + 1);
+                from = ++at + 1;
+            }
+        }
     }
     if (from < to)
         out.write(from, static_cast<uint64_t>(to - from));
@@ -149,73 +324,46 @@ int failTooLong(ksFormatState& out, uint64_t position) {
 constexpr uint32_t kFromArguments =
     ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
 
-// Writes one directive, its width, precision and base resolved from their slots if need be.
-int convert(ksFormatState& out, const ksFormatSlot& slot, const ksFormatSlot* slots) {
-    return ksFormatConvert(out, slot.type, slot.value,
-                           (slot.options.flags & kFromArguments)
-                               ? resolveFromArguments(slot.options, slots)
-                               : slot.options);
-}
-
-// The result of a whole format, from its output once written.
-int finish(ksFormatState& out, uint64_t position) {
-    return out.processed() > INT_MAX ? failTooLong(out, position)
-                                     : static_cast<int>(out.processed());
-}
-
-// A format of one unnumbered directive alone ("%d", "%08x", "%.3f", "%*s") is written without
-// the plan, and one of flags and lengths only ("%d", "%lld", "%-s") straight from the table
-// entries of its bytes: the plan's passes take more instructions than the conversion itself
-// (%d: 410, 320 and 220 by the three ways). Anything else, and any error, goes to the plan,
-// which reports it.
-bool runLone(ksFormatState& out, const char* format, va_list* arguments, int& result) {
-    using namespace ksFormatReading;
-    uint32_t flags = 0;
-    const char* at = format + 1;
-    const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
-    for (; item->kind == kBits && addBits(flags, *item);
-         item = &kItems.entries[static_cast<unsigned char>(*at)])
-        ++at;
-    if (item->kind == kConversion && at[1] == '\0') {
-        const ArgumentRule& rule = kArgumentRules[lengthClass(flags)][item->type];
-        result = ksFormatConvert(out, item->type, fetch(rule.argument, arguments),
-                                 {flags | item->bits | rule.flags, *at, 0, -1, 10});
-    } else {
-        constexpr int kLoneSlots = 4; // the directive and a width, a precision and a base
-        ksFormatSlot slots[kLoneSlots];
-        int count = 0;
-        const int64_t end = ksFormatDirectiveReader(format, slots, kLoneSlots, count).read(0);
-        if (end < 0 || format[end] != '\0')
-            return false;
-        const ksFormatSlot& slot = slots[count - 1];
-        if (slot.argument != 0 || (slot.options.flags & ksFlagBaseArgument))
-            return false;
-        for (int i = 0; i < count; ++i)
-            slots[i].value = fetch(slots[i].argumentType, arguments);
-        result = convert(out, slot, slots);
+// Writes one directive: 0, or kFormatMalformedText.
+int convert(ksFormatState& out, const ksFormatSlot& slot, const ksFormatOptions& options) {
+    switch (slot.type) {
+    case ksFormatInteger:
+        ksFormatWriteInteger(out, slot.value.integer, options);
+        return 0;
+    case ksFormatFloating:
+        ksFormatWriteFloating(out, slot.value.real, options);
+        return 0;
+    case ksFormatString:
+        return ksFormatWriteString(out, slot.value.pointer, options);
+    default:
+        ksFormatWriteOther(out, slot.type, slot.value, options);
+        return 0;
     }
-    if (result >= 0)
-        result = finish(out, 1);
-    return true;
 }
 
-// Every format but a lone directive. Out of line, so that a lone directive does not pay for the
-// plan's frame.
-[[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments) {
-    ksFormatPlan plan;
+int run(ksFormatState& out, const char* format, va_list* arguments) {
+    Plan plan;
+    va_list inOrder;
+    va_copy(inOrder, *arguments);
+    plan.arguments = &inOrder;
     const int64_t length = readPlan(format, plan);
+    va_end(inOrder);
     if (length < 0)
         return static_cast<int>(length);
-    const int fetched = fetchArguments(plan, arguments);
-    if (fetched < 0)
-        return fetched;
+    int result = plan.numbered ? fetchNumbered(plan, arguments) : 0;
+    if (result == 0 && plan.baseArgument)
+        result = checkBases(plan);
+    if (result < 0)
+        return result;
     uint64_t position = 0;
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
         if (slot.type == ksFormatParameter)
             continue;
         copyLiteral(out, format + position, format + slot.start, plan.escapes);
-        const int result = convert(out, slot, plan.slots);
+        result = (slot.options.flags & kFromArguments)
+                     ? convert(out, slot, resolveFromArguments(slot.options, plan.slots))
+                     : convert(out, slot, slot.options);
         if (result < 0)
             return result;
         if (out.processed() > INT_MAX)
@@ -223,24 +371,15 @@ bool runLone(ksFormatState& out, const char* format, va_list* arguments, int& re
         position = slot.end;
     }
     copyLiteral(out, format + position, format + length, plan.escapes);
-    return finish(out, static_cast<uint64_t>(length));
-}
-
-int run(ksFormatState& out, const char* format, va_list* arguments) {
-    int result = 0;
-    if (format[0] == '%' && format[1] != '%' && runLone(out, format, arguments, result))
-        return result;
-    return runPlan(out, format, arguments);
+    if (out.processed() > INT_MAX)
+        return failTooLong(out, static_cast<uint64_t>(length));
+    return static_cast<int>(out.processed());
 }
 
 // Both entry points: the limit, the engine, the terminator.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
-    uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
-    if (limit > INT_MAX)
-        limit = INT_MAX;
-    if (!buffer)
-        limit = 0;
-    ksFormatState out(buffer, limit);
+    uint64_t limit = size == 0 || !buffer ? 0 : static_cast<uint64_t>(size) - 1;
+    ksFormatState out(buffer, limit < INT_MAX ? limit : INT_MAX);
     const int result = format ? run(out, format, arguments) : 0;
     if (size > 0 && buffer)
         *out.cursor = '\0';

@@ -1,0 +1,42 @@
+// Decimal digits of a 64-bit value, shared by the integer and the floating conversions.
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+// 10^0 to 10^19.
+struct ksPowersOfTen64 {
+    uint64_t values[20] = {1};
+    constexpr ksPowersOfTen64() {
+        for (int i = 1; i < 20; ++i)
+            values[i] = values[i - 1] * 10;
+    }
+};
+inline constexpr ksPowersOfTen64 kPowersOfTen64{};
+
+// The number of decimal digits of value (one for zero). A value of b bits has about
+// b * log10(2) digits: 1233 / 4096 is log10(2) rounded up, and the guess is at most one short.
+// Setting the low bit makes zero count as one digit and never moves a value across a power of
+// ten.
+inline int ksDecimalLength(uint64_t value) {
+    value |= 1;
+    const int guess = std::bit_width(value) * 1233 >> 12;
+    return guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
+}
+
+// Writes the length decimal digits of value ending just before end, two at a time from the
+// last; leading zeros when length exceeds the value's own digits.
+inline void ksWriteDecimal(char* end, uint64_t value, int length) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* at = end;
+    for (; length >= 2; length -= 2) {
+        at -= 2;
+        std::memcpy(at, kPairs + (value % 100) * 2, 2);
+        value /= 100;
+    }
+    if (length)
+        at[-1] = static_cast<char>('0' + value % 10);
+}
