@@ -3,149 +3,50 @@
 // bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way, with
 // numbers of up to 1280 bits on the stack.
 #include "foundation/FloatDigits.h"
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstring>
+#include "foundation/FormatDigits.h"
 
 namespace {
 
 using uint128 = unsigned __int128;
 
-constexpr int kWords = 40; // 1280 bits: 2^1024, or a 1074-bit fraction times a chunk of digits
-
-// value = mantissa * 2^exponent with the mantissa odd (or zero).
-struct BinaryValue {
-    uint64_t mantissa;
-    int exponent;
-};
-
-BinaryValue decompose(double value) {
-    uint64_t bits = std::bit_cast<uint64_t>(value);
-    int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    BinaryValue result{bits & ((uint64_t{1} << 52) - 1), -1074};
-    if (biased != 0) {
-        result.mantissa |= uint64_t{1} << 52;
-        result.exponent = biased - 1075;
-    }
-    if (result.mantissa != 0) {
-        int zeros = std::countr_zero(result.mantissa);
-        result.mantissa >>= zeros;
-        result.exponent += zeros;
-    }
-    return result;
-}
-
-// Collects digit values leading digit first, skipping leading zeros, up to a count and down
-// to a lowest position (a power of the base).
-class DigitCollector {
-  public:
-    DigitCollector(uint8_t* digits, int maxDigits, int lowest)
-        : digits_(digits), max_(maxDigits), lowest_(lowest) {}
-
-    bool full() const { return count_ >= max_ || position_ < lowest_; }
-
-    void offer(unsigned digit) {
-        if (!started_) {
-            if (digit == 0) {
-                --position_;
-                return;
-            }
-            started_ = true;
-            exponent_ = position_;
-        }
-        if (!full())
-            digits_[count_++] = static_cast<uint8_t>(digit);
-        --position_;
-    }
-
-    // A run of count digits taken from a number below base^count, leading zeros kept.
-    void offerChunk(uint64_t chunk, int base, int count) {
-        if (chunk == 0 && !started_) {
-            position_ -= count; // leading zeros of a small value: nothing to divide
-            return;
-        }
-        uint8_t buffer[64];
-        for (int i = count - 1; i >= 0; --i) {
-            buffer[i] = static_cast<uint8_t>(chunk % static_cast<uint64_t>(base));
-            chunk /= static_cast<uint64_t>(base);
-        }
-        for (int i = 0; i < count && !full(); ++i)
-            offer(buffer[i]);
-    }
-
-    void setPosition(int position) { position_ = position; }
-    int count() const { return count_; }
-    bool started() const { return started_; }
-    // The power of the leading digit; before any digit, the position reached.
-    int exponent() const { return started_ ? exponent_ : position_; }
-
-  private:
-    uint8_t* digits_;
-    int max_;
-    int lowest_;
-    int position_ = 0;
-    int count_ = 0;
-    int exponent_ = 0;
-    bool started_ = false;
-};
-
-// The largest power of the base that fits 32 bits, and its exponent.
-struct Chunk {
-    uint32_t power;
-    int digits;
-};
-
-Chunk chunkOf(int base) {
-    Chunk chunk{1, 0};
-    while (static_cast<uint64_t>(chunk.power) * static_cast<uint64_t>(base) <= UINT32_MAX) {
-        chunk.power *= static_cast<uint32_t>(base);
-        ++chunk.digits;
-    }
-    return chunk;
-}
-
-// A non-negative number of up to 1280 bits, least significant word first.
+// A number of up to 1280 bits, least significant word first: 2^1024, or a fraction of 1074
+// bits times a power of the base below 2^32.
 struct BigNumber {
-    uint32_t words[kWords];
-    int used; // words in use; the highest may be zero only when used is 0
+    static constexpr int kWords = 40;
+    uint32_t words[kWords] = {};
+    int used = 0; // words up to the highest that is not zero
 
-    explicit BigNumber(uint64_t value) : words{}, used(0) {
-        words[0] = static_cast<uint32_t>(value);
-        words[1] = static_cast<uint32_t>(value >> 32);
-        used = words[1] ? 2 : words[0] ? 1 : 0;
+    // value * 2^shift.
+    BigNumber(uint64_t value, int shift) {
+        const uint128 wide = static_cast<uint128>(value) << (shift % 32);
+        for (int i = 0; i < 3; ++i)
+            words[shift / 32 + i] = static_cast<uint32_t>(wide >> (32 * i));
+        used = shift / 32 + 3;
+        trim();
     }
 
-    bool isZero() const { return used == 0; }
-
-    void shiftLeft(int bits) {
-        const int wordShift = bits / 32, bitShift = bits % 32;
-        const int newUsed = used + wordShift + 1;
-        for (int i = newUsed - 1; i >= 0; --i) {
-            const int source = i - wordShift;
-            uint32_t high = source >= 0 && source < used ? words[source] : 0;
-            uint32_t low = source >= 1 && source - 1 < used ? words[source - 1] : 0;
-            words[i] = bitShift ? (high << bitShift) | (low >> (32 - bitShift)) : high;
-        }
-        used = newUsed;
-        trim();
+    void trim() {
+        while (used > 0 && words[used - 1] == 0)
+            --used;
     }
 
     void multiply(uint32_t factor) {
         uint64_t carry = 0;
-        for (int i = 0; i < used; ++i) {
-            uint64_t product = static_cast<uint64_t>(words[i]) * factor + carry;
-            words[i] = static_cast<uint32_t>(product);
-            carry = product >> 32;
-        }
+        for (int i = 0; i < used; ++i, carry >>= 32)
+            words[i] = static_cast<uint32_t>(carry += uint64_t{words[i]} * factor);
         if (carry)
             words[used++] = static_cast<uint32_t>(carry);
     }
 
-    // Divides in place and returns the remainder.
+    // Divides in place; returns the remainder.
     uint32_t divide(uint32_t divisor) {
         uint64_t remainder = 0;
         for (int i = used - 1; i >= 0; --i) {
-            uint64_t current = remainder << 32 | words[i];
+            const uint64_t current = remainder << 32 | words[i];
             words[i] = static_cast<uint32_t>(current / divisor);
             remainder = current % divisor;
         }
@@ -153,73 +54,80 @@ struct BigNumber {
         return static_cast<uint32_t>(remainder);
     }
 
-    // Removes and returns the bits at and above bit (the integer part of a fraction).
-    uint64_t takeHigh(int bit) {
-        int word = bit / 32, shift = bit % 32;
+    // Removes and returns the bits from bit on, fewer than 32 of them.
+    uint32_t takeFrom(int bit) {
+        const int word = bit / 32, shift = bit % 32;
         uint64_t high = 0;
-        // The part taken is below 2^32: it spans the words at index word and word + 1.
-        for (int i = used - 1; i >= word; --i) {
-            uint64_t part = static_cast<uint64_t>(words[i]) >> (i == word ? shift : 0);
-            int offset = i == word ? 0 : (i - word) * 32 - shift;
-            if (part != 0 && offset < 64)
-                high |= part << offset;
-            words[i] = i == word ? words[i] & ((uint32_t{1} << shift) - 1) : 0;
-        }
+        for (int i = used - 1; i >= word; --i)
+            high = high << 32 | words[i];
+        high >>= shift;
+        words[word] &= (uint32_t{1} << shift) - 1;
+        for (int i = word + 1; i < used; ++i)
+            words[i] = 0;
         trim();
-        return high;
-    }
-
-    void trim() {
-        while (used > 0 && words[used - 1] == 0)
-            --used;
+        return static_cast<uint32_t>(high);
     }
 };
 
-void integerDigitsBig(const BinaryValue& value, int base, DigitCollector& collector) {
-    BigNumber number(value.mantissa);
-    number.shiftLeft(value.exponent);
-    const Chunk chunk = chunkOf(base);
-    uint8_t reversed[kFloatDigitsMax + 64];
+// The largest power of the base below 2^32, as the number of digits it spans.
+int chunkDigits(int base, uint32_t& power) {
+    int digits = 0;
+    for (power = 1; uint64_t{power} * static_cast<uint64_t>(base) <= UINT32_MAX; ++digits)
+        power *= static_cast<uint32_t>(base);
+    return digits;
+}
+
+// Writes the count digits of chunk (below base^count) from at on, leading zeros included.
+void spreadChunk(uint32_t chunk, int base, int count, uint8_t* at) {
+    for (int i = count - 1; i >= 0; --i, chunk /= static_cast<uint32_t>(base))
+        at[i] = static_cast<uint8_t>(chunk % static_cast<uint32_t>(base));
+}
+
+// Up to limit significant digits of the exact value, none below the power lowest: their values
+// into digits, leading digit first. Returns how many; exponent gets the power of the first
+// (unset when there is none).
+int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, int& exponent) {
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>(bits >> 52);
+    const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{biased != 0} << 52;
+    const int binary = (biased != 0 ? biased : 1) - 1075; // value = mantissa * 2^binary
+    uint32_t power = 0;
+    const int chunk = chunkDigits(base, power);
+    // The integer part, divided down a chunk at a time: its digits come out last first.
+    uint8_t integer[kFloatDigitsMax + 64];
     int length = 0;
-    while (!number.isZero()) {
-        uint32_t part = number.divide(chunk.power);
-        for (int i = 0; i < chunk.digits && (part != 0 || !number.isZero()); ++i) {
-            reversed[length++] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
-            part /= static_cast<uint32_t>(base);
+    const int fractionBits = binary < 0 ? -binary : 0;
+    BigNumber whole(fractionBits >= 64 ? 0 : mantissa >> fractionBits, binary > 0 ? binary : 0);
+    while (whole.used > 0) {
+        spreadChunk(whole.divide(power), base, chunk, integer + length);
+        std::reverse(integer + length, integer + length + chunk);
+        length += chunk;
+    }
+    while (length > 0 && integer[length - 1] == 0)
+        --length;
+    int count = 0;
+    int position = length - 1; // the power of the next digit
+    exponent = position;
+    for (int i = length - 1; i >= 0 && count < limit && position >= lowest; --i, --position)
+        digits[count++] = integer[i];
+    // The fraction, multiplied up a chunk at a time; leading zeros only move the position.
+    if (fractionBits == 0)
+        return count;
+    BigNumber fraction(fractionBits >= 64 ? mantissa : mantissa & ((uint64_t{1} << fractionBits) - 1),
+                       0);
+    uint8_t spread[32];
+    while (fraction.used > 0 && count < limit && position >= lowest) {
+        fraction.multiply(power);
+        spreadChunk(fraction.takeFrom(fractionBits), base, chunk, spread);
+        for (int i = 0; i < chunk && count < limit && position >= lowest; ++i, --position) {
+            if (count == 0 && spread[i] == 0)
+                continue;
+            if (count == 0)
+                exponent = position;
+            digits[count++] = spread[i];
         }
     }
-    collector.setPosition(length - 1);
-    for (int i = length - 1; i >= 0 && !collector.full(); --i)
-        collector.offer(reversed[i]);
-}
-
-void fractionDigitsBig(const BinaryValue& value, int base, DigitCollector& collector) {
-    BigNumber fraction(value.mantissa);
-    const int scale = -value.exponent;
-    const Chunk chunk = chunkOf(base);
-    collector.setPosition(-1);
-    while (!fraction.isZero() && !collector.full()) {
-        fraction.multiply(chunk.power);
-        collector.offerChunk(fraction.takeHigh(scale), base, chunk.digits);
-    }
-}
-
-// The integer digits, then the fraction digits.
-void collectDigits(double value, int base, DigitCollector& collector) {
-    const BinaryValue binary = decompose(value);
-    if (binary.mantissa == 0)
-        return;
-    if (binary.exponent >= 0) {
-        integerDigitsBig(binary, base, collector);
-        return;
-    }
-    const int scale = -binary.exponent;
-    const uint64_t integer = scale >= 64 ? 0 : binary.mantissa >> scale;
-    if (integer)
-        integerDigitsBig({integer, 0}, base, collector);
-    fractionDigitsBig({scale >= 64 ? binary.mantissa : binary.mantissa - (integer << scale),
-                       binary.exponent},
-                      base, collector);
+    return count;
 }
 
 // Digits looked at past the cut in an odd base; a rest that matches half a unit that far is
@@ -254,54 +162,13 @@ void roundUp(ksFloatDigitString& number, int base) {
     ++number.exponent;
 }
 
-// 10^0 to 10^19.
-struct PowersOfTen64 {
-    uint64_t values[20] = {1};
-    constexpr PowersOfTen64() {
-        for (int i = 1; i < 20; ++i)
-            values[i] = values[i - 1] * 10;
-    }
-};
-constexpr PowersOfTen64 kPowersOfTen64{};
-
-// The eight decimal digit values of a value below 10^8 as the bytes of one word, leading zeros
-// included, the leading digit in the lowest byte (first in memory). The digits are split in
-// the lanes of the word, four of two digits then eight of one, each split a multiplication by
-// a reciprocal: x * 10486 >> 20 is x / 100 and x * 103 >> 10 is x / 10 for the lanes' values.
-uint64_t eightDigits(uint32_t value) {
-    static_assert(std::endian::native == std::endian::little);
-    const uint64_t halves = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
-    const uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Full;
-    const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
-    const uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Full;
-    return tens | (pairs - tens * 10) << 8;
-}
-
-// Stores the last count (1 to 8) digits of a word of eightDigits at at.
-void storeDigits(uint8_t* at, uint64_t word, int count) {
-    word >>= 8 * (8 - count);
-    std::memcpy(at, &word, sizeof word); // the bytes past count are zeros, overwritten later
-}
-
 // The decimal digit values of a non-zero value, leading digit first; their count.
 int decimalDigits(uint64_t value, uint8_t* digits) {
-    const int guess = std::bit_width(value) * 1233 >> 12; // 1233 / 2^12: log10(2) rounded up
-    const int length = guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
-    constexpr uint64_t kEightDigits = 100000000;
-    const auto low = static_cast<uint32_t>(value % kEightDigits);
-    if (length <= 8) {
-        storeDigits(digits, eightDigits(low), length);
-        return length;
-    }
-    const uint64_t above = value / kEightDigits;
-    const auto middle = static_cast<uint32_t>(above % kEightDigits);
-    if (length <= 16) {
-        storeDigits(digits, eightDigits(middle), length - 8);
-    } else {
-        storeDigits(digits, eightDigits(static_cast<uint32_t>(above / kEightDigits)), length - 16);
-        storeDigits(digits + length - 16, eightDigits(middle), 8);
-    }
-    storeDigits(digits + length - 8, eightDigits(low), 8);
+    const int length = ksDecimalLength(value);
+    char text[20];
+    ksWriteDecimal(text + length, value, length);
+    for (int i = 0; i < length; ++i)
+        digits[i] = static_cast<uint8_t>(text[i] - '0');
     return length;
 }
 
@@ -489,43 +356,30 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
 
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number) {
-    if (maxDigits > kFloatDigitsMax)
-        maxDigits = kFloatDigitsMax;
-    if (lowest < -kFloatPositionLimit)
-        lowest = -kFloatPositionLimit;
+    maxDigits = std::min(maxDigits, kFloatDigitsMax);
+    lowest = std::max(lowest, -kFloatPositionLimit);
     // Beyond the kept digits, one more decides in an even base; an odd base needs them all.
     const int lookahead = base % 2 == 0 ? 1 : kOddLookahead;
-    const int generated =
-        maxDigits + lookahead < kFloatDigitsMax ? maxDigits + lookahead : kFloatDigitsMax;
-    DigitCollector collector(number.digits, generated, lowest - lookahead);
-    collectDigits(value, base, collector);
-    number.exponent = collector.exponent();
-    const int available = collector.count();
-    if (!collector.started()) {
+    const int available =
+        exactDigits(value, base, std::min(maxDigits + lookahead, kFloatDigitsMax),
+                    lowest - lookahead, number.digits, number.exponent);
+    const int kept = std::min(number.exponent - lowest + 1, maxDigits);
+    if (available == 0 || kept < 0) { // zero, or wholly below half a unit of the lowest power
         number.count = 0;
-        number.exponent = 0;
-        return;
-    }
-    int kept = number.exponent - lowest + 1;
-    if (kept > maxDigits)
-        kept = maxDigits;
-    if (kept < 0) {
-        number.count = 0; // the value lies wholly below half a unit of the lowest position
         number.exponent = 0;
         return;
     }
     const bool up =
         kept < available && restIsHalfOrMore(number.digits + kept, available - kept, base);
-    number.count = kept < available ? kept : available;
-    if (up) {
-        if (kept == 0) {
-            number.digits[0] = 1;
-            number.count = 1;
-            number.exponent = lowest;
-            return;
-        }
-        roundUp(number, base);
+    number.count = std::min(kept, available);
+    if (up && kept == 0) {
+        number.digits[0] = 1;
+        number.count = 1;
+        number.exponent = lowest;
+        return;
     }
+    if (up)
+        roundUp(number, base);
     while (number.count > 0 && number.digits[number.count - 1] == 0)
         --number.count;
     if (number.count == 0)
