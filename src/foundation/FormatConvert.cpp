@@ -85,73 +85,44 @@ struct TextExtent {
     uint64_t firstHigh;
 };
 
-// Which bytes of a 64-byte block are zero, and which are above 0x7F: one bit per byte.
-struct BlockBits {
-    uint64_t zeros, high;
-};
-
-__attribute__((no_sanitize("address", "thread"), always_inline)) inline BlockBits
-blockBits(const char* block) {
-    const auto* parts = reinterpret_cast<const __m128i*>(block);
-    const __m128i a = _mm_load_si128(parts), b = _mm_load_si128(parts + 1);
-    const __m128i c = _mm_load_si128(parts + 2), d = _mm_load_si128(parts + 3);
-    const __m128i zero = _mm_setzero_si128();
-    // Each movemask gives 16 bits, one per byte; the four are joined lowest first.
-    const auto join = [](int w, int x, int y, int z) {
-        return uint64_t{static_cast<uint16_t>(w)} | uint64_t{static_cast<uint16_t>(x)} << 16 |
-               uint64_t{static_cast<uint16_t>(y)} << 32 | uint64_t{static_cast<uint16_t>(z)} << 48;
-    };
-    return {join(_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)),
-                 _mm_movemask_epi8(_mm_cmpeq_epi8(b, zero)),
-                 _mm_movemask_epi8(_mm_cmpeq_epi8(c, zero)),
-                 _mm_movemask_epi8(_mm_cmpeq_epi8(d, zero))),
-            join(_mm_movemask_epi8(a), _mm_movemask_epi8(b), _mm_movemask_epi8(c),
-                 _mm_movemask_epi8(d))};
+// One bit per byte of an aligned 16-byte block: set where the byte is zero or above 0x7F
+// (its own high bit, or that of its comparison with zero).
+__attribute__((no_sanitize("address", "thread"))) inline unsigned stops(const char* block) {
+    const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()))));
 }
 
-// Whether a 64-byte block holds a zero byte or one above 0x7F: the least of its bytes is zero,
-// or their union has the high bit.
-__attribute__((no_sanitize("address", "thread"), always_inline)) inline bool
-endsOrLeavesAscii(const char* block) {
-    const auto* parts = reinterpret_cast<const __m128i*>(block);
-    const __m128i a = _mm_load_si128(parts), b = _mm_load_si128(parts + 1);
-    const __m128i c = _mm_load_si128(parts + 2), d = _mm_load_si128(parts + 3);
-    const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
-    const __m128i either = _mm_or_si128(_mm_cmpeq_epi8(least, _mm_setzero_si128()),
-                                        _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
-    return _mm_movemask_epi8(either) != 0;
-}
-
-// Measures a text in one pass of aligned 64-byte blocks, as fast as the C library's strlen and
-// checking for ASCII on the way. An aligned block never crosses into a page the text does not
-// reach, but the last one may be read past the terminator, which the sanitizers cannot tell
-// from an overflow.
+// Measures a text and finds its first byte above 0x7F in one pass of aligned blocks, 64 bytes
+// a step (the least byte of four blocks is zero, or their union has the high bit), as fast as
+// the C library's strlen. An aligned block never crosses into a page the text does not reach,
+// but the last one may be read past the terminator, which the sanitizers cannot tell from an
+// overflow.
 __attribute__((no_sanitize("address", "thread"))) TextExtent measureText(const char* text) {
-    constexpr uintptr_t kBlock = 64;
     const char* block =
-        reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(text) & ~(kBlock - 1));
-    const auto skipped = static_cast<unsigned>(text - block);
-    BlockBits bits = blockBits(block);
-    bits.zeros >>= skipped;
-    bits.high >>= skipped;
-    while (!(bits.zeros | bits.high)) {
-        block += kBlock;
-        while (!endsOrLeavesAscii(block))
-            block += kBlock;
-        // The block is read again rather than its loads kept through the loop, which would
-        // cost the loop a copy of each.
-        asm("" : "+r"(block));
-        bits = blockBits(block);
+        reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(text) & ~uintptr_t{15});
+    unsigned bits = stops(block) >> (text - block);
+    const char* bitsFrom = text;
+    if (!bits) {
+        block += 16;
+        while ((reinterpret_cast<uintptr_t>(block) & 63) && !(bits = stops(block)))
+            block += 16;
+        for (; !bits; block += 64) {
+            const auto* parts = reinterpret_cast<const __m128i*>(block);
+            const __m128i a = _mm_load_si128(parts), b = _mm_load_si128(parts + 1);
+            const __m128i c = _mm_load_si128(parts + 2), d = _mm_load_si128(parts + 3);
+            const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+            const __m128i either = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+            if (_mm_movemask_epi8(_mm_or_si128(either, _mm_cmpeq_epi8(least, _mm_setzero_si128())))) {
+                while (!(bits = stops(block)))
+                    block += 16;
+                break;
+            }
+        }
+        bitsFrom = block;
     }
-    const auto offset = block < text ? 0 : static_cast<uint64_t>(block - text);
-    if (bits.zeros) {
-        const uint64_t length = offset + static_cast<uint64_t>(std::countr_zero(bits.zeros));
-        const uint64_t highBefore = bits.high & ((bits.zeros & (0 - bits.zeros)) - 1);
-        return {length,
-                highBefore ? offset + static_cast<uint64_t>(std::countr_zero(highBefore)) : length};
-    }
-    const uint64_t firstHigh = offset + static_cast<uint64_t>(std::countr_zero(bits.high));
-    return {firstHigh + std::strlen(text + firstHigh), firstHigh};
+    const auto at = static_cast<uint64_t>(bitsFrom - text) + std::countr_zero(bits);
+    return {text[at] == '\0' ? at : at + std::strlen(text + at), at};
 }
 
 // The bytes of narrow text to write under the precision, or -1 when the text is not
