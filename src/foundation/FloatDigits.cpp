@@ -13,6 +13,14 @@ namespace {
 
 using uint128 = unsigned __int128;
 
+// value = mantissa * 2^exponent, for a finite value that is not negative.
+uint64_t decompose(double value, int& exponent) {
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>(bits >> 52);
+    exponent = (biased != 0 ? biased : 1) - 1075;
+    return (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{biased != 0} << 52;
+}
+
 // A number of up to 1280 bits, least significant word first: 2^1024, or a fraction of 1074
 // bits times a power of the base below 2^32.
 struct BigNumber {
@@ -87,10 +95,8 @@ void spreadChunk(uint32_t chunk, int base, int count, uint8_t* at) {
 // into digits, leading digit first. Returns how many; exponent gets the power of the first
 // (unset when there is none).
 int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, int& exponent) {
-    const uint64_t bits = std::bit_cast<uint64_t>(value);
-    const int biased = static_cast<int>(bits >> 52);
-    const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{biased != 0} << 52;
-    const int binary = (biased != 0 ? biased : 1) - 1075; // value = mantissa * 2^binary
+    int binary = 0;
+    const uint64_t mantissa = decompose(value, binary);
     uint32_t power = 0;
     const int chunk = chunkDigits(base, power);
     // The integer part, divided down a chunk at a time: its digits come out last first.
@@ -284,14 +290,8 @@ Rounded scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer)
 // kSignificantDecimalMax, lowest unbounded) or a cut at a number of decimals (maxDigits not
 // binding), as long as the digits fit 64 bits. False for what it does not take.
 bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& number) {
-    const uint64_t bits = std::bit_cast<uint64_t>(value);
-    const int biased = static_cast<int>(bits >> 52);
-    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
-    int exponent = -1074;
-    if (biased != 0) {
-        mantissa |= uint64_t{1} << 52;
-        exponent = biased - 1075;
-    }
+    int exponent = 0;
+    uint64_t mantissa = decompose(value, exponent);
     number.count = 0;
     number.exponent = 0;
     if (mantissa == 0)

@@ -128,9 +128,6 @@ __attribute__((no_sanitize("address", "thread"))) TextExtent measureText(const c
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
-    // Short precisions are walked here, with no library call.
-    constexpr uint64_t kShortText = 16;
-    const uint64_t limit = static_cast<uint64_t>(precision);
     uint64_t available = 0;
     uint64_t index = 0;
     bool cutByPrecision = false;
@@ -139,15 +136,8 @@ int64_t measureNarrow(const char* text, int64_t precision) {
         available = extent.length;
         index = extent.firstHigh;
     } else {
-        if (limit < kShortText) {
-            while (available < limit && text[available] != '\0')
-                ++available;
-            cutByPrecision = available == limit;
-        } else {
-            const void* zero = std::memchr(text, 0, limit);
-            available = zero ? static_cast<uint64_t>(static_cast<const char*>(zero) - text) : limit;
-            cutByPrecision = zero == nullptr;
-        }
+        available = strnlen(text, static_cast<uint64_t>(precision));
+        cutByPrecision = available == static_cast<uint64_t>(precision);
     }
     while (index < available) {
         if (available - index >= 32 && isAsciiRun(text + index, 32)) {
@@ -241,38 +231,30 @@ int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOpti
     return 0;
 }
 
-void formatPointer(ksFormatState& out, const void* pointer, const ksFormatOptions& options) {
+// A non-null pointer: "0x" and 16 digits, as "%#018llx" writes them; a space flag takes the
+// place of one zero. Width, precision and other flags are ignored.
+void formatPointer(ksFormatState& out, const void* pointer, uint32_t flags) {
     if (!pointer) {
         out.write(kNil, 5);
         return;
     }
-    char buffer[24];
-    char* end = buffer + sizeof buffer;
-    char* digits = writeDigits(end, reinterpret_cast<uintptr_t>(pointer), 16, kFormatDigitsLower);
-    // Always 18 characters; a space flag takes the place of one fill zero.
-    const bool space = (options.flags & ksFlagSpace) != 0;
-    const int64_t fill = 16 - (space ? 1 : 0) - (end - digits);
-    if (space)
-        out.put(' ');
-    out.write("0x", 2);
-    out.fill('0', fill);
-    out.write(digits, static_cast<uint64_t>(end - digits));
+    constexpr uint32_t kHexadecimal = ksFlagAlternative | ksFlagZero | ksFlag64Bit | ksFlagUnsigned;
+    ksFormatWriteInteger(out, static_cast<int64_t>(reinterpret_cast<uintptr_t>(pointer)),
+                         {kHexadecimal | (flags & ksFlagSpace), 'x', 18, -1, 16});
 }
 
+// Stores the bytes stored so far through the pointer: as 64, 16 or 32 bits as the length says.
 void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
+    const auto store = [target](auto value) { std::memcpy(target, &value, sizeof value); };
+    const uint64_t count = out.committed();
     if (!target)
         return;
-    const uint64_t count = out.committed();
-    if (flags & ksFlag64Bit) {
-        int64_t value = static_cast<int64_t>(count);
-        std::memcpy(target, &value, sizeof value);
-    } else if (flags & ksFlagCount16) {
-        int16_t value = static_cast<int16_t>(count);
-        std::memcpy(target, &value, sizeof value);
-    } else {
-        int32_t value = static_cast<int32_t>(count);
-        std::memcpy(target, &value, sizeof value);
-    }
+    if (flags & ksFlag64Bit)
+        store(static_cast<int64_t>(count));
+    else if (flags & ksFlagCount16)
+        store(static_cast<int16_t>(count));
+    else
+        store(static_cast<int32_t>(count));
 }
 
 } // namespace
@@ -352,7 +334,7 @@ void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue val
     if (type == ksFormatCharacter)
         formatCharacter(out, value.integer, options);
     else if (type == ksFormatPointer)
-        formatPointer(out, value.pointer, options);
+        formatPointer(out, value.pointer, options.flags);
     else if (type == ksFormatCount)
         storeCount(out, const_cast<void*>(value.pointer), options.flags);
 }

@@ -28,15 +28,6 @@ struct ksFormatState {
             ++lost;
     }
 
-    // Where count bytes may be built in place, already counted; null when they do not all fit.
-    char* claim(uint64_t count) {
-        if (count > static_cast<uint64_t>(end - cursor))
-            return nullptr;
-        char* at = cursor;
-        cursor += count;
-        return at;
-    }
-
     void write(const char* bytes, uint64_t count) {
         const auto room = static_cast<uint64_t>(end - cursor);
         const uint64_t stored = count < room ? count : room;
