@@ -85,12 +85,6 @@ int chunkDigits(int base, uint32_t& power) {
     return digits;
 }
 
-// Writes the count digits of chunk (below base^count) from at on, leading zeros included.
-void spreadChunk(uint32_t chunk, int base, int count, uint8_t* at) {
-    for (int i = count - 1; i >= 0; --i, chunk /= static_cast<uint32_t>(base))
-        at[i] = static_cast<uint8_t>(chunk % static_cast<uint32_t>(base));
-}
-
 // Up to limit significant digits of the exact value, none below the power lowest: their values
 // into digits, leading digit first. Returns how many; exponent gets the power of the first
 // (unset when there is none).
@@ -104,11 +98,9 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
     int length = 0;
     const int fractionBits = binary < 0 ? -binary : 0;
     BigNumber whole(fractionBits >= 64 ? 0 : mantissa >> fractionBits, binary > 0 ? binary : 0);
-    while (whole.used > 0) {
-        spreadChunk(whole.divide(power), base, chunk, integer + length);
-        std::reverse(integer + length, integer + length + chunk);
-        length += chunk;
-    }
+    while (whole.used > 0) // the digits of each chunk, the last first
+        for (uint32_t part = whole.divide(power), i = 0; i < uint32_t(chunk); ++i, part /= base)
+            integer[length++] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
     while (length > 0 && integer[length - 1] == 0)
         --length;
     int count = 0;
@@ -124,7 +116,9 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
     uint8_t spread[32];
     while (fraction.used > 0 && count < limit && position >= lowest) {
         fraction.multiply(power);
-        spreadChunk(fraction.takeFrom(fractionBits), base, chunk, spread);
+        uint32_t part = fraction.takeFrom(fractionBits); // chunk digits, leading zeros kept
+        for (int i = chunk - 1; i >= 0; --i, part /= static_cast<uint32_t>(base))
+            spread[i] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
         for (int i = 0; i < chunk && count < limit && position >= lowest; ++i, --position) {
             if (count == 0 && spread[i] == 0)
                 continue;
@@ -253,37 +247,35 @@ constexpr int kExactPowerMax = 55;
 // value stays below 2 * 10^18 < 2^64.
 constexpr int kSignificantDecimalMax = 18;
 
-// A value scaled by a power of ten and rounded half up to an integer.
-enum class Rounded { done, inDoubt, tooLarge };
-
-// value = mantissa * 2^exponent (mantissa with its top bit set) times 10^q, rounded half up.
+// value = mantissa * 2^exponent (mantissa with its top bit set) times 10^q, rounded half up to
+// an integer; false when it does not fit 64 bits or its rounding is in doubt.
 // The power is cut below by less than one unit, so the 192-bit product runs low by less than
 // the mantissa, below 2^64 units; a rest of the product's high 128 bits that lies one below
 // half a unit is therefore in doubt, unless the power is exact. A rest that close to half is
 // 2^-63 likely for a value taken at random, and an exact half with an inexact power needs a
 // value that is a multiple of 5^-q (q < 0) below 2^75: the exact method takes those few.
-Rounded scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
+bool scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
     const PowersOfTen::Entry& power = kPowersOfTen[q];
     const uint128 low = static_cast<uint128>(mantissa) * power.low;
     const uint128 high = static_cast<uint128>(mantissa) * power.high + (low >> 64);
     const int restBits = -(exponent + power.exponent) - 64; // bits of high below the point
     if (restBits < 64)
-        return Rounded::tooLarge;
+        return false;
     if (restBits > 128) { // the product is below half a unit
         integer = 0;
-        return Rounded::done;
+        return true;
     }
     const uint128 rest = restBits == 128 ? high : high & ((uint128{1} << restBits) - 1);
     const uint128 half = uint128{1} << (restBits - 1);
     integer = restBits == 128 ? 0 : static_cast<uint64_t>(high >> restBits);
     if (rest >= half) {
         if (integer == UINT64_MAX)
-            return Rounded::tooLarge;
+            return false;
         ++integer;
     } else if (rest + 1 == half && (q < 0 || q > kExactPowerMax)) {
-        return Rounded::inDoubt;
+        return false;
     }
-    return Rounded::done;
+    return true;
 }
 
 // Base 10 for every exponent by one or two multiplications: significant digits (up to
@@ -307,7 +299,7 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         if (maxDigits < 20 || lowest > 0 || -lowest > PowersOfTen::kMax)
             return false;
         q = -lowest;
-        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+        if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
         if (integer == 0)
             return true;
@@ -320,11 +312,11 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         const int leading = ((exponent + 63) * 78913) >> 18;
         q = maxDigits - 1 - leading;
         const uint64_t ceiling = kPowersOfTen64.values[maxDigits];
-        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+        if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
         if (integer >= ceiling) { // the leading power was one more: one digit fewer
             --q;
-            if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+            if (!scaleAndRound(mantissa, exponent, q, integer))
                 return false;
         }
         if (integer == ceiling) { // rounding carried into a new leading digit

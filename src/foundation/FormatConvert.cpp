@@ -61,23 +61,6 @@ void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& o
         out.fill(' ', padding);
 }
 
-void formatNil(ksFormatState& out, const ksFormatOptions& options) {
-    int64_t length = 5;
-    if (options.precision >= 0 && options.precision < length)
-        length = options.precision;
-    out.write(kNil, static_cast<uint64_t>(length));
-}
-
-// Whether count bytes (a multiple of 8) are all below 0x80.
-bool isAsciiRun(const char* bytes, uint64_t count) {
-    uint64_t combined = 0;
-    for (uint64_t i = 0; i < count; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, sizeof word);
-        combined |= word;
-    }
-    return (combined & 0x8080808080808080ull) == 0;
-}
 
 // A text's length and the index of its first byte above 0x7F (the length when there is none).
 struct TextExtent {
@@ -140,10 +123,6 @@ int64_t measureNarrow(const char* text, int64_t precision) {
         cutByPrecision = available == static_cast<uint64_t>(precision);
     }
     while (index < available) {
-        if (available - index >= 32 && isAsciiRun(text + index, 32)) {
-            index += 32;
-            continue;
-        }
         if (static_cast<unsigned char>(text[index]) < 0x80) {
             ++index;
             continue;
@@ -320,8 +299,8 @@ void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptio
 }
 
 int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options) {
-    if (!text) {
-        formatNil(out, options);
+    if (!text) { // "(nil)", unpadded, cut by a precision
+        out.write(kNil, options.precision >= 0 && options.precision < 5 ? options.precision : 5);
         return 0;
     }
     if (options.flags & ksFlagWide)
