@@ -147,30 +147,18 @@ bool restIsHalfOrMore(const uint8_t* rest, int length, int base) {
     return length >= kOddLookahead;
 }
 
-// Adds one unit to the last digit, carrying; a carry out of the first digit makes the number
-// a single 1 one power higher.
-void roundUp(ksFloatDigitString& number, int base) {
-    int last = number.count - 1;
-    while (last >= 0 && number.digits[last] == base - 1)
-        number.digits[last--] = 0;
-    if (last >= 0) {
-        ++number.digits[last];
-        return;
-    }
-    number.digits[0] = 1;
-    number.count = 1;
-    ++number.exponent;
+// Adds one unit to the last of count digit values, carrying; false when the carry leaves the
+// first digit, which makes the number a single 1 one power higher.
+bool roundUp(uint8_t* values, int count, int base) {
+    int last = count - 1;
+    while (last >= 0 && values[last] == base - 1)
+        values[last--] = 0;
+    if (last < 0)
+        return false;
+    ++values[last];
+    return true;
 }
 
-// The decimal digit values of a non-zero value, leading digit first; their count.
-int decimalDigits(uint64_t value, uint8_t* digits) {
-    const int length = ksDecimalLength(value);
-    char text[20];
-    ksWriteDecimal(text + length, value, length);
-    for (int i = 0; i < length; ++i)
-        digits[i] = static_cast<uint8_t>(text[i] - '0');
-    return length;
-}
 
 // 10^q as a 128-bit mantissa with its top bit set and a binary exponent:
 // mantissa = floor(10^q / 2^exponent). Made at compile time by exact big-number arithmetic:
@@ -324,10 +312,11 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
             --q;
         }
     }
-    const int length = decimalDigits(integer, number.digits);
+    const int length = ksDecimalLength(integer);
+    ksWriteDecimal(number.digits + length, integer, length);
     number.exponent = length - 1 - q;
     number.count = length;
-    while (number.digits[number.count - 1] == 0)
+    while (number.digits[number.count - 1] == '0')
         --number.count;
     return true;
 }
@@ -352,28 +341,26 @@ void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
     lowest = std::max(lowest, -kFloatPositionLimit);
     // Beyond the kept digits, one more decides in an even base; an odd base needs them all.
     const int lookahead = base % 2 == 0 ? 1 : kOddLookahead;
-    const int available =
-        exactDigits(value, base, std::min(maxDigits + lookahead, kFloatDigitsMax),
-                    lowest - lookahead, number.digits, number.exponent);
+    auto* values = reinterpret_cast<uint8_t*>(number.digits); // made characters at the end
+    const int available = exactDigits(value, base, std::min(maxDigits + lookahead, kFloatDigitsMax),
+                                      lowest - lookahead, values, number.exponent);
     const int kept = std::min(number.exponent - lowest + 1, maxDigits);
+    number.count = 0;
     if (available == 0 || kept < 0) { // zero, or wholly below half a unit of the lowest power
-        number.count = 0;
         number.exponent = 0;
         return;
     }
-    const bool up =
-        kept < available && restIsHalfOrMore(number.digits + kept, available - kept, base);
-    number.count = std::min(kept, available);
-    if (up && kept == 0) {
-        number.digits[0] = 1;
-        number.count = 1;
-        number.exponent = lowest;
-        return;
+    const bool up = kept < available && restIsHalfOrMore(values + kept, available - kept, base);
+    int count = std::min(kept, available);
+    if (up && (kept == 0 || !roundUp(values, count, base))) {
+        values[0] = 1; // a carry out of every digit, or up from nothing: a single 1
+        count = 1;
+        number.exponent = kept == 0 ? lowest : number.exponent + 1;
     }
-    if (up)
-        roundUp(number, base);
-    while (number.count > 0 && number.digits[number.count - 1] == 0)
-        --number.count;
-    if (number.count == 0)
+    while (count > 0 && values[count - 1] == 0)
+        --count;
+    if (count == 0)
         number.exponent = 0;
+    for (number.count = count; count-- > 0;)
+        number.digits[count] = "0123456789abcdefghijklmnopqrstuvwxyz"[values[count]];
 }

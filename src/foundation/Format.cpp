@@ -56,7 +56,8 @@ ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
     return value;
 }
 
-// Reads one directive into the plan's next slots: one per '*', then its own.
+// Reads one directive into the plan's next slots: one per '*', then its own. What it asks
+// for stays in locals; a '*' and a base take the longer ways out of line.
 class DirectiveReader {
   public:
     DirectiveReader(const char* format, Plan& plan) : format_(format), plan_(plan) {}
@@ -66,95 +67,102 @@ class DirectiveReader {
         if (plan_.count == kFormatMaxSlots)
             return ksFormatError(kFormatErrorLimit, start + 1);
         const char* at = format_ + start + 1;
+        uint32_t flags = 0;
+        int64_t width = 0, precision = -1;
+        int base = 10, dots = 0;
+        uint8_t number = 0; // the directive's argument number, 0 for the next in order
         if (isDigit(*at) && *at != '0') {
             // Digits first are the argument number when a '$' follows, else the width.
-            const uint64_t number = readNumber(at);
+            const uint64_t digits = readNumber(at);
             if (*at == '$') {
-                if (number > kFormatMaxSlots)
+                if (digits > kFormatMaxSlots)
                     return ksFormatError(kFormatErrorLimit, position(at + 1));
-                number_ = static_cast<uint8_t>(number);
+                number = static_cast<uint8_t>(digits);
                 plan_.numbered = true;
                 ++at;
             } else {
-                options_.width = static_cast<int64_t>(number);
-                options_.flags = ksFlagWidth;
+                width = static_cast<int64_t>(digits);
+                flags = ksFlagWidth;
             }
         }
         const Item* item;
         while ((item = &kItems.entries[static_cast<unsigned char>(*at)])->kind != kConversion) {
-            const int result = readItem(*item, at);
-            if (result < 0)
-                return result;
+            int64_t star = 0; // the parameter slot of a '*'
+            switch (item->kind) {
+            case kBits:
+                if (!addBits(flags, *item))
+                    return ksFormatError(kFormatErrorInvalid, position(at + 1));
+                ++at;
+                continue;
+            case kZero: // the zero flag, and the width run it starts
+                flags |= ksFlagZero;
+                [[fallthrough]];
+            case kDigit:
+                width = static_cast<int64_t>(readNumber(at));
+                flags = (flags | ksFlagWidth) & ~ksFlagWidthArgument;
+                continue;
+            case kStar:
+                if ((star = readStar(number, ++at)) < 0)
+                    return star;
+                width = star;
+                flags |= ksFlagWidthArgument | ksFlagWidth;
+                continue;
+            case kDot:
+                if (++dots == 3)
+                    return ksFormatError(kFormatErrorInvalid, position(at + 1));
+                ++at;
+                if (dots == 2) { // a base: literal, or the slot of its argument past them
+                    if ((star = readBase(number, at)) < 0)
+                        return star;
+                    const bool fromArgument = star >= kBaseSlots;
+                    base = static_cast<int>(fromArgument ? star - kBaseSlots : star);
+                    flags = (flags | ksFlagBase) & ~ksFlagBaseArgument;
+                    flags |= fromArgument ? uint32_t{ksFlagBaseArgument} : 0u;
+                    plan_.baseArgument |= fromArgument;
+                } else if (*at == '*') {
+                    if ((star = readStar(number, ++at)) < 0)
+                        return star;
+                    precision = star;
+                    flags |= ksFlagPrecisionArgument | ksFlagPrecision;
+                } else if (*at != '.') { // two dots together: no precision, a base follows
+                    precision = static_cast<int64_t>(readNumber(at));
+                    flags = (flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+                }
+                continue;
+            default: // a format ending inside a directive is reported at its end
+                return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
+            }
         }
-        if (options_.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
-            options_.flags &= ~ksFlagZero;
-        const ArgumentRule rule = kArgumentRules[lengthClass(options_.flags)][item->type];
-        options_.flags |= item->bits | rule.flags;
-        options_.conversion = *at;
+        if (flags & ksFlagMinus) // '-' wins over '0' wherever either stands
+            flags &= ~ksFlagZero;
+        const ArgumentRule rule = kArgumentRules[lengthClass(flags)][item->type];
         const auto end = static_cast<uint32_t>(at + 1 - format_);
-        store(options_, item->type, rule.argument, static_cast<uint32_t>(start), end);
+        store({flags | item->bits | rule.flags, *at, width, precision, base}, item->type,
+              rule.argument, number, static_cast<uint32_t>(start), end);
         return end;
     }
 
   private:
     uint64_t position(const char* at) const { return static_cast<uint64_t>(at - format_); }
 
-    // One item before the conversion, at its first byte: 0, or a negative error result.
-    int readItem(const Item& item, const char*& at) {
-        switch (item.kind) {
-        case kBits:
-            if (!addBits(options_.flags, item))
-                return ksFormatError(kFormatErrorInvalid, position(at + 1));
-            ++at;
-            return 0;
-        case kZero: // the zero flag, and the width run it starts
-            options_.flags |= ksFlagZero;
-            [[fallthrough]];
-        case kDigit:
-            options_.width = static_cast<int64_t>(readNumber(at));
-            options_.flags = (options_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
-            return 0;
-        case kStar:
-            return readStar(ksFlagWidthArgument | ksFlagWidth, options_.width, ++at);
-        case kDot:
-            return readDot(++at);
-        default: // a format ending inside a directive is reported at its end
-            return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
-        }
-    }
-
-    // A precision or a base, at just past its '.'.
-    int readDot(const char*& at) {
-        if (++dots_ == 3)
-            return ksFormatError(kFormatErrorInvalid, position(at));
-        if (dots_ == 1) {
-            if (*at == '.')
-                return 0; // two dots together: no precision, a base follows
-            if (*at == '*')
-                return readStar(ksFlagPrecisionArgument | ksFlagPrecision, options_.precision,
-                                ++at);
-            options_.precision = static_cast<int64_t>(readNumber(at));
-            options_.flags = (options_.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
-            return 0;
-        }
+    // A base item at just past its second '.': its value from 2 to 36, or kBaseSlots plus its
+    // parameter slot when it comes from an argument, or a negative error result.
+    static constexpr int64_t kBaseSlots = 64;
+    [[gnu::noinline]] int64_t readBase(uint8_t number, const char*& at) {
         if (*at == '*') {
-            int64_t slot = 0;
-            const int result = readStar(ksFlagBaseArgument | ksFlagBase, slot, ++at);
-            options_.base = static_cast<int>(slot);
-            return result;
+            const int64_t slot = readStar(number, ++at);
+            return slot < 0 ? slot : kBaseSlots + slot;
         }
         const uint64_t afterDot = position(at);
         const uint64_t base = readNumber(at);
         if (base < 2 || base > 36) // no digits to write with
             return ksFormatError(kFormatErrorInvalid, afterDot);
-        options_.base = static_cast<int>(base);
-        options_.flags = (options_.flags | ksFlagBase) & ~ksFlagBaseArgument;
-        return 0;
+        return static_cast<int64_t>(base);
     }
 
-    // A '*' (already read) that takes a width, precision or base from an argument; the field
-    // gets the index of its parameter slot.
-    int readStar(uint32_t flags, int64_t& field, const char*& at) {
+    // A '*' (already read) that takes a width, precision or base from an argument: the index
+    // of its parameter slot, or a negative error result.
+    [[gnu::noinline]] int64_t readStar(uint8_t directiveNumber, const char*& at) {
         const uint64_t afterStar = position(at);
         uint64_t number = 0;
         if (isDigit(*at)) {
@@ -166,7 +174,7 @@ class DirectiveReader {
             }
         }
         // Numbered directives name every argument; unnumbered ones name none.
-        if ((number_ != 0) != (number != 0))
+        if ((directiveNumber != 0) != (number != 0))
             return ksFormatError(kFormatErrorInvalid, number ? position(at) : afterStar);
         if (number > kFormatMaxSlots)
             return ksFormatError(kFormatErrorLimit, position(at));
@@ -174,25 +182,19 @@ class DirectiveReader {
         // so a full plan is also the 65th argument.
         if (plan_.count + 1 >= kFormatMaxSlots)
             return ksFormatError(kFormatErrorLimit, afterStar);
-        field = plan_.count;
-        const uint8_t own = number_;
-        number_ = static_cast<uint8_t>(number);
-        store({0, '*', 0, -1, 10}, ksFormatParameter, ksArgumentInt,
+        store({0, '*', 0, -1, 10}, ksFormatParameter, ksArgumentInt, static_cast<uint8_t>(number),
               static_cast<uint32_t>(afterStar - 1), 0);
-        number_ = own;
-        options_.flags |= flags;
-        plan_.baseArgument |= (flags & ksFlagBaseArgument) != 0;
-        return 0;
+        return plan_.count - 1;
     }
 
     // Fills the plan's next slot; its argument is read at once while no directive is numbered.
     void store(const ksFormatOptions& options, ksFormatType type, ksFormatArgument argumentType,
-               uint32_t start, uint32_t end) {
+               uint8_t number, uint32_t start, uint32_t end) {
         ksFormatSlot& slot = plan_.slots[plan_.count++];
         slot.options = options;
         slot.type = type;
         slot.argumentType = argumentType;
-        slot.argument = number_;
+        slot.argument = number;
         slot.start = start;
         slot.end = end;
         if (!plan_.numbered)
@@ -201,9 +203,6 @@ class DirectiveReader {
 
     const char* format_;
     Plan& plan_;
-    ksFormatOptions options_ = {0, 0, 0, -1, 10};
-    uint8_t number_ = 0; // the directive's argument number, 0 for the next in order
-    int dots_ = 0;
 };
 
 // Reads every directive of the format into the plan. Returns the format's length, or a

@@ -85,13 +85,15 @@ class FloatWriter {
             writeFixedForm(fraction);
     }
 
-    // Rounds the magnitude and keeps its digits as characters of the directive's table.
+    // Rounds the magnitude; its digits are letters above 9 in the upper case when asked.
     void round(double magnitude, int base, int maxDigits, int lowest) {
         ksFloatRound(magnitude, base, maxDigits, lowest, number_);
-        for (int i = 0; i < number_.count; ++i)
-            digits_[i] = table_[number_.digits[i]];
         count_ = number_.count;
         leading_ = number_.exponent;
+        if (base > 10 && (options_.flags & ksFlagUpper))
+            for (int i = 0; i < number_.count; ++i)
+                number_.digits[i] = table_[std::strchr(kFormatDigitsLower, number_.digits[i]) -
+                                           kFormatDigitsLower];
     }
 
     // The digit characters at the powers from high down to low, zeros where none was made.
@@ -107,7 +109,7 @@ class FloatWriter {
         }
         if (index <= last && index < count_) {
             const int64_t end = std::min<int64_t>(last + 1, count_);
-            out_.write(digits_ + index, static_cast<uint64_t>(end - index));
+            out_.write(number_.digits + index, static_cast<uint64_t>(end - index));
             index = end;
         }
         out_.fill('0', last - index + 1);
@@ -189,10 +191,9 @@ class FloatWriter {
     const char* table_;
     char sign_ = 0;
     int64_t padding_ = 0;
-    int64_t leading_ = 0; // power of the base of digits_[0]
+    int64_t leading_ = 0; // power of the base of the first digit
     int64_t count_ = 0;
     ksFloatDigitString number_;
-    char digits_[kFloatDigitsMax];
 };
 
 } // namespace

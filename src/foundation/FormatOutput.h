@@ -42,8 +42,11 @@ struct ksFormatState {
         uint64_t wanted = static_cast<uint64_t>(count);
         uint64_t room = static_cast<uint64_t>(end - cursor);
         uint64_t stored = wanted < room ? wanted : room;
-        if (stored)
+        if (stored > 8) // a few bytes cost less than the call
             std::memset(cursor, byte, stored);
+        else
+            for (uint64_t i = 0; i < stored; ++i)
+                cursor[i] = byte;
         cursor += stored;
         lost += wanted - stored;
     }
