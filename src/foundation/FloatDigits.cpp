@@ -313,7 +313,7 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         }
     }
     const int length = ksDecimalLength(integer);
-    ksWriteDecimal(number.digits + length, integer, length);
+    ksWriteDecimal(number.digits + length, integer);
     number.exponent = length - 1 - q;
     number.count = length;
     while (number.digits[number.count - 1] == '0')

@@ -18,11 +18,8 @@ const char kNil[] = "(nil)";
 
 // Writes the digits of value in base ending just before end; returns where they start.
 char* writeDigits(char* end, uint64_t value, int base, const char* table) {
-    if (base == 10) {
-        const int length = ksDecimalLength(value);
-        ksWriteDecimal(end, value, length);
-        return end - length;
-    }
+    if (base == 10)
+        return ksWriteDecimal(end, value);
     char* p = end;
     if ((base & (base - 1)) == 0) {
         const int shift = std::countr_zero(static_cast<unsigned>(base));
@@ -236,22 +233,10 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
         store(static_cast<int32_t>(count));
 }
 
-} // namespace
-
-void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+// Sign, prefix, digits and padding of every integer but the plain decimal ones.
+[[gnu::noinline]] void writeIntegerLayout(ksFormatState& out, uint64_t magnitude, bool negative,
+                                          int base, const ksFormatOptions& options) {
     const uint32_t flags = options.flags;
-    const char c = options.conversion;
-    const int base = c == 'd' ? 10 : c == 'o' ? 8 : c == 'x' || c == 'X' ? 16 : options.base;
-    // The low 32 bits unless the length reads 64; signed for d and i.
-    const bool full = (flags & ksFlag64Bit) != 0;
-    uint64_t magnitude = full ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
-    bool negative = false;
-    if (!(flags & ksFlagUnsigned)) {
-        const int64_t number = full ? value : static_cast<int32_t>(value);
-        negative = number < 0;
-        magnitude = negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
-    }
-
     // Sign and prefix ("0x", "0b" or "0") go right before the digits, which end the buffer.
     char buffer[4 + 64]; // the longest digits: 64 in base 2
     char* const end = buffer + sizeof buffer;
@@ -296,6 +281,34 @@ void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptio
     }
     if (leftAdjust)
         out.fill(' ', padding);
+}
+
+} // namespace
+
+void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
+    const uint32_t flags = options.flags;
+    const char c = options.conversion;
+    const int base = c == 'd' ? 10 : c == 'o' ? 8 : c == 'x' || c == 'X' ? 16 : options.base;
+    // The low 32 bits unless the length reads 64; signed for d and i.
+    const bool full = (flags & ksFlag64Bit) != 0;
+    uint64_t magnitude = full ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
+    bool negative = false;
+    if (!(flags & ksFlagUnsigned)) {
+        const int64_t number = full ? value : static_cast<int32_t>(value);
+        negative = number < 0;
+        magnitude = negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
+    }
+    constexpr uint32_t kLayout = ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative |
+                                 ksFlagZero | ksFlagPrecision;
+    if (base != 10 || (flags & kLayout) || options.width != 0) {
+        writeIntegerLayout(out, magnitude, negative, base, options);
+        return;
+    }
+    // The everyday %d, %u or %lld, in place: a third of the instructions of the layout.
+    char text[24];
+    char* digits = ksWriteDecimal(text + sizeof text, magnitude);
+    digits[-1] = '-';
+    out.write(digits - negative, static_cast<uint64_t>(text + sizeof text - digits + negative));
 }
 
 int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options) {

@@ -24,19 +24,18 @@ inline int ksDecimalLength(uint64_t value) {
     return guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
 }
 
-// Writes the length decimal digits of value ending just before end, two at a time from the
-// last; leading zeros when length exceeds the value's own digits.
-inline void ksWriteDecimal(char* end, uint64_t value, int length) {
+// Writes the decimal digits of value ending just before end, two at a time from the last;
+// returns where they start.
+inline char* ksWriteDecimal(char* end, uint64_t value) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    char* at = end;
-    for (; length >= 2; length -= 2) {
-        at -= 2;
-        std::memcpy(at, kPairs + (value % 100) * 2, 2);
-        value /= 100;
-    }
-    if (length)
-        at[-1] = static_cast<char>('0' + value % 10);
+    for (; value >= 100; value /= 100)
+        std::memcpy(end -= 2, kPairs + (value % 100) * 2, 2);
+    if (value >= 10)
+        std::memcpy(end -= 2, kPairs + value * 2, 2);
+    else
+        *--end = static_cast<char>('0' + value);
+    return end;
 }
