@@ -151,6 +151,10 @@ inline bool addBits(uint32_t& flags, const Item& item) {
 }
 
 inline LengthClass lengthClass(uint32_t flags) {
+    constexpr uint32_t kLengthLetters = ksFlagShort | ksFlagShortShort | ksFlagLong |
+                                        ksFlagLongDouble | kLongLongLengths;
+    if (!(flags & kLengthLetters)) // the most frequent by far
+        return kNoLength;
     const bool isShort = (flags & (ksFlagShort | ksFlagShortShort)) != 0;
     if (flags & kLongLongLengths)
         return kLongLong;

@@ -33,7 +33,8 @@ struct ksFormatState {
         const uint64_t stored = count < room ? count : room;
         ksCopyShort(cursor, bytes, stored);
         cursor += stored;
-        lost += count - stored;
+        if (stored != count)
+            lost += count - stored;
     }
 
     void fill(char byte, int64_t count) {
