@@ -42,12 +42,12 @@ struct BigNumber {
             --used;
     }
 
-    void multiply(uint32_t factor) {
+    // Multiplies the words in use; returns what overflows them.
+    uint32_t multiply(uint32_t factor) {
         uint64_t carry = 0;
         for (int i = 0; i < used; ++i, carry >>= 32)
             words[i] = static_cast<uint32_t>(carry += uint64_t{words[i]} * factor);
-        if (carry)
-            words[used++] = static_cast<uint32_t>(carry);
+        return static_cast<uint32_t>(carry);
     }
 
     // Divides in place; returns the remainder.
@@ -60,20 +60,6 @@ struct BigNumber {
         }
         trim();
         return static_cast<uint32_t>(remainder);
-    }
-
-    // Removes and returns the bits from bit on, fewer than 32 of them.
-    uint32_t takeFrom(int bit) {
-        const int word = bit / 32, shift = bit % 32;
-        uint64_t high = 0;
-        for (int i = used - 1; i >= word; --i)
-            high = high << 32 | words[i];
-        high >>= shift;
-        words[word] &= (uint32_t{1} << shift) - 1;
-        for (int i = word + 1; i < used; ++i)
-            words[i] = 0;
-        trim();
-        return static_cast<uint32_t>(high);
     }
 };
 
@@ -91,6 +77,8 @@ int chunkDigits(int base, uint32_t& power) {
 int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, int& exponent) {
     int binary = 0;
     const uint64_t mantissa = decompose(value, binary);
+    if (mantissa == 0)
+        return 0;
     uint32_t power = 0;
     const int chunk = chunkDigits(base, power);
     // The integer part, divided down a chunk at a time: its digits come out last first.
@@ -108,15 +96,17 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
     exponent = position;
     for (int i = length - 1; i >= 0 && count < limit && position >= lowest; --i, --position)
         digits[count++] = integer[i];
-    // The fraction, multiplied up a chunk at a time; leading zeros only move the position.
+    // The fraction, its point at a word boundary, multiplied up a chunk at a time: the chunk is
+    // what overflows. Leading zeros only move the position.
     if (fractionBits == 0)
         return count;
+    const int words = (fractionBits + 31) / 32;
     BigNumber fraction(fractionBits >= 64 ? mantissa : mantissa & ((uint64_t{1} << fractionBits) - 1),
-                       0);
+                       32 * words - fractionBits);
+    fraction.used = words;
     uint8_t spread[32];
-    while (fraction.used > 0 && count < limit && position >= lowest) {
-        fraction.multiply(power);
-        uint32_t part = fraction.takeFrom(fractionBits); // chunk digits, leading zeros kept
+    while (count < limit && position >= lowest) {
+        uint32_t part = fraction.multiply(power); // chunk digits, leading zeros kept
         for (int i = chunk - 1; i >= 0; --i, part /= static_cast<uint32_t>(base))
             spread[i] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
         for (int i = 0; i < chunk && count < limit && position >= lowest; ++i, --position) {

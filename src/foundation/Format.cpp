@@ -56,8 +56,35 @@ ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
     return value;
 }
 
-// Reads one directive into the plan's next slots: one per '*', then its own. What it asks
-// for stays in locals; a '*' and a base take the longer ways out of line.
+// Reads flags, width digits and length letters from at on into the options; returns the item
+// of the first other byte (or of a length letter refused there).
+const Item* readPlainItems(const char*& at, ksFormatOptions& options) {
+    for (;;) {
+        const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
+        if (item->kind == kBits && addBits(options.flags, *item)) {
+            ++at;
+        } else if (item->kind == kZero || item->kind == kDigit) { // '0' first is the zero flag
+            options.flags |= ksFlagWidth | (item->kind == kZero ? ksFlagZero : 0u);
+            options.flags &= ~ksFlagWidthArgument;
+            options.width = static_cast<int64_t>(readNumber(at));
+        } else {
+            return item;
+        }
+    }
+}
+
+// Completes the options of a directive at its conversion; returns how its argument is read.
+ksFormatArgument complete(ksFormatOptions& options, const Item& conversion, char letter) {
+    if (options.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
+        options.flags &= ~ksFlagZero;
+    const ArgumentRule rule = kArgumentRules[lengthClass(options.flags)][conversion.type];
+    options.flags |= conversion.bits | rule.flags;
+    options.conversion = letter;
+    return rule.argument;
+}
+
+// Reads one directive into the plan's next slots: one per '*', then its own. A '*' and a base
+// take the longer ways out of line.
 class DirectiveReader {
   public:
     DirectiveReader(const char* format, Plan& plan) : format_(format), plan_(plan) {}
@@ -67,9 +94,7 @@ class DirectiveReader {
         if (plan_.count == kFormatMaxSlots)
             return ksFormatError(kFormatErrorLimit, start + 1);
         const char* at = format_ + start + 1;
-        uint32_t flags = 0;
-        int64_t width = 0, precision = -1;
-        int base = 10, dots = 0;
+        ksFormatOptions options{0, 0, 0, -1, 10};
         uint8_t number = 0; // the directive's argument number, 0 for the next in order
         if (isDigit(*at) && *at != '0') {
             // Digits first are the argument number when a '$' follows, else the width.
@@ -81,64 +106,43 @@ class DirectiveReader {
                 plan_.numbered = true;
                 ++at;
             } else {
-                width = static_cast<int64_t>(digits);
-                flags = ksFlagWidth;
+                options.width = static_cast<int64_t>(digits);
+                options.flags = ksFlagWidth;
             }
         }
         const Item* item;
-        while ((item = &kItems.entries[static_cast<unsigned char>(*at)])->kind != kConversion) {
+        for (int dots = 0; (item = readPlainItems(at, options))->kind != kConversion;) {
             int64_t star = 0; // the parameter slot of a '*'
-            switch (item->kind) {
-            case kBits:
-                if (!addBits(flags, *item))
-                    return ksFormatError(kFormatErrorInvalid, position(at + 1));
-                ++at;
-                continue;
-            case kZero: // the zero flag, and the width run it starts
-                flags |= ksFlagZero;
-                [[fallthrough]];
-            case kDigit:
-                width = static_cast<int64_t>(readNumber(at));
-                flags = (flags | ksFlagWidth) & ~ksFlagWidthArgument;
-                continue;
-            case kStar:
+            if (item->kind == kStar) {
                 if ((star = readStar(number, ++at)) < 0)
                     return star;
-                width = star;
-                flags |= ksFlagWidthArgument | ksFlagWidth;
-                continue;
-            case kDot:
-                if (++dots == 3)
-                    return ksFormatError(kFormatErrorInvalid, position(at + 1));
-                ++at;
-                if (dots == 2) { // a base: literal, or the slot of its argument past them
+                options.width = star;
+                options.flags |= ksFlagWidthArgument | ksFlagWidth;
+            } else if (item->kind == kDot && ++dots < 3) {
+                if (*++at == '*' && dots == 1) {
+                    if ((star = readStar(number, ++at)) < 0)
+                        return star;
+                    options.precision = star;
+                    options.flags |= ksFlagPrecisionArgument | ksFlagPrecision;
+                } else if (dots == 2) { // a base: literal, or the slot of its argument past them
                     if ((star = readBase(number, at)) < 0)
                         return star;
                     const bool fromArgument = star >= kBaseSlots;
-                    base = static_cast<int>(fromArgument ? star - kBaseSlots : star);
-                    flags = (flags | ksFlagBase) & ~ksFlagBaseArgument;
-                    flags |= fromArgument ? uint32_t{ksFlagBaseArgument} : 0u;
+                    options.base = static_cast<int>(fromArgument ? star - kBaseSlots : star);
+                    options.flags = (options.flags | ksFlagBase) & ~ksFlagBaseArgument;
+                    options.flags |= fromArgument ? uint32_t{ksFlagBaseArgument} : 0u;
                     plan_.baseArgument |= fromArgument;
-                } else if (*at == '*') {
-                    if ((star = readStar(number, ++at)) < 0)
-                        return star;
-                    precision = star;
-                    flags |= ksFlagPrecisionArgument | ksFlagPrecision;
                 } else if (*at != '.') { // two dots together: no precision, a base follows
-                    precision = static_cast<int64_t>(readNumber(at));
-                    flags = (flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+                    options.precision = static_cast<int64_t>(readNumber(at));
+                    options.flags = (options.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
                 }
-                continue;
-            default: // a format ending inside a directive is reported at its end
+            } else { // a bad byte, a third '.', a refused length; or the end of the format
                 return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
             }
         }
-        if (flags & ksFlagMinus) // '-' wins over '0' wherever either stands
-            flags &= ~ksFlagZero;
-        const ArgumentRule rule = kArgumentRules[lengthClass(flags)][item->type];
+        const ksFormatArgument argument = complete(options, *item, *at);
         const auto end = static_cast<uint32_t>(at + 1 - format_);
-        store({flags | item->bits | rule.flags, *at, width, precision, base}, item->type,
-              rule.argument, number, static_cast<uint32_t>(start), end);
+        store(options, item->type, argument, number, static_cast<uint32_t>(start), end);
         return end;
     }
 
@@ -354,27 +358,12 @@ int finish(ksFormatState& out, uint64_t position) {
 bool runBare(ksFormatState& out, const char* format, va_list* arguments, int& result) {
     ksFormatOptions options{0, 0, 0, -1, 10};
     const char* at = format + 1;
-    const Item* item;
-    while ((item = &kItems.entries[static_cast<unsigned char>(*at)])->kind != kConversion) {
-        if (item->kind == kBits && addBits(options.flags, *item)) {
-            ++at;
-        } else if (item->kind == kZero || item->kind == kDigit) {
-            options.flags |= ksFlagWidth | (item->kind == kZero ? ksFlagZero : 0u);
-            options.width = static_cast<int64_t>(readNumber(at));
-        } else {
-            return false;
-        }
-    }
-    if (at[1] != '\0')
+    const Item* item = readPlainItems(at, options);
+    if (item->kind != kConversion || at[1] != '\0')
         return false;
-    if (options.flags & ksFlagMinus)
-        options.flags &= ~ksFlagZero;
-    const ArgumentRule rule = kArgumentRules[lengthClass(options.flags)][item->type];
-    options.flags |= item->bits | rule.flags;
-    options.conversion = *at;
     ksFormatSlot slot;
     slot.type = item->type;
-    slot.value = fetch(rule.argument, arguments);
+    slot.value = fetch(complete(options, *item, *at), arguments);
     result = convert(out, slot, options);
     if (result == 0)
         result = finish(out, 1);
