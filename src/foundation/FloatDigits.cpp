@@ -63,14 +63,6 @@ struct BigNumber {
     }
 };
 
-// The largest power of the base below 2^32, as the number of digits it spans.
-int chunkDigits(int base, uint32_t& power) {
-    int digits = 0;
-    for (power = 1; uint64_t{power} * static_cast<uint64_t>(base) <= UINT32_MAX; ++digits)
-        power *= static_cast<uint32_t>(base);
-    return digits;
-}
-
 // Up to limit significant digits of the exact value, none below the power lowest: their values
 // into digits, leading digit first. Returns how many; exponent gets the power of the first
 // (unset when there is none).
@@ -79,8 +71,10 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
     const uint64_t mantissa = decompose(value, binary);
     if (mantissa == 0)
         return 0;
-    uint32_t power = 0;
-    const int chunk = chunkDigits(base, power);
+    uint32_t power = 1; // the largest power of the base below 2^32, of chunk digits
+    int chunk = 0;
+    for (; uint64_t{power} * static_cast<uint64_t>(base) <= UINT32_MAX; ++chunk)
+        power *= static_cast<uint32_t>(base);
     // The integer part, divided down a chunk at a time: its digits come out last first.
     uint8_t integer[kFloatDigitsMax + 64];
     int length = 0;
@@ -101,7 +95,8 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
     if (fractionBits == 0)
         return count;
     const int words = (fractionBits + 31) / 32;
-    BigNumber fraction(fractionBits >= 64 ? mantissa : mantissa & ((uint64_t{1} << fractionBits) - 1),
+    BigNumber fraction(fractionBits >= 64 ? mantissa
+                                          : mantissa & ((uint64_t{1} << fractionBits) - 1),
                        32 * words - fractionBits);
     fraction.used = words;
     uint8_t spread[32];
@@ -148,7 +143,6 @@ bool roundUp(uint8_t* values, int count, int base) {
     ++values[last];
     return true;
 }
-
 
 // 10^q as a 128-bit mantissa with its top bit set and a binary exponent:
 // mantissa = floor(10^q / 2^exponent). Made at compile time by exact big-number arithmetic:

@@ -17,10 +17,10 @@ using namespace ksFormatReading;
 struct Plan {
     ksFormatSlot slots[kFormatMaxSlots];
     int count = 0;
-    bool escapes = false;       // the literal text holds some "%%"
-    bool numbered = false;      // some directive names its argument
-    bool baseArgument = false;  // some base comes from an argument
-    va_list* arguments;         // read in the order of the slots until a directive is numbered
+    bool escapes = false;      // the literal text holds some "%%"
+    bool numbered = false;     // some directive names its argument
+    bool baseArgument = false; // some base comes from an argument
+    va_list* arguments;        // read in the order of the slots until a directive is numbered
 };
 
 constexpr bool isDigit(char c) {
@@ -39,21 +39,16 @@ uint64_t readNumber(const char*& at) {
 }
 
 ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
-    ksFormatValue value;
     switch (type) {
     case ksArgumentInt:
-        value.integer = va_arg(*arguments, int);
-        break;
+        return {.integer = va_arg(*arguments, int)};
     case ksArgument64:
-        value.integer = va_arg(*arguments, long long);
-        break;
+        return {.integer = va_arg(*arguments, long long)};
     case ksArgumentDouble:
-        value.real = va_arg(*arguments, double);
-        break;
+        return {.real = va_arg(*arguments, double)};
     default:
-        value.pointer = va_arg(*arguments, const void*);
+        return {.pointer = va_arg(*arguments, const void*)};
     }
-    return value;
 }
 
 // Reads flags, width digits and length letters from at on into the options; returns the item
@@ -329,19 +324,15 @@ constexpr uint32_t kFromArguments =
 
 // Writes one directive: 0, or kFormatMalformedText.
 int convert(ksFormatState& out, const ksFormatSlot& slot, const ksFormatOptions& options) {
-    switch (slot.type) {
-    case ksFormatInteger:
-        ksFormatWriteInteger(out, slot.value.integer, options);
-        return 0;
-    case ksFormatFloating:
-        ksFormatWriteFloating(out, slot.value.real, options);
-        return 0;
-    case ksFormatString:
+    if (slot.type == ksFormatString)
         return ksFormatWriteString(out, slot.value.pointer, options);
-    default:
+    if (slot.type == ksFormatInteger)
+        ksFormatWriteInteger(out, slot.value.integer, options);
+    else if (slot.type == ksFormatFloating)
+        ksFormatWriteFloating(out, slot.value.real, options);
+    else
         ksFormatWriteOther(out, slot.type, slot.value, options);
-        return 0;
-    }
+    return 0;
 }
 
 // The result of a whole format once written, or a limit's failure at the position.
@@ -396,10 +387,8 @@ bool runBare(ksFormatState& out, const char* format, va_list* arguments, int& re
         result = (slot.options.flags & kFromArguments)
                      ? convert(out, slot, resolveFromArguments(slot.options, plan.slots))
                      : convert(out, slot, slot.options);
-        if (result < 0)
+        if (result < 0 || (result = finish(out, slot.start + 1u)) < 0)
             return result;
-        if (out.processed() > INT_MAX)
-            return failTooLong(out, slot.start + 1u);
         position = slot.end;
     }
     copyLiteral(out, format + position, format + length, plan.escapes);

@@ -17,54 +17,20 @@ namespace {
 const char kNil[] = "(nil)";
 constexpr uint64_t kHighBits = 0x8080808080808080; // the high bit of every byte of a word
 
-// Writes the digits of value in base ending just before end; returns where they start.
-char* writeDigits(char* end, uint64_t value, int base, const char* table) {
-    if (base == 10)
-        return ksWriteDecimal(end, value);
-    char* p = end;
-    if ((base & (base - 1)) == 0) {
-        const int shift = std::countr_zero(static_cast<unsigned>(base));
-        const uint64_t mask = static_cast<uint64_t>(base - 1);
-        do {
-            *--p = table[value & mask];
-            value >>= shift;
-        } while (value);
-        return p;
-    }
-    do {
-        *--p = table[value % static_cast<uint64_t>(base)];
-        value /= static_cast<uint64_t>(base);
-    } while (value);
-    return p;
-}
-
-// Writes a code point in UTF-8, one to six bytes.
-void writeCodePoint(ksFormatState& out, uint32_t point) {
-    if (point <= 0x7F) {
-        out.put(static_cast<char>(point));
-        return;
-    }
-    char bytes[8];
-    const auto length = static_cast<uint64_t>(ksUtf8Encode(bytes, sizeof bytes, point));
-    out.write(bytes, length < sizeof bytes ? length : sizeof bytes);
-}
-
+// A code point in UTF-8, one to six bytes; the width counts it as one character.
 void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
-    // The width counts characters: one, whatever its encoding length.
-    const int64_t padding = options.width - 1;
-    if (!(options.flags & ksFlagMinus))
-        out.fill(' ', padding);
-    writeCodePoint(out, static_cast<uint32_t>(value));
-    if (options.flags & ksFlagMinus)
-        out.fill(' ', padding);
+    char bytes[8];
+    const int64_t length = ksUtf8Encode(bytes, sizeof bytes, static_cast<uint32_t>(value));
+    ksFormatOptions padded = options;
+    padded.width += length - 1;
+    ksFormatPadded(out, bytes, length, padded);
 }
 
-
-// The first byte of a text that is zero or above 0x7F, found in aligned blocks, four a step:
-// the least byte of the four is zero, or their union has the high bit. An aligned block never
-// crosses into a page the text does not reach, but the last may be read past the terminator,
-// which the sanitizers cannot tell from an overflow. Blocks of 32 bytes where the processor
-// has AVX2, of 16 elsewhere: the text is read as fast as the C library's strlen reads it.
+// The first byte of a text that is zero or above 0x7F, found in aligned blocks: of 32 bytes
+// four a step where the processor has AVX2 (the least byte of the four is zero, or their union
+// has the high bit), as fast as the C library's strlen; of 16 bytes elsewhere. An aligned block
+// never crosses into a page the text does not reach, but the last may be read past the
+// terminator, which the sanitizers cannot tell from an overflow.
 #define KS_READS_PAST_END __attribute__((no_sanitize("address", "thread")))
 
 // One bit per byte of an aligned block: set where the byte is zero or above 0x7F (its own
@@ -84,20 +50,9 @@ KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const 
 KS_READS_PAST_END uint64_t firstStop16(const char* text) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 15);
     unsigned bits = stops16(block) >> (text - block);
-    if (bits)
-        return static_cast<uint64_t>(std::countr_zero(bits));
-    for (block += 16;; block += 64) {
-        const auto* v = reinterpret_cast<const __m128i*>(block);
-        const __m128i a = _mm_load_si128(v), b = _mm_load_si128(v + 1);
-        const __m128i c = _mm_load_si128(v + 2), d = _mm_load_si128(v + 3);
-        const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
-        const __m128i either = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
-        if (_mm_movemask_epi8(_mm_or_si128(either, _mm_cmpeq_epi8(least, _mm_setzero_si128()))))
-            break;
-    }
-    while (!(bits = stops16(block)))
-        block += 16;
-    return static_cast<uint64_t>(block - text + std::countr_zero(bits));
+    for (const char* from = text;; bits = stops16(from = block += 16))
+        if (bits)
+            return static_cast<uint64_t>(from - text + std::countr_zero(bits));
 }
 
 KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const char* text) {
@@ -140,9 +95,9 @@ int64_t measureNarrow(const char* text, int64_t precision) {
     }
     while (index < available) {
         uint64_t words[4]; // 32 bytes below 0x80 at a time
-        if (available - index >= sizeof words && (std::memcpy(words, text + index, sizeof words),
-                                                  !((words[0] | words[1] | words[2] | words[3]) &
-                                                    kHighBits))) {
+        if (available - index >= sizeof words &&
+            (std::memcpy(words, text + index, sizeof words),
+             !((words[0] | words[1] | words[2] | words[3]) & kHighBits))) {
             index += sizeof words;
             continue;
         }
@@ -186,50 +141,39 @@ int64_t decodeWide(const wchar_t* text, uint32_t* point) {
     }
 }
 
-// Bytes and units of wide text under the precision; -1 when it is not well-formed within
-// them. Once the precision is used up nothing further is decoded: what lies beyond it is
-// never written, so it cannot fail the call.
-int64_t measureWide(const wchar_t* text, int64_t precision, uint64_t& units) {
+// Walks wide text under the precision, writing it as UTF-8 when out is given: the bytes it
+// comes to, or -1 when it is not well-formed within them. Once the precision is used up nothing
+// further is decoded: what lies beyond it is never written, so it cannot fail the call.
+int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
     int64_t bytes = 0;
-    units = 0;
-    while (text[units] != 0 && bytes != precision) {
-        if (static_cast<uint32_t>(text[units]) < 0x80) {
-            ++bytes;
-            ++units;
-            continue;
+    for (uint64_t index = 0; text[index] != 0 && bytes != precision;) {
+        auto point = static_cast<uint32_t>(text[index]);
+        char encoded[8] = {static_cast<char>(point)};
+        int64_t used = 1, length = 1;
+        if (point >= 0x80) {
+            if ((used = decodeWide(text + index, &point)) < 0)
+                return -1;
+            length = ksUtf8Encode(encoded, sizeof encoded, point);
         }
-        uint32_t point = 0;
-        int64_t used = decodeWide(text + units, &point);
-        if (used < 0)
-            return -1;
-        int64_t length = ksUtf8Encode(nullptr, 0, point);
         if (precision >= 0 && bytes + length > precision)
             break;
+        for (int64_t i = 0; out && i < length; ++i)
+            out->put(encoded[i]);
         bytes += length;
-        units += static_cast<uint64_t>(used);
+        index += static_cast<uint64_t>(used);
     }
     return bytes;
 }
 
 int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOptions& options) {
-    uint64_t units = 0;
-    int64_t length = measureWide(text, options.precision, units);
+    const int64_t length = walkWide(text, options.precision, nullptr);
     if (length < 0)
         return kFormatMalformedText;
-    const int64_t padding = options.width - length;
     if (!(options.flags & ksFlagMinus))
-        out.fill(' ', padding);
-    for (uint64_t index = 0; index < units;) {
-        if (static_cast<uint32_t>(text[index]) < 0x80) {
-            out.put(static_cast<char>(text[index++]));
-            continue;
-        }
-        uint32_t point = 0;
-        index += static_cast<uint64_t>(decodeWide(text + index, &point));
-        writeCodePoint(out, point);
-    }
+        out.fill(' ', options.width - length);
+    walkWide(text, options.precision, &out);
     if (options.flags & ksFlagMinus)
-        out.fill(' ', padding);
+        out.fill(' ', options.width - length);
     return 0;
 }
 
@@ -269,8 +213,8 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
     if (magnitude != 0 || options.precision != 0)
-        digits = writeDigits(end, magnitude, base,
-                             (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
+        digits = ksFormatDigits(end, magnitude, base,
+                                (flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower);
     else if (alternative && base == 8)
         *--digits = '0'; // the lone '0' of "%#.0o"
     const int64_t digitCount = end - digits;
@@ -324,8 +268,8 @@ void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptio
         negative = number < 0;
         magnitude = negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
     }
-    constexpr uint32_t kLayout = ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative |
-                                 ksFlagZero | ksFlagPrecision;
+    constexpr uint32_t kLayout =
+        ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero | ksFlagPrecision;
     if (base != 10 || (flags & kLayout) || options.width != 0) {
         writeIntegerLayout(out, magnitude, negative, base, options);
         return;
@@ -355,6 +299,26 @@ void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue val
         formatPointer(out, value.pointer, options.flags);
     else if (type == ksFormatCount)
         storeCount(out, const_cast<void*>(value.pointer), options.flags);
+}
+
+char* ksFormatDigits(char* end, uint64_t value, int base, const char* table) {
+    if (base == 10)
+        return ksWriteDecimal(end, value);
+    char* p = end;
+    if ((base & (base - 1)) == 0) {
+        const int shift = std::countr_zero(static_cast<unsigned>(base));
+        const uint64_t mask = static_cast<uint64_t>(base - 1);
+        do {
+            *--p = table[value & mask];
+            value >>= shift;
+        } while (value);
+        return p;
+    }
+    do {
+        *--p = table[value % static_cast<uint64_t>(base)];
+        value /= static_cast<uint64_t>(base);
+    } while (value);
+    return p;
 }
 
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

@@ -19,7 +19,12 @@ enum ksFormatType : uint8_t {
 };
 
 // How an argument is read from the argument list.
-enum ksFormatArgument : uint8_t { ksArgumentInt, ksArgument64, ksArgumentDouble, ksArgumentPointer };
+enum ksFormatArgument : uint8_t {
+    ksArgumentInt,
+    ksArgument64,
+    ksArgumentDouble,
+    ksArgumentPointer
+};
 
 enum ksFormatFlag : uint32_t {
     ksFlagSpace = 1u << 0,
@@ -151,8 +156,8 @@ inline bool addBits(uint32_t& flags, const Item& item) {
 }
 
 inline LengthClass lengthClass(uint32_t flags) {
-    constexpr uint32_t kLengthLetters = ksFlagShort | ksFlagShortShort | ksFlagLong |
-                                        ksFlagLongDouble | kLongLongLengths;
+    constexpr uint32_t kLengthLetters =
+        ksFlagShort | ksFlagShortShort | ksFlagLong | ksFlagLongDouble | kLongLongLengths;
     if (!(flags & kLengthLetters)) // the most frequent by far
         return kNoLength;
     const bool isShort = (flags & (ksFlagShort | ksFlagShortShort)) != 0;
@@ -174,17 +179,18 @@ struct ArgumentRule {
 constexpr ksFormatArgument kLongArgument = sizeof(long) == 8 ? ksArgument64 : ksArgumentInt;
 constexpr uint32_t kLongBits = sizeof(long) == 8 ? uint32_t{ksFlag64Bit} : 0u;
 constexpr ArgumentRule kInt{ksArgumentInt, 0}, kDouble{ksArgumentDouble, 0},
-    kPointer{ksArgumentPointer, 0}, kLongInteger{kLongArgument, kLongBits};
+    kPointer{ksArgumentPointer, 0}, kLongInteger{kLongArgument, kLongBits},
+    kInteger64{ksArgument64, ksFlag64Bit}, kCharacter64{ksArgument64, 0},
+    kWideText{ksArgumentPointer, ksFlagWide}, kCount16{ksArgumentPointer, ksFlagCount16},
+    kLongCount{ksArgumentPointer, kLongBits}, kCount64{ksArgumentPointer, ksFlag64Bit};
 
 inline constexpr ArgumentRule kArgumentRules[kLengths][ksFormatTypes] = {
     // integer, floating, character, string, pointer, count, parameter
     {kInt, kDouble, kInt, kPointer, kPointer, kPointer, kInt},
-    {kInt, kDouble, kInt, kPointer, kPointer, {ksArgumentPointer, ksFlagCount16}, kInt},
-    {kLongInteger, kDouble, kInt, {ksArgumentPointer, ksFlagWide}, kPointer,
-     {ksArgumentPointer, kLongBits}, kInt},
-    {kLongInteger, kDouble, kInt, kPointer, kPointer, {ksArgumentPointer, kLongBits}, kInt},
-    {{ksArgument64, ksFlag64Bit}, kDouble, {ksArgument64, 0}, kPointer, kPointer,
-     {ksArgumentPointer, ksFlag64Bit}, kInt},
+    {kInt, kDouble, kInt, kPointer, kPointer, kCount16, kInt},
+    {kLongInteger, kDouble, kInt, kWideText, kPointer, kLongCount, kInt},
+    {kLongInteger, kDouble, kInt, kPointer, kPointer, kLongCount, kInt},
+    {kInteger64, kDouble, kCharacter64, kPointer, kPointer, kCount64, kInt},
 };
 
 } // namespace ksFormatReading

@@ -12,10 +12,6 @@ namespace {
 constexpr int64_t kDefaultPrecision = 6;
 constexpr int64_t kHexDefaultPrecision = 24;
 
-int clampDigits(int64_t digits) {
-    return static_cast<int>(digits < kFloatDigitsMax ? digits : kFloatDigitsMax);
-}
-
 class FloatWriter {
   public:
     FloatWriter(ksFormatState& out, const ksFormatOptions& options)
@@ -23,8 +19,13 @@ class FloatWriter {
           table_((options.flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower) {}
 
     void write(double value) {
-        if (!std::isfinite(value)) {
-            writeWord(value);
+        if (!std::isfinite(value)) { // a word, written like text: padded, cut by a precision
+            const bool upper = (options_.flags & ksFlagUpper) != 0;
+            ksFormatWriteString(out_,
+                                std::isnan(value) ? (upper ? "NAN" : "nan")
+                                : value < 0       ? (upper ? "-INF" : "-inf")
+                                                  : (upper ? "INF" : "inf"),
+                                options_);
             return;
         }
         if (std::signbit(value))
@@ -42,18 +43,6 @@ class FloatWriter {
     }
 
   private:
-    // Infinities and NaN are words, written like text: padded with spaces, cut by a precision.
-    void writeWord(double value) {
-        const bool upper = (options_.flags & ksFlagUpper) != 0;
-        const char* word = std::isnan(value) ? (upper ? "NAN" : "nan")
-                           : value < 0       ? (upper ? "-INF" : "-inf")
-                                             : (upper ? "INF" : "inf");
-        int64_t length = static_cast<int64_t>(std::strlen(word));
-        if (options_.precision >= 0 && options_.precision < length)
-            length = options_.precision;
-        ksFormatPadded(out_, word, length, options_);
-    }
-
     bool alternative() const { return (options_.flags & ksFlagAlternative) != 0; }
 
     void writeInBase(double magnitude, int base) {
@@ -63,7 +52,7 @@ class FloatWriter {
         if (general && precision == 0)
             precision = 1;
         if (exponentForm || general) {
-            round(magnitude, base, clampDigits(general ? precision : precision + 1), INT_MIN);
+            round(magnitude, base, general ? precision : precision + 1, INT_MIN);
         } else {
             const int lowest = static_cast<int>(std::min<int64_t>(precision, kFloatPositionLimit));
             round(magnitude, base, kFloatDigitsMax, -lowest);
@@ -77,8 +66,8 @@ class FloatWriter {
         // digits made end with the last that is not zero.
         int64_t fraction = precision;
         if ((options_.flags & (ksFlagGeneral | ksFlagIntmax)) && !alternative())
-            fraction = std::min(fraction, std::max<int64_t>(
-                                              0, count_ - 1 - (exponentForm ? 0 : leading_)));
+            fraction = std::min(fraction,
+                                std::max<int64_t>(0, count_ - 1 - (exponentForm ? 0 : leading_)));
         if (exponentForm)
             writeMantissaAndPower(nullptr, 0, fraction, base);
         else
@@ -86,14 +75,16 @@ class FloatWriter {
     }
 
     // Rounds the magnitude; its digits are letters above 9 in the upper case when asked.
-    void round(double magnitude, int base, int maxDigits, int lowest) {
-        ksFloatRound(magnitude, base, maxDigits, lowest, number_);
+    void round(double magnitude, int base, int64_t maxDigits, int lowest) {
+        ksFloatRound(magnitude, base,
+                     static_cast<int>(std::min<int64_t>(maxDigits, kFloatDigitsMax)), lowest,
+                     number_);
         count_ = number_.count;
         leading_ = number_.exponent;
         if (base > 10 && (options_.flags & ksFlagUpper))
             for (int i = 0; i < number_.count; ++i)
-                number_.digits[i] = table_[std::strchr(kFormatDigitsLower, number_.digits[i]) -
-                                           kFormatDigitsLower];
+                number_.digits[i] =
+                    table_[std::strchr(kFormatDigitsLower, number_.digits[i]) - kFormatDigitsLower];
     }
 
     // The digit characters at the powers from high down to low, zeros where none was made.
@@ -136,12 +127,8 @@ class FloatWriter {
         const int powerBase = hexadecimal ? 10 : base;
         char text[72]; // the letter, the sign and the power's digits, at most 64 in base 2
         char* end = text + sizeof text;
-        char* at = end;
-        auto magnitude = static_cast<uint64_t>(power < 0 ? -power : power);
-        do {
-            *--at = table_[magnitude % static_cast<uint64_t>(powerBase)];
-            magnitude /= static_cast<uint64_t>(powerBase);
-        } while (magnitude);
+        char* at = ksFormatDigits(end, static_cast<uint64_t>(power < 0 ? -power : power), powerBase,
+                                  table_);
         if (base == 10 && !hexadecimal && end - at < 2)
             *--at = '0';
         *--at = power < 0 ? '-' : '+';
@@ -159,7 +146,7 @@ class FloatWriter {
     void writeHexadecimal(double magnitude) {
         const bool explicitPrecision = options_.precision >= 0;
         const int64_t precision = explicitPrecision ? options_.precision : kHexDefaultPrecision;
-        round(magnitude, 16, clampDigits(precision + 1), INT_MIN);
+        round(magnitude, 16, precision + 1, INT_MIN);
         int64_t fraction = precision;
         // Without a precision, and with 'j' unless '#' is given, trailing zeros are dropped.
         if (!explicitPrecision || ((options_.flags & ksFlagIntmax) && !alternative()))
