@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
-#include <cstring>
 #include "foundation/FormatDigits.h"
 
 namespace {

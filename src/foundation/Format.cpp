@@ -5,7 +5,6 @@
 #include "foundation/Format.h"
 #include <bit>
 #include <climits>
-#include <cstring>
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatErrors.h"
 
@@ -56,13 +55,20 @@ ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
 const Item* readPlainItems(const char*& at, ksFormatOptions& options) {
     for (;;) {
         const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
-        if (item->kind == kBits && addBits(options.flags, *item)) {
+        switch (item->kind) {
+        case kBits:
+            if (!addBits(options.flags, *item))
+                return item;
             ++at;
-        } else if (item->kind == kZero || item->kind == kDigit) { // '0' first is the zero flag
-            options.flags |= ksFlagWidth | (item->kind == kZero ? ksFlagZero : 0u);
-            options.flags &= ~ksFlagWidthArgument;
+            continue;
+        case kZero: // the zero flag, and the width run it starts
+            options.flags |= ksFlagZero;
+            [[fallthrough]];
+        case kDigit:
+            options.flags = (options.flags | ksFlagWidth) & ~ksFlagWidthArgument;
             options.width = static_cast<int64_t>(readNumber(at));
-        } else {
+            continue;
+        default:
             return item;
         }
     }

@@ -2,7 +2,6 @@
 // count.
 #include "foundation/FormatConvert.h"
 #include <bit>
-#include <climits>
 #include <cstring>
 #include <immintrin.h>
 #include "foundation/FormatDigits.h"
@@ -299,26 +298,6 @@ void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue val
         formatPointer(out, value.pointer, options.flags);
     else if (type == ksFormatCount)
         storeCount(out, const_cast<void*>(value.pointer), options.flags);
-}
-
-char* ksFormatDigits(char* end, uint64_t value, int base, const char* table) {
-    if (base == 10)
-        return ksWriteDecimal(end, value);
-    char* p = end;
-    if ((base & (base - 1)) == 0) {
-        const int shift = std::countr_zero(static_cast<unsigned>(base));
-        const uint64_t mask = static_cast<uint64_t>(base - 1);
-        do {
-            *--p = table[value & mask];
-            value >>= shift;
-        } while (value);
-        return p;
-    }
-    do {
-        *--p = table[value % static_cast<uint64_t>(base)];
-        value /= static_cast<uint64_t>(base);
-    } while (value);
-    return p;
 }
 
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,

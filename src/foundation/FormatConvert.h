@@ -17,9 +17,6 @@ void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue val
 void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
                     const ksFormatOptions& options);
 
-// Writes the digits of value in base (2 to 36) ending just before end; returns where they start.
-char* ksFormatDigits(char* end, uint64_t value, int base, const char* table);
-
 // The digit tables: lower case, and upper case for X, E, F, G and A.
 extern const char kFormatDigitsLower[];
 extern const char kFormatDigitsUpper[];

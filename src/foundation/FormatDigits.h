@@ -1,4 +1,4 @@
-// Decimal digits of a 64-bit value, shared by the integer and the floating conversions.
+// The digits of a 64-bit value, shared by the integer and the floating conversions.
 #pragma once
 #include <bit>
 #include <cstdint>
@@ -38,4 +38,25 @@ inline char* ksWriteDecimal(char* end, uint64_t value) {
     else
         *--end = static_cast<char>('0' + value);
     return end;
+}
+
+// Writes the digits of value in base (2 to 36) ending just before end; returns where they start.
+inline char* ksFormatDigits(char* end, uint64_t value, int base, const char* table) {
+    if (base == 10)
+        return ksWriteDecimal(end, value);
+    char* p = end;
+    if ((base & (base - 1)) == 0) {
+        const int shift = std::countr_zero(static_cast<unsigned>(base));
+        const uint64_t mask = static_cast<uint64_t>(base - 1);
+        do {
+            *--p = table[value & mask];
+            value >>= shift;
+        } while (value);
+        return p;
+    }
+    do {
+        *--p = table[value % static_cast<uint64_t>(base)];
+        value /= static_cast<uint64_t>(base);
+    } while (value);
+    return p;
 }

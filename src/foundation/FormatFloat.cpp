@@ -6,6 +6,7 @@
 #include <cstring>
 #include "foundation/FloatDigits.h"
 #include "foundation/FormatConvert.h"
+#include "foundation/FormatDigits.h"
 
 namespace {
 
