@@ -31,9 +31,12 @@ inline char* ksWriteDecimal(char* end, uint64_t value) {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    for (; value >= 100; value /= 100)
+    for (; value > UINT32_MAX; value /= 100)
         std::memcpy(end -= 2, kPairs + (value % 100) * 2, 2);
-    if (value >= 10)
+    auto small = static_cast<uint32_t>(value); // 32-bit divisions cost less
+    for (; small >= 100; small /= 100)
+        std::memcpy(end -= 2, kPairs + (small % 100) * 2, 2);
+    if ((value = small) >= 10)
         std::memcpy(end -= 2, kPairs + value * 2, 2);
     else
         *--end = static_cast<char>('0' + value);
