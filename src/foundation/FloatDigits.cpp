@@ -20,29 +20,28 @@ uint64_t decompose(double value, int& exponent) {
     return (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{biased != 0} << 52;
 }
 
-// A number of up to 1280 bits, least significant word first: 2^1024, or a fraction of 1074
-// bits times a power of the base below 2^32.
+// A number of up to 1312 bits, least significant word first: 2^1024, a fraction of 1074 bits
+// times a power of the base below 2^32, or a power of ten for the table below.
 struct BigNumber {
-    static constexpr int kWords = 40;
+    static constexpr int kWords = 41;
     uint32_t words[kWords] = {};
     int used = 0; // words up to the highest that is not zero
 
-    // value * 2^shift.
-    BigNumber(uint64_t value, int shift) {
+    // value * 2^shift, below 2^(32 * kWords).
+    constexpr BigNumber(uint64_t value, int shift) {
         const uint128 wide = static_cast<uint128>(value) << (shift % 32);
-        for (int i = 0; i < 3; ++i)
-            words[shift / 32 + i] = static_cast<uint32_t>(wide >> (32 * i));
-        used = shift / 32 + 3;
+        for (used = shift / 32; used < kWords && used < shift / 32 + 3; ++used)
+            words[used] = static_cast<uint32_t>(wide >> (32 * (used - shift / 32)));
         trim();
     }
 
-    void trim() {
+    constexpr void trim() {
         while (used > 0 && words[used - 1] == 0)
             --used;
     }
 
     // Multiplies the words in use; returns what overflows them.
-    uint32_t multiply(uint32_t factor) {
+    constexpr uint32_t multiply(uint32_t factor) {
         uint64_t carry = 0;
         for (int i = 0; i < used; ++i, carry >>= 32)
             words[i] = static_cast<uint32_t>(carry += uint64_t{words[i]} * factor);
@@ -50,7 +49,7 @@ struct BigNumber {
     }
 
     // Divides in place; returns the remainder.
-    uint32_t divide(uint32_t divisor) {
+    constexpr uint32_t divide(uint32_t divisor) {
         uint64_t remainder = 0;
         for (int i = used - 1; i >= 0; --i) {
             const uint64_t current = remainder << 32 | words[i];
@@ -157,36 +156,23 @@ class PowersOfTen {
     };
 
     constexpr PowersOfTen() {
-        uint32_t number[kBigWords] = {1};
-        for (int q = 0; q <= kMax; ++q, multiplyByTen(number))
-            store(q, number, 0);
-        uint32_t scaled[kBigWords] = {};
-        scaled[kBigWords - 1] = 1u << 31; // 2^kScaleBits
+        BigNumber number(1, 0);
+        number.used = BigNumber::kWords; // 10^347 < 2^1153: nothing overflows
+        for (int q = 0; q <= kMax; ++q, number.multiply(10))
+            store(q, number.words, 0);
+        BigNumber scaled(1, kScaleBits);
         for (int q = -1; q >= kMin; --q) {
-            divideByTen(scaled);
-            store(q, scaled, -kScaleBits);
+            scaled.divide(10);
+            store(q, scaled.words, -kScaleBits);
         }
     }
 
     const Entry& operator[](int q) const { return entries_[q - kMin]; }
 
   private:
-    static constexpr int kBigWords = 41; // 10^347 < 2^1153; 10^348 * 2^129 < 2^1312
+    static constexpr int kBigWords = BigNumber::kWords; // 10^348 * 2^129 < 2^1312
     static constexpr int kScaleBits = kBigWords * 32 - 1;
 
-    static constexpr void multiplyByTen(uint32_t* number) {
-        uint64_t carry = 0;
-        for (int i = 0; i < kBigWords; ++i, carry >>= 32)
-            number[i] = static_cast<uint32_t>(carry += uint64_t{number[i]} * 10);
-    }
-    static constexpr void divideByTen(uint32_t* number) {
-        uint64_t remainder = 0;
-        for (int i = kBigWords - 1; i >= 0; --i) {
-            const uint64_t current = remainder << 32 | number[i];
-            number[i] = static_cast<uint32_t>(current / 10);
-            remainder = current % 10;
-        }
-    }
     // The 32 bits of number from bit `from` on (zeros below bit 0).
     static constexpr uint64_t bitsFrom(const uint32_t* number, int from) {
         uint64_t bits = 0;

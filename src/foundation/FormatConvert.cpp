@@ -147,13 +147,17 @@ int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
     int64_t bytes = 0;
     for (uint64_t index = 0; text[index] != 0 && bytes != precision;) {
         auto point = static_cast<uint32_t>(text[index]);
-        char encoded[8] = {static_cast<char>(point)};
-        int64_t used = 1, length = 1;
-        if (point >= 0x80) {
-            if ((used = decodeWide(text + index, &point)) < 0)
-                return -1;
-            length = ksUtf8Encode(encoded, sizeof encoded, point);
+        if (point < 0x80) { // a byte as it stands, by far the most frequent
+            if (out)
+                out->put(static_cast<char>(point));
+            ++bytes, ++index;
+            continue;
         }
+        char encoded[8];
+        const int64_t used = decodeWide(text + index, &point);
+        if (used < 0)
+            return -1;
+        const int64_t length = ksUtf8Encode(encoded, sizeof encoded, point);
         if (precision >= 0 && bytes + length > precision)
             break;
         for (int64_t i = 0; out && i < length; ++i)
