@@ -140,15 +140,16 @@ int64_t decodeWide(const wchar_t* text, uint32_t* point) {
     }
 }
 
-// Walks wide text under the precision, writing it as UTF-8 when out is given: the bytes it
+// Walks wide text under the precision, writing it as UTF-8 when kWrite is set: the bytes it
 // comes to, or -1 when it is not well-formed within them. Once the precision is used up nothing
 // further is decoded: what lies beyond it is never written, so it cannot fail the call.
+template <bool kWrite>
 int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
     int64_t bytes = 0;
     for (uint64_t index = 0; text[index] != 0 && bytes != precision;) {
         auto point = static_cast<uint32_t>(text[index]);
         if (point < 0x80) { // a byte as it stands, by far the most frequent
-            if (out)
+            if (kWrite)
                 out->put(static_cast<char>(point));
             ++bytes, ++index;
             continue;
@@ -160,7 +161,7 @@ int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
         const int64_t length = ksUtf8Encode(encoded, sizeof encoded, point);
         if (precision >= 0 && bytes + length > precision)
             break;
-        for (int64_t i = 0; out && i < length; ++i)
+        for (int64_t i = 0; kWrite && i < length; ++i)
             out->put(encoded[i]);
         bytes += length;
         index += static_cast<uint64_t>(used);
@@ -169,12 +170,12 @@ int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
 }
 
 int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOptions& options) {
-    const int64_t length = walkWide(text, options.precision, nullptr);
+    const int64_t length = walkWide<false>(text, options.precision, nullptr);
     if (length < 0)
         return kFormatMalformedText;
     if (!(options.flags & ksFlagMinus))
         out.fill(' ', options.width - length);
-    walkWide(text, options.precision, &out);
+    walkWide<true>(text, options.precision, &out);
     if (options.flags & ksFlagMinus)
         out.fill(' ', options.width - length);
     return 0;
