@@ -140,17 +140,15 @@ int64_t decodeWide(const wchar_t* text, uint32_t* point) {
     }
 }
 
-// Walks wide text under the precision, writing it as UTF-8 when kWrite is set: the bytes it
-// comes to, or -1 when it is not well-formed within them. Once the precision is used up nothing
+// Walks wide text under the precision, handing its UTF-8 bytes to the sink: the bytes it comes
+// to, or -1 when it is not well-formed within them. Once the precision is used up nothing
 // further is decoded: what lies beyond it is never written, so it cannot fail the call.
-template <bool kWrite>
-int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
+template <class Sink> int64_t walkWide(const wchar_t* text, int64_t precision, Sink sink) {
     int64_t bytes = 0;
     for (uint64_t index = 0; text[index] != 0 && bytes != precision;) {
         auto point = static_cast<uint32_t>(text[index]);
         if (point < 0x80) { // a byte as it stands, by far the most frequent
-            if (kWrite)
-                out->put(static_cast<char>(point));
+            sink(static_cast<char>(point));
             ++bytes, ++index;
             continue;
         }
@@ -161,8 +159,8 @@ int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
         const int64_t length = ksUtf8Encode(encoded, sizeof encoded, point);
         if (precision >= 0 && bytes + length > precision)
             break;
-        for (int64_t i = 0; kWrite && i < length; ++i)
-            out->put(encoded[i]);
+        for (int64_t i = 0; i < length; ++i)
+            sink(encoded[i]);
         bytes += length;
         index += static_cast<uint64_t>(used);
     }
@@ -170,12 +168,18 @@ int64_t walkWide(const wchar_t* text, int64_t precision, ksFormatState* out) {
 }
 
 int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOptions& options) {
-    const int64_t length = walkWide<false>(text, options.precision, nullptr);
+    const int64_t length = walkWide(text, options.precision, [](char) {});
     if (length < 0)
         return kFormatMalformedText;
     if (!(options.flags & ksFlagMinus))
         out.fill(' ', options.width - length);
-    walkWide<true>(text, options.precision, &out);
+    if (static_cast<uint64_t>(length) <= static_cast<uint64_t>(out.end - out.cursor)) {
+        char* to = out.cursor; // all of it fits: no bound to look at for each byte
+        walkWide(text, options.precision, [&to](char byte) { *to++ = byte; });
+        out.cursor = to;
+    } else {
+        walkWide(text, options.precision, [&out](char byte) { out.put(byte); });
+    }
     if (options.flags & ksFlagMinus)
         out.fill(' ', options.width - length);
     return 0;
