@@ -1,7 +1,7 @@
-// The system's printf: the entry points and the engine. Every format takes one route: it is
-// read whole into argument slots, so that a malformed one fails before any byte is written;
-// the arguments are read in the order of their numbers; one loop then writes the literal text
-// and the directives.
+// The system's printf: the entry points and the engine. One directive reader reads a format
+// whole into argument slots, so that a malformed one fails before any byte is written; the
+// arguments are read in the order of their numbers; one loop then writes the literal text and
+// the directives. A format of one directive alone needs neither slots nor loop.
 #include "foundation/Format.h"
 #include <bit>
 #include <climits>
