@@ -14,15 +14,13 @@ const char kFormatDigitsUpper[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 namespace {
 
 const char kNil[] = "(nil)";
-constexpr uint64_t kHighBits = 0x8080808080808080; // the high bit of every byte of a word
 
 // A code point in UTF-8, one to six bytes; the width counts it as one character.
 void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
     char bytes[8];
     const int64_t length = ksUtf8Encode(bytes, sizeof bytes, static_cast<uint32_t>(value));
-    ksFormatOptions padded = options;
-    padded.width += length - 1;
-    ksFormatPadded(out, bytes, length, padded);
+    ksFormatPadded(out, bytes, length,
+                   {options.flags, options.conversion, options.width + length - 1, -1, 10});
 }
 
 // The first byte of a text that is zero or above 0x7F, found in aligned blocks: of 32 bytes
@@ -57,9 +55,13 @@ KS_READS_PAST_END uint64_t firstStop16(const char* text) {
 KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const char* text) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
     unsigned bits = stops32(block) >> (text - block);
+    const char* from = text; // where the bits start
+    // Single blocks up to a boundary of 128 bytes: no step of four then crosses into a page.
+    while (!bits && (reinterpret_cast<uintptr_t>(block += 32) & 127))
+        bits = stops32(from = block);
     if (bits)
-        return static_cast<uint64_t>(std::countr_zero(bits));
-    for (block += 32;; block += 128) {
+        return static_cast<uint64_t>(from - text + std::countr_zero(bits));
+    for (;; block += 128) {
         const auto* v = reinterpret_cast<const __m256i*>(block);
         const __m256i a = _mm256_load_si256(v), b = _mm256_load_si256(v + 1);
         const __m256i c = _mm256_load_si256(v + 2), d = _mm256_load_si256(v + 3);
@@ -74,11 +76,6 @@ KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const cha
     return static_cast<uint64_t>(block - text + std::countr_zero(bits));
 }
 
-uint64_t firstStop(const char* text) {
-    static const bool wide = __builtin_cpu_supports("avx2");
-    return wide ? firstStop32(text) : firstStop16(text);
-}
-
 // The bytes of narrow text to write under the precision, or -1 when the text is not
 // well-formed within them. A sequence that does not fit the precision ends the text.
 int64_t measureNarrow(const char* text, int64_t precision) {
@@ -86,7 +83,8 @@ int64_t measureNarrow(const char* text, int64_t precision) {
     uint64_t index = 0;
     bool cutByPrecision = false;
     if (precision < 0) {
-        index = firstStop(text);
+        static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+        index = hasAvx2 ? firstStop32(text) : firstStop16(text);
         available = text[index] == '\0' ? index : index + std::strlen(text + index);
     } else {
         available = strnlen(text, static_cast<uint64_t>(precision));
@@ -96,7 +94,7 @@ int64_t measureNarrow(const char* text, int64_t precision) {
         uint64_t words[4]; // 32 bytes below 0x80 at a time
         if (available - index >= sizeof words &&
             (std::memcpy(words, text + index, sizeof words),
-             !((words[0] | words[1] | words[2] | words[3]) & kHighBits))) {
+             !((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080u))) {
             index += sizeof words;
             continue;
         }
