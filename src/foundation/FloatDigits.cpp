@@ -3,223 +3,114 @@
 // bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way, with
 // numbers of up to 1280 bits on the stack.
 #include "foundation/FloatDigits.h"
+#include <algorithm>
 #include <bit>
 #include <climits>
-#include <cstring>
+#include "foundation/FormatDigits.h"
 
 namespace {
 
 using uint128 = unsigned __int128;
 
-constexpr int kWords = 40; // 1280 bits: 2^1024, or a 1074-bit fraction times a chunk of digits
-
-// value = mantissa * 2^exponent with the mantissa odd (or zero).
-struct BinaryValue {
-    uint64_t mantissa;
-    int exponent;
-};
-
-BinaryValue decompose(double value) {
-    uint64_t bits = std::bit_cast<uint64_t>(value);
-    int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    BinaryValue result{bits & ((uint64_t{1} << 52) - 1), -1074};
-    if (biased != 0) {
-        result.mantissa |= uint64_t{1} << 52;
-        result.exponent = biased - 1075;
-    }
-    if (result.mantissa != 0) {
-        int zeros = std::countr_zero(result.mantissa);
-        result.mantissa >>= zeros;
-        result.exponent += zeros;
-    }
-    return result;
+// value = mantissa * 2^exponent, for a finite value that is not negative.
+uint64_t decompose(double value, int& exponent) {
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>(bits >> 52);
+    exponent = (biased != 0 ? biased : 1) - 1075;
+    return (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{biased != 0} << 52;
 }
 
-// Collects digit values leading digit first, skipping leading zeros, up to a count and down
-// to a lowest position (a power of the base).
-class DigitCollector {
-  public:
-    DigitCollector(uint8_t* digits, int maxDigits, int lowest)
-        : digits_(digits), max_(maxDigits), lowest_(lowest) {}
-
-    bool full() const { return count_ >= max_ || position_ < lowest_; }
-
-    void offer(unsigned digit) {
-        if (!started_) {
-            if (digit == 0) {
-                --position_;
-                return;
-            }
-            started_ = true;
-            exponent_ = position_;
-        }
-        if (!full())
-            digits_[count_++] = static_cast<uint8_t>(digit);
-        --position_;
-    }
-
-    // A run of count digits taken from a number below base^count, leading zeros kept.
-    void offerChunk(uint64_t chunk, int base, int count) {
-        if (chunk == 0 && !started_) {
-            position_ -= count; // leading zeros of a small value: nothing to divide
-            return;
-        }
-        uint8_t buffer[64];
-        for (int i = count - 1; i >= 0; --i) {
-            buffer[i] = static_cast<uint8_t>(chunk % static_cast<uint64_t>(base));
-            chunk /= static_cast<uint64_t>(base);
-        }
-        for (int i = 0; i < count && !full(); ++i)
-            offer(buffer[i]);
-    }
-
-    void setPosition(int position) { position_ = position; }
-    int count() const { return count_; }
-    bool started() const { return started_; }
-    // The power of the leading digit; before any digit, the position reached.
-    int exponent() const { return started_ ? exponent_ : position_; }
-
-  private:
-    uint8_t* digits_;
-    int max_;
-    int lowest_;
-    int position_ = 0;
-    int count_ = 0;
-    int exponent_ = 0;
-    bool started_ = false;
-};
-
-// The largest power of the base that fits 32 bits, and its exponent.
-struct Chunk {
-    uint32_t power;
-    int digits;
-};
-
-Chunk chunkOf(int base) {
-    Chunk chunk{1, 0};
-    while (static_cast<uint64_t>(chunk.power) * static_cast<uint64_t>(base) <= UINT32_MAX) {
-        chunk.power *= static_cast<uint32_t>(base);
-        ++chunk.digits;
-    }
-    return chunk;
-}
-
-// A non-negative number of up to 1280 bits, least significant word first.
+// A number of up to 1312 bits, least significant word first: 2^1024, a fraction of 1074 bits
+// times a power of the base below 2^32, or a power of ten for the table below.
 struct BigNumber {
-    uint32_t words[kWords];
-    int used; // words in use; the highest may be zero only when used is 0
+    static constexpr int kWords = 41;
+    uint32_t words[kWords] = {};
+    int used = 0; // words up to the highest that is not zero
 
-    explicit BigNumber(uint64_t value) : words{}, used(0) {
-        words[0] = static_cast<uint32_t>(value);
-        words[1] = static_cast<uint32_t>(value >> 32);
-        used = words[1] ? 2 : words[0] ? 1 : 0;
-    }
-
-    bool isZero() const { return used == 0; }
-
-    void shiftLeft(int bits) {
-        const int wordShift = bits / 32, bitShift = bits % 32;
-        const int newUsed = used + wordShift + 1;
-        for (int i = newUsed - 1; i >= 0; --i) {
-            const int source = i - wordShift;
-            uint32_t high = source >= 0 && source < used ? words[source] : 0;
-            uint32_t low = source >= 1 && source - 1 < used ? words[source - 1] : 0;
-            words[i] = bitShift ? (high << bitShift) | (low >> (32 - bitShift)) : high;
-        }
-        used = newUsed;
+    // value * 2^shift, below 2^(32 * kWords).
+    constexpr BigNumber(uint64_t value, int shift) {
+        const uint128 wide = static_cast<uint128>(value) << (shift % 32);
+        for (used = shift / 32; used < kWords && used < shift / 32 + 3; ++used)
+            words[used] = static_cast<uint32_t>(wide >> (32 * (used - shift / 32)));
         trim();
     }
 
-    void multiply(uint32_t factor) {
-        uint64_t carry = 0;
-        for (int i = 0; i < used; ++i) {
-            uint64_t product = static_cast<uint64_t>(words[i]) * factor + carry;
-            words[i] = static_cast<uint32_t>(product);
-            carry = product >> 32;
-        }
-        if (carry)
-            words[used++] = static_cast<uint32_t>(carry);
+    constexpr void trim() {
+        while (used > 0 && words[used - 1] == 0)
+            --used;
     }
 
-    // Divides in place and returns the remainder.
-    uint32_t divide(uint32_t divisor) {
+    // Multiplies the words in use; returns what overflows them.
+    constexpr uint32_t multiply(uint32_t factor) {
+        uint64_t carry = 0;
+        for (int i = 0; i < used; ++i, carry >>= 32)
+            words[i] = static_cast<uint32_t>(carry += uint64_t{words[i]} * factor);
+        return static_cast<uint32_t>(carry);
+    }
+
+    // Divides in place; returns the remainder.
+    constexpr uint32_t divide(uint32_t divisor) {
         uint64_t remainder = 0;
         for (int i = used - 1; i >= 0; --i) {
-            uint64_t current = remainder << 32 | words[i];
+            const uint64_t current = remainder << 32 | words[i];
             words[i] = static_cast<uint32_t>(current / divisor);
             remainder = current % divisor;
         }
         trim();
         return static_cast<uint32_t>(remainder);
     }
-
-    // Removes and returns the bits at and above bit (the integer part of a fraction).
-    uint64_t takeHigh(int bit) {
-        int word = bit / 32, shift = bit % 32;
-        uint64_t high = 0;
-        // The part taken is below 2^32: it spans the words at index word and word + 1.
-        for (int i = used - 1; i >= word; --i) {
-            uint64_t part = static_cast<uint64_t>(words[i]) >> (i == word ? shift : 0);
-            int offset = i == word ? 0 : (i - word) * 32 - shift;
-            if (part != 0 && offset < 64)
-                high |= part << offset;
-            words[i] = i == word ? words[i] & ((uint32_t{1} << shift) - 1) : 0;
-        }
-        trim();
-        return high;
-    }
-
-    void trim() {
-        while (used > 0 && words[used - 1] == 0)
-            --used;
-    }
 };
 
-void integerDigitsBig(const BinaryValue& value, int base, DigitCollector& collector) {
-    BigNumber number(value.mantissa);
-    number.shiftLeft(value.exponent);
-    const Chunk chunk = chunkOf(base);
-    uint8_t reversed[kFloatDigitsMax + 64];
+// Up to limit significant digits of the exact value, none below the power lowest: their values
+// into digits, leading digit first. Returns how many; exponent gets the power of the first
+// (unset when there is none).
+int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, int& exponent) {
+    int binary = 0;
+    const uint64_t mantissa = decompose(value, binary);
+    if (mantissa == 0)
+        return 0;
+    uint32_t power = 1; // the largest power of the base below 2^32, of chunk digits
+    int chunk = 0;
+    for (; uint64_t{power} * static_cast<uint64_t>(base) <= UINT32_MAX; ++chunk)
+        power *= static_cast<uint32_t>(base);
+    // The integer part, divided down a chunk at a time: its digits come out last first.
+    uint8_t integer[kFloatDigitsMax + 64];
     int length = 0;
-    while (!number.isZero()) {
-        uint32_t part = number.divide(chunk.power);
-        for (int i = 0; i < chunk.digits && (part != 0 || !number.isZero()); ++i) {
-            reversed[length++] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
-            part /= static_cast<uint32_t>(base);
+    const int fractionBits = binary < 0 ? -binary : 0;
+    BigNumber whole(fractionBits >= 64 ? 0 : mantissa >> fractionBits, binary > 0 ? binary : 0);
+    while (whole.used > 0) // the digits of each chunk, the last first
+        for (uint32_t part = whole.divide(power), i = 0; i < uint32_t(chunk); ++i, part /= base)
+            integer[length++] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
+    while (length > 0 && integer[length - 1] == 0)
+        --length;
+    int count = 0;
+    int position = length - 1; // the power of the next digit
+    exponent = position;
+    for (int i = length - 1; i >= 0 && count < limit && position >= lowest; --i, --position)
+        digits[count++] = integer[i];
+    // The fraction, its point at a word boundary, multiplied up a chunk at a time: the chunk is
+    // what overflows. Leading zeros only move the position.
+    if (fractionBits == 0)
+        return count;
+    const int words = (fractionBits + 31) / 32;
+    BigNumber fraction(fractionBits >= 64 ? mantissa
+                                          : mantissa & ((uint64_t{1} << fractionBits) - 1),
+                       32 * words - fractionBits);
+    fraction.used = words;
+    uint8_t spread[32];
+    while (count < limit && position >= lowest) {
+        uint32_t part = fraction.multiply(power); // chunk digits, leading zeros kept
+        for (int i = chunk - 1; i >= 0; --i, part /= static_cast<uint32_t>(base))
+            spread[i] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
+        for (int i = 0; i < chunk && count < limit && position >= lowest; ++i, --position) {
+            if (count == 0 && spread[i] == 0)
+                continue;
+            if (count == 0)
+                exponent = position;
+            digits[count++] = spread[i];
         }
     }
-    collector.setPosition(length - 1);
-    for (int i = length - 1; i >= 0 && !collector.full(); --i)
-        collector.offer(reversed[i]);
-}
-
-void fractionDigitsBig(const BinaryValue& value, int base, DigitCollector& collector) {
-    BigNumber fraction(value.mantissa);
-    const int scale = -value.exponent;
-    const Chunk chunk = chunkOf(base);
-    collector.setPosition(-1);
-    while (!fraction.isZero() && !collector.full()) {
-        fraction.multiply(chunk.power);
-        collector.offerChunk(fraction.takeHigh(scale), base, chunk.digits);
-    }
-}
-
-// The integer digits, then the fraction digits.
-void collectDigits(double value, int base, DigitCollector& collector) {
-    const BinaryValue binary = decompose(value);
-    if (binary.mantissa == 0)
-        return;
-    if (binary.exponent >= 0) {
-        integerDigitsBig(binary, base, collector);
-        return;
-    }
-    const int scale = -binary.exponent;
-    const uint64_t integer = scale >= 64 ? 0 : binary.mantissa >> scale;
-    if (integer)
-        integerDigitsBig({integer, 0}, base, collector);
-    fractionDigitsBig({scale >= 64 ? binary.mantissa : binary.mantissa - (integer << scale),
-                       binary.exponent},
-                      base, collector);
+    return count;
 }
 
 // Digits looked at past the cut in an odd base; a rest that matches half a unit that far is
@@ -239,70 +130,16 @@ bool restIsHalfOrMore(const uint8_t* rest, int length, int base) {
     return length >= kOddLookahead;
 }
 
-// Adds one unit to the last digit, carrying; a carry out of the first digit makes the number
-// a single 1 one power higher.
-void roundUp(ksFloatDigitString& number, int base) {
-    int last = number.count - 1;
-    while (last >= 0 && number.digits[last] == base - 1)
-        number.digits[last--] = 0;
-    if (last >= 0) {
-        ++number.digits[last];
-        return;
-    }
-    number.digits[0] = 1;
-    number.count = 1;
-    ++number.exponent;
-}
-
-// 10^0 to 10^19.
-struct PowersOfTen64 {
-    uint64_t values[20] = {1};
-    constexpr PowersOfTen64() {
-        for (int i = 1; i < 20; ++i)
-            values[i] = values[i - 1] * 10;
-    }
-};
-constexpr PowersOfTen64 kPowersOfTen64{};
-
-// The eight decimal digit values of a value below 10^8 as the bytes of one word, leading zeros
-// included, the leading digit in the lowest byte (first in memory). The digits are split in
-// the lanes of the word, four of two digits then eight of one, each split a multiplication by
-// a reciprocal: x * 10486 >> 20 is x / 100 and x * 103 >> 10 is x / 10 for the lanes' values.
-uint64_t eightDigits(uint32_t value) {
-    static_assert(std::endian::native == std::endian::little);
-    const uint64_t halves = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
-    const uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Full;
-    const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
-    const uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Full;
-    return tens | (pairs - tens * 10) << 8;
-}
-
-// Stores the last count (1 to 8) digits of a word of eightDigits at at.
-void storeDigits(uint8_t* at, uint64_t word, int count) {
-    word >>= 8 * (8 - count);
-    std::memcpy(at, &word, sizeof word); // the bytes past count are zeros, overwritten later
-}
-
-// The decimal digit values of a non-zero value, leading digit first; their count.
-int decimalDigits(uint64_t value, uint8_t* digits) {
-    const int guess = std::bit_width(value) * 1233 >> 12; // 1233 / 2^12: log10(2) rounded up
-    const int length = guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
-    constexpr uint64_t kEightDigits = 100000000;
-    const auto low = static_cast<uint32_t>(value % kEightDigits);
-    if (length <= 8) {
-        storeDigits(digits, eightDigits(low), length);
-        return length;
-    }
-    const uint64_t above = value / kEightDigits;
-    const auto middle = static_cast<uint32_t>(above % kEightDigits);
-    if (length <= 16) {
-        storeDigits(digits, eightDigits(middle), length - 8);
-    } else {
-        storeDigits(digits, eightDigits(static_cast<uint32_t>(above / kEightDigits)), length - 16);
-        storeDigits(digits + length - 16, eightDigits(middle), 8);
-    }
-    storeDigits(digits + length - 8, eightDigits(low), 8);
-    return length;
+// Adds one unit to the last of count digit values, carrying; false when the carry leaves the
+// first digit, which makes the number a single 1 one power higher.
+bool roundUp(uint8_t* values, int count, int base) {
+    int last = count - 1;
+    while (last >= 0 && values[last] == base - 1)
+        values[last--] = 0;
+    if (last < 0)
+        return false;
+    ++values[last];
+    return true;
 }
 
 // 10^q as a 128-bit mantissa with its top bit set and a binary exponent:
@@ -319,36 +156,23 @@ class PowersOfTen {
     };
 
     constexpr PowersOfTen() {
-        uint32_t number[kBigWords] = {1};
-        for (int q = 0; q <= kMax; ++q, multiplyByTen(number))
-            store(q, number, 0);
-        uint32_t scaled[kBigWords] = {};
-        scaled[kBigWords - 1] = 1u << 31; // 2^kScaleBits
+        BigNumber number(1, 0);
+        number.used = BigNumber::kWords; // 10^347 < 2^1153: nothing overflows
+        for (int q = 0; q <= kMax; ++q, number.multiply(10))
+            store(q, number.words, 0);
+        BigNumber scaled(1, kScaleBits);
         for (int q = -1; q >= kMin; --q) {
-            divideByTen(scaled);
-            store(q, scaled, -kScaleBits);
+            scaled.divide(10);
+            store(q, scaled.words, -kScaleBits);
         }
     }
 
     const Entry& operator[](int q) const { return entries_[q - kMin]; }
 
   private:
-    static constexpr int kBigWords = 41; // 10^347 < 2^1153; 10^348 * 2^129 < 2^1312
+    static constexpr int kBigWords = BigNumber::kWords; // 10^348 * 2^129 < 2^1312
     static constexpr int kScaleBits = kBigWords * 32 - 1;
 
-    static constexpr void multiplyByTen(uint32_t* number) {
-        uint64_t carry = 0;
-        for (int i = 0; i < kBigWords; ++i, carry >>= 32)
-            number[i] = static_cast<uint32_t>(carry += uint64_t{number[i]} * 10);
-    }
-    static constexpr void divideByTen(uint32_t* number) {
-        uint64_t remainder = 0;
-        for (int i = kBigWords - 1; i >= 0; --i) {
-            const uint64_t current = remainder << 32 | number[i];
-            number[i] = static_cast<uint32_t>(current / 10);
-            remainder = current % 10;
-        }
-    }
     // The 32 bits of number from bit `from` on (zeros below bit 0).
     static constexpr uint64_t bitsFrom(const uint32_t* number, int from) {
         uint64_t bits = 0;
@@ -380,51 +204,43 @@ constexpr int kExactPowerMax = 55;
 // value stays below 2 * 10^18 < 2^64.
 constexpr int kSignificantDecimalMax = 18;
 
-// A value scaled by a power of ten and rounded half up to an integer.
-enum class Rounded { done, inDoubt, tooLarge };
-
-// value = mantissa * 2^exponent (mantissa with its top bit set) times 10^q, rounded half up.
+// value = mantissa * 2^exponent (mantissa with its top bit set) times 10^q, rounded half up to
+// an integer; false when it does not fit 64 bits or its rounding is in doubt.
 // The power is cut below by less than one unit, so the 192-bit product runs low by less than
 // the mantissa, below 2^64 units; a rest of the product's high 128 bits that lies one below
 // half a unit is therefore in doubt, unless the power is exact. A rest that close to half is
 // 2^-63 likely for a value taken at random, and an exact half with an inexact power needs a
 // value that is a multiple of 5^-q (q < 0) below 2^75: the exact method takes those few.
-Rounded scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
+bool scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
     const PowersOfTen::Entry& power = kPowersOfTen[q];
     const uint128 low = static_cast<uint128>(mantissa) * power.low;
     const uint128 high = static_cast<uint128>(mantissa) * power.high + (low >> 64);
     const int restBits = -(exponent + power.exponent) - 64; // bits of high below the point
     if (restBits < 64)
-        return Rounded::tooLarge;
+        return false;
     if (restBits > 128) { // the product is below half a unit
         integer = 0;
-        return Rounded::done;
+        return true;
     }
     const uint128 rest = restBits == 128 ? high : high & ((uint128{1} << restBits) - 1);
     const uint128 half = uint128{1} << (restBits - 1);
     integer = restBits == 128 ? 0 : static_cast<uint64_t>(high >> restBits);
     if (rest >= half) {
         if (integer == UINT64_MAX)
-            return Rounded::tooLarge;
+            return false;
         ++integer;
     } else if (rest + 1 == half && (q < 0 || q > kExactPowerMax)) {
-        return Rounded::inDoubt;
+        return false;
     }
-    return Rounded::done;
+    return true;
 }
 
 // Base 10 for every exponent by one or two multiplications: significant digits (up to
 // kSignificantDecimalMax, lowest unbounded) or a cut at a number of decimals (maxDigits not
 // binding), as long as the digits fit 64 bits. False for what it does not take.
 bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& number) {
-    const uint64_t bits = std::bit_cast<uint64_t>(value);
-    const int biased = static_cast<int>(bits >> 52);
-    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
-    int exponent = -1074;
-    if (biased != 0) {
-        mantissa |= uint64_t{1} << 52;
-        exponent = biased - 1075;
-    }
+    int exponent = 0;
+    uint64_t mantissa = decompose(value, exponent);
     number.count = 0;
     number.exponent = 0;
     if (mantissa == 0)
@@ -440,7 +256,7 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         if (maxDigits < 20 || lowest > 0 || -lowest > PowersOfTen::kMax)
             return false;
         q = -lowest;
-        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+        if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
         if (integer == 0)
             return true;
@@ -453,11 +269,11 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         const int leading = ((exponent + 63) * 78913) >> 18;
         q = maxDigits - 1 - leading;
         const uint64_t ceiling = kPowersOfTen64.values[maxDigits];
-        if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+        if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
         if (integer >= ceiling) { // the leading power was one more: one digit fewer
             --q;
-            if (scaleAndRound(mantissa, exponent, q, integer) != Rounded::done)
+            if (!scaleAndRound(mantissa, exponent, q, integer))
                 return false;
         }
         if (integer == ceiling) { // rounding carried into a new leading digit
@@ -465,10 +281,11 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
             --q;
         }
     }
-    const int length = decimalDigits(integer, number.digits);
+    const int length = ksDecimalLength(integer);
+    ksWriteDecimal(number.digits + length, integer);
     number.exponent = length - 1 - q;
     number.count = length;
-    while (number.digits[number.count - 1] == 0)
+    while (number.digits[number.count - 1] == '0')
         --number.count;
     return true;
 }
@@ -489,45 +306,30 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
 
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number) {
-    if (maxDigits > kFloatDigitsMax)
-        maxDigits = kFloatDigitsMax;
-    if (lowest < -kFloatPositionLimit)
-        lowest = -kFloatPositionLimit;
+    maxDigits = std::min(maxDigits, kFloatDigitsMax);
+    lowest = std::max(lowest, -kFloatPositionLimit);
     // Beyond the kept digits, one more decides in an even base; an odd base needs them all.
     const int lookahead = base % 2 == 0 ? 1 : kOddLookahead;
-    const int generated =
-        maxDigits + lookahead < kFloatDigitsMax ? maxDigits + lookahead : kFloatDigitsMax;
-    DigitCollector collector(number.digits, generated, lowest - lookahead);
-    collectDigits(value, base, collector);
-    number.exponent = collector.exponent();
-    const int available = collector.count();
-    if (!collector.started()) {
-        number.count = 0;
+    auto* values = reinterpret_cast<uint8_t*>(number.digits); // made characters at the end
+    const int available = exactDigits(value, base, std::min(maxDigits + lookahead, kFloatDigitsMax),
+                                      lowest - lookahead, values, number.exponent);
+    const int kept = std::min(number.exponent - lowest + 1, maxDigits);
+    number.count = 0;
+    if (available == 0 || kept < 0) { // zero, or wholly below half a unit of the lowest power
         number.exponent = 0;
         return;
     }
-    int kept = number.exponent - lowest + 1;
-    if (kept > maxDigits)
-        kept = maxDigits;
-    if (kept < 0) {
-        number.count = 0; // the value lies wholly below half a unit of the lowest position
-        number.exponent = 0;
-        return;
+    const bool up = kept < available && restIsHalfOrMore(values + kept, available - kept, base);
+    int count = std::min(kept, available);
+    if (up && (kept == 0 || !roundUp(values, count, base))) {
+        values[0] = 1; // a carry out of every digit, or up from nothing: a single 1
+        count = 1;
+        number.exponent = kept == 0 ? lowest : number.exponent + 1;
     }
-    const bool up =
-        kept < available && restIsHalfOrMore(number.digits + kept, available - kept, base);
-    number.count = kept < available ? kept : available;
-    if (up) {
-        if (kept == 0) {
-            number.digits[0] = 1;
-            number.count = 1;
-            number.exponent = lowest;
-            return;
-        }
-        roundUp(number, base);
-    }
-    while (number.count > 0 && number.digits[number.count - 1] == 0)
-        --number.count;
-    if (number.count == 0)
+    while (count > 0 && values[count - 1] == 0)
+        --count;
+    if (count == 0)
         number.exponent = 0;
+    for (number.count = count; count-- > 0;)
+        number.digits[count] = "0123456789abcdefghijklmnopqrstuvwxyz"[values[count]];
 }

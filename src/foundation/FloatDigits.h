@@ -10,9 +10,10 @@
 constexpr int kFloatDigitsMax = 1100;        // enough for every terminating expansion of a double
 constexpr int kFloatPositionLimit = 1 << 20; // far below any double's last digit
 
-// Significant digit values (0 to base - 1), leading digit first; those after count are zeros.
+// Significant digits ('0' to '9', then 'a' to 'z'), leading digit first; those after count are
+// zeros.
 struct ksFloatDigitString {
-    uint8_t digits[kFloatDigitsMax];
+    char digits[kFloatDigitsMax];
     int count;    // without trailing zeros; 0 for zero
     int exponent; // power of the base of digits[0]; 0 for zero
 };

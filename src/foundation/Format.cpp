@@ -1,25 +1,220 @@
-// The system's printf: the entry points and the engine. Every format takes one route: it is
-// read whole into argument slots, so that a malformed one fails before any byte is written;
-// the arguments are read in the order of their numbers; one loop then writes the literal text
-// and the directives.
+// The system's printf: the entry points and the engine. One directive reader reads a format
+// whole into argument slots, so that a malformed one fails before any byte is written; the
+// arguments are read in the order of their numbers; one loop then writes the literal text and
+// the directives. A format of one directive alone needs neither slots nor loop.
 #include "foundation/Format.h"
 #include <bit>
 #include <climits>
-#include <cstring>
 #include "foundation/FormatConvert.h"
-#include "foundation/FormatDirective.h"
 #include "foundation/FormatErrors.h"
-#include "foundation/FormatOutput.h"
 
 namespace {
 
+using namespace ksFormatReading;
+
+// The directives of a whole format, a directive's parameter slots before its own.
+struct Plan {
+    ksFormatSlot slots[kFormatMaxSlots];
+    int count = 0;
+    bool escapes = false;      // the literal text holds some "%%"
+    bool numbered = false;     // some directive names its argument
+    bool baseArgument = false; // some base comes from an argument
+    va_list* arguments;        // read in the order of the slots until a directive is numbered
+};
+
+constexpr bool isDigit(char c) {
+    return static_cast<unsigned>(c - '0') <= 9;
+}
+
+// Reads a run of decimal digits, saturating beyond any count an int can report so that huge
+// numbers stay huge.
+uint64_t readNumber(const char*& at) {
+    constexpr uint64_t kCeiling = uint64_t{1} << 32;
+    uint64_t value = 0;
+    for (; isDigit(*at); ++at)
+        if ((value = value * 10 + static_cast<uint64_t>(*at - '0')) > kCeiling)
+            value = kCeiling;
+    return value;
+}
+
+ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
+    switch (type) {
+    case ksArgumentInt:
+        return {.integer = va_arg(*arguments, int)};
+    case ksArgument64:
+        return {.integer = va_arg(*arguments, long long)};
+    case ksArgumentDouble:
+        return {.real = va_arg(*arguments, double)};
+    default:
+        return {.pointer = va_arg(*arguments, const void*)};
+    }
+}
+
+// Reads flags, width digits and length letters from at on into the options; returns the item
+// of the first other byte (or of a length letter refused there).
+const Item* readPlainItems(const char*& at, ksFormatOptions& options) {
+    for (;;) {
+        const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
+        switch (item->kind) {
+        case kBits:
+            if (!addBits(options.flags, *item))
+                return item;
+            ++at;
+            continue;
+        case kZero: // the zero flag, and the width run it starts
+            options.flags |= ksFlagZero;
+            [[fallthrough]];
+        case kDigit:
+            options.flags = (options.flags | ksFlagWidth) & ~ksFlagWidthArgument;
+            options.width = static_cast<int64_t>(readNumber(at));
+            continue;
+        default:
+            return item;
+        }
+    }
+}
+
+// Completes the options of a directive at its conversion; returns how its argument is read.
+ksFormatArgument complete(ksFormatOptions& options, const Item& conversion, char letter) {
+    if (options.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
+        options.flags &= ~ksFlagZero;
+    const ArgumentRule rule = kArgumentRules[lengthClass(options.flags)][conversion.type];
+    options.flags |= conversion.bits | rule.flags;
+    options.conversion = letter;
+    return rule.argument;
+}
+
+// Reads one directive into the plan's next slots: one per '*', then its own. A '*' and a base
+// take the longer ways out of line.
+class DirectiveReader {
+  public:
+    DirectiveReader(const char* format, Plan& plan) : format_(format), plan_(plan) {}
+
+    // The directive whose '%' is at start; the index just past it, or a negative error result.
+    int64_t read(uint64_t start) {
+        if (plan_.count == kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, start + 1);
+        const char* at = format_ + start + 1;
+        ksFormatOptions options{0, 0, 0, -1, 10};
+        uint8_t number = 0; // the directive's argument number, 0 for the next in order
+        if (isDigit(*at) && *at != '0') {
+            // Digits first are the argument number when a '$' follows, else the width.
+            const uint64_t digits = readNumber(at);
+            if (*at == '$') {
+                if (digits > kFormatMaxSlots)
+                    return ksFormatError(kFormatErrorLimit, position(at + 1));
+                number = static_cast<uint8_t>(digits);
+                plan_.numbered = true;
+                ++at;
+            } else {
+                options.width = static_cast<int64_t>(digits);
+                options.flags = ksFlagWidth;
+            }
+        }
+        const Item* item;
+        for (int dots = 0; (item = readPlainItems(at, options))->kind != kConversion;) {
+            int64_t star = 0; // the parameter slot of a '*'
+            if (item->kind == kStar) {
+                if ((star = readStar(number, ++at)) < 0)
+                    return star;
+                options.width = star;
+                options.flags |= ksFlagWidthArgument | ksFlagWidth;
+            } else if (item->kind == kDot && ++dots < 3) {
+                if (*++at == '*' && dots == 1) {
+                    if ((star = readStar(number, ++at)) < 0)
+                        return star;
+                    options.precision = star;
+                    options.flags |= ksFlagPrecisionArgument | ksFlagPrecision;
+                } else if (dots == 2) { // a base: literal, or the slot of its argument past them
+                    if ((star = readBase(number, at)) < 0)
+                        return star;
+                    const bool fromArgument = star >= kBaseSlots;
+                    options.base = static_cast<int>(fromArgument ? star - kBaseSlots : star);
+                    options.flags = (options.flags | ksFlagBase) & ~ksFlagBaseArgument;
+                    options.flags |= fromArgument ? uint32_t{ksFlagBaseArgument} : 0u;
+                    plan_.baseArgument |= fromArgument;
+                } else if (*at != '.') { // two dots together: no precision, a base follows
+                    options.precision = static_cast<int64_t>(readNumber(at));
+                    options.flags = (options.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
+                }
+            } else { // a bad byte, a third '.', a refused length; or the end of the format
+                return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
+            }
+        }
+        const ksFormatArgument argument = complete(options, *item, *at);
+        const auto end = static_cast<uint32_t>(at + 1 - format_);
+        store(options, item->type, argument, number, static_cast<uint32_t>(start), end);
+        return end;
+    }
+
+  private:
+    uint64_t position(const char* at) const { return static_cast<uint64_t>(at - format_); }
+
+    // A base item at just past its second '.': its value from 2 to 36, or kBaseSlots plus its
+    // parameter slot when it comes from an argument, or a negative error result.
+    static constexpr int64_t kBaseSlots = 64;
+    [[gnu::noinline]] int64_t readBase(uint8_t number, const char*& at) {
+        if (*at == '*') {
+            const int64_t slot = readStar(number, ++at);
+            return slot < 0 ? slot : kBaseSlots + slot;
+        }
+        const uint64_t afterDot = position(at);
+        const uint64_t base = readNumber(at);
+        if (base < 2 || base > 36) // no digits to write with
+            return ksFormatError(kFormatErrorInvalid, afterDot);
+        return static_cast<int64_t>(base);
+    }
+
+    // A '*' (already read) that takes a width, precision or base from an argument: the index
+    // of its parameter slot, or a negative error result.
+    [[gnu::noinline]] int64_t readStar(uint8_t directiveNumber, const char*& at) {
+        const uint64_t afterStar = position(at);
+        uint64_t number = 0;
+        if (isDigit(*at)) {
+            const char* probe = at;
+            const uint64_t digits = readNumber(probe);
+            if (*probe == '$' && digits != 0) {
+                number = digits;
+                at = probe + 1;
+            }
+        }
+        // Numbered directives name every argument; unnumbered ones name none.
+        if ((directiveNumber != 0) != (number != 0))
+            return ksFormatError(kFormatErrorInvalid, number ? position(at) : afterStar);
+        if (number > kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, position(at));
+        // The directive's own slot stays free. Without numbers the slots count the arguments,
+        // so a full plan is also the 65th argument.
+        if (plan_.count + 1 >= kFormatMaxSlots)
+            return ksFormatError(kFormatErrorLimit, afterStar);
+        store({0, '*', 0, -1, 10}, ksFormatParameter, ksArgumentInt, static_cast<uint8_t>(number),
+              static_cast<uint32_t>(afterStar - 1), 0);
+        return plan_.count - 1;
+    }
+
+    // Fills the plan's next slot; its argument is read at once while no directive is numbered.
+    void store(const ksFormatOptions& options, ksFormatType type, ksFormatArgument argumentType,
+               uint8_t number, uint32_t start, uint32_t end) {
+        ksFormatSlot& slot = plan_.slots[plan_.count++];
+        slot.options = options;
+        slot.type = type;
+        slot.argumentType = argumentType;
+        slot.argument = number;
+        slot.start = start;
+        slot.end = end;
+        if (!plan_.numbered)
+            slot.value = fetch(argumentType, plan_.arguments);
+    }
+
+    const char* format_;
+    Plan& plan_;
+};
+
 // Reads every directive of the format into the plan. Returns the format's length, or a
 // negative error result.
-int64_t readPlan(const char* format, ksFormatPlan& plan) {
-    ksFormatDirectiveReader reader(format, plan.slots, kFormatMaxSlots, plan.count);
+int64_t readPlan(const char* format, Plan& plan) {
     const char* at = format;
     for (;;) {
-        // Literal runs are short: a plain loop beats a library call.
         while (*at != '%' && *at != '\0')
             ++at;
         const auto index = static_cast<uint64_t>(at - format);
@@ -32,41 +227,17 @@ int64_t readPlan(const char* format, ksFormatPlan& plan) {
             at += 2;
             continue;
         }
-        const int64_t end = reader.read(index);
+        const int64_t end = DirectiveReader(format, plan).read(index);
         if (end < 0)
             return end;
         at = format + end;
     }
 }
 
-ksFormatValue fetch(ksFormatArgument type, va_list* arguments) {
-    ksFormatValue value;
-    switch (type) {
-    case ksArgumentInt:
-        value.integer = va_arg(*arguments, int);
-        break;
-    case ksArgument64:
-        value.integer = va_arg(*arguments, long long);
-        break;
-    case ksArgumentDouble:
-        value.real = va_arg(*arguments, double);
-        break;
-    default:
-        value.pointer = va_arg(*arguments, const void*);
-    }
-    return value;
-}
-
-bool usesBase(const ksFormatSlot& slot) {
-    return slot.type == ksFormatFloating ||
-           (slot.type == ksFormatInteger &&
-            (slot.options.conversion == 'i' || slot.options.conversion == 'u'));
-}
-
 // Every argument from 1 to the highest must be named exactly once (a slot without a number
-// takes the next in order, counted apart from the numbered ones); reads them in the order of
-// their numbers. Then a base from an argument, known only now, must lie from 2 to 36.
-int fetchArguments(ksFormatPlan& plan, va_list* arguments) {
+// takes the next in order, counted apart from the numbered ones); reads them afresh in the order
+// of their numbers.
+int fetchNumbered(Plan& plan, va_list* arguments) {
     uint8_t slotOf[kFormatMaxSlots + 1];
     uint64_t seen = 0;
     int highest = 0;
@@ -82,15 +253,23 @@ int fetchArguments(ksFormatPlan& plan, va_list* arguments) {
         slotOf[argument] = static_cast<uint8_t>(i);
         highest = argument > highest ? argument : highest;
     }
-    if (highest > 0 && seen != ~uint64_t{0} >> (64 - highest))
+    if (seen != ~uint64_t{0} >> (64 - highest))
         return ksFormatError(kFormatErrorUnused, static_cast<uint64_t>(std::countr_one(seen)));
     for (int argument = 1; argument <= highest; ++argument) {
         ksFormatSlot& slot = plan.slots[slotOf[argument]];
         slot.value = fetch(slot.argumentType, arguments);
     }
+    return 0;
+}
+
+// A base from an argument, known only once fetched, must lie from 2 to 36 where it is used.
+int checkBases(const Plan& plan) {
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
-        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase(slot))
+        const char c = slot.options.conversion;
+        const bool usesBase = slot.type == ksFormatFloating ||
+                              (slot.type == ksFormatInteger && (c == 'i' || c == 'u'));
+        if (!(slot.options.flags & ksFlagBaseArgument) || !usesBase)
             continue;
         const ksFormatSlot& base = plan.slots[slot.options.base];
         if (base.value.integer < 2 || base.value.integer > 36)
@@ -126,100 +305,92 @@ ksFormatOptions resolveFromArguments(const ksFormatOptions& given, const ksForma
 
 // Literal text between directives: bytes unchanged, each "%%" as one '%'. Without any "%%"
 // in the format there is nothing to look for.
-void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
-    while (escapes && from < to) {
-        const void* percent = std::memchr(from, '%', static_cast<uint64_t>(to - from));
-        if (!percent)
-            break;
-        const char* at = static_cast<const char*>(percent);
-        out.write(from, static_cast<uint64_t>(at - from) + 1);
-        from = at + 2;
+inline void copyLiteral(ksFormatState& out, const char* from, const char* to, bool escapes) {
+    if (escapes) {
+        for (const char* at = from; at < to; ++at) {
+            if (*at == '%') {
+                out.write(from, static_cast<uint64_t>(at - from) + 1);
+                from = ++at + 1;
+            }
+        }
     }
     if (from < to)
         out.write(from, static_cast<uint64_t>(to - from));
 }
 
-// A text longer than a result can report fails like a limit of the format, and like a parse
-// error it leaves the buffer empty.
-int failTooLong(ksFormatState& out, uint64_t position) {
+// Writes one directive: 0, or kFormatMalformedText.
+int convert(ksFormatState& out, const ksFormatSlot& slot, const ksFormatOptions& options) {
+    if (slot.type == ksFormatString)
+        return ksFormatWriteString(out, slot.value.pointer, options);
+    if (slot.type == ksFormatInteger)
+        ksFormatWriteInteger(out, slot.value.integer, options);
+    else if (slot.type == ksFormatFloating)
+        ksFormatWriteFloating(out, slot.value.real, options);
+    else
+        ksFormatWriteOther(out, slot.type, slot.value, options);
+    return 0;
+}
+
+// The result of a whole format once written. A text longer than a result can report fails
+// like a limit of the format at the position, and like a parse error leaves the buffer empty.
+int finish(ksFormatState& out, uint64_t position) {
+    if (out.processed() <= INT_MAX)
+        return static_cast<int>(out.processed());
     out.cursor = out.begin;
     return ksFormatError(kFormatErrorLimit, position);
 }
 
-constexpr uint32_t kFromArguments =
-    ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
-
-// Writes one directive, its width, precision and base resolved from their slots if need be.
-int convert(ksFormatState& out, const ksFormatSlot& slot, const ksFormatSlot* slots) {
-    return ksFormatConvert(out, slot.type, slot.value,
-                           (slot.options.flags & kFromArguments)
-                               ? resolveFromArguments(slot.options, slots)
-                               : slot.options);
-}
-
-// The result of a whole format, from its output once written.
-int finish(ksFormatState& out, uint64_t position) {
-    return out.processed() > INT_MAX ? failTooLong(out, position)
-                                     : static_cast<int>(out.processed());
-}
-
-// A format of one unnumbered directive alone ("%d", "%08x", "%.3f", "%*s") is written without
-// the plan, and one of flags and lengths only ("%d", "%lld", "%-s") straight from the table
-// entries of its bytes: the plan's passes take more instructions than the conversion itself
-// (%d: 410, 320 and 220 by the three ways). Anything else, and any error, goes to the plan,
-// which reports it.
-bool runLone(ksFormatState& out, const char* format, va_list* arguments, int& result) {
-    using namespace ksFormatReading;
-    uint32_t flags = 0;
+// A format of one directive of flags, width, precision and lengths alone ("%d", "%08x",
+// "%.3f") skips the plan, whose passes cost more than the conversion (%d of 123456: 246
+// instructions, 380 through the plan). Anything else, and any error, is left to the plan.
+bool runBare(ksFormatState& out, const char* format, va_list* arguments, int& result) {
+    ksFormatOptions options{0, 0, 0, -1, 10};
     const char* at = format + 1;
-    const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
-    for (; item->kind == kBits && addBits(flags, *item);
-         item = &kItems.entries[static_cast<unsigned char>(*at)])
-        ++at;
-    if (item->kind == kConversion && at[1] == '\0') {
-        const ArgumentRule& rule = kArgumentRules[lengthClass(flags)][item->type];
-        result = ksFormatConvert(out, item->type, fetch(rule.argument, arguments),
-                                 {flags | item->bits | rule.flags, *at, 0, -1, 10});
-    } else {
-        constexpr int kLoneSlots = 4; // the directive and a width, a precision and a base
-        ksFormatSlot slots[kLoneSlots];
-        int count = 0;
-        const int64_t end = ksFormatDirectiveReader(format, slots, kLoneSlots, count).read(0);
-        if (end < 0 || format[end] != '\0')
-            return false;
-        const ksFormatSlot& slot = slots[count - 1];
-        if (slot.argument != 0 || (slot.options.flags & ksFlagBaseArgument))
-            return false;
-        for (int i = 0; i < count; ++i)
-            slots[i].value = fetch(slots[i].argumentType, arguments);
-        result = convert(out, slot, slots);
+    const Item* item = readPlainItems(at, options);
+    if (item->kind == kDot && isDigit(at[1])) { // a precision in digits
+        options.precision = static_cast<int64_t>(readNumber(++at));
+        options.flags |= ksFlagPrecision;
+        item = readPlainItems(at, options);
     }
-    if (result >= 0)
+    if (item->kind != kConversion || at[1] != '\0')
+        return false;
+    ksFormatSlot slot;
+    slot.type = item->type;
+    slot.value = fetch(complete(options, *item, *at), arguments);
+    result = convert(out, slot, options);
+    if (result == 0)
         result = finish(out, 1);
     return true;
 }
 
-// Every format but a lone directive. Out of line, so that a lone directive does not pay for the
-// plan's frame.
+// Every format but a lone directive, out of line: the plan's frame is a few kilobytes.
 [[gnu::noinline]] int runPlan(ksFormatState& out, const char* format, va_list* arguments) {
-    ksFormatPlan plan;
+    Plan plan;
+    va_list inOrder;
+    va_copy(inOrder, *arguments);
+    plan.arguments = &inOrder;
     const int64_t length = readPlan(format, plan);
+    va_end(inOrder);
     if (length < 0)
         return static_cast<int>(length);
-    const int fetched = fetchArguments(plan, arguments);
-    if (fetched < 0)
-        return fetched;
+    int result = plan.numbered ? fetchNumbered(plan, arguments) : 0;
+    if (result == 0 && plan.baseArgument)
+        result = checkBases(plan);
+    if (result < 0)
+        return result;
     uint64_t position = 0;
     for (int i = 0; i < plan.count; ++i) {
         const ksFormatSlot& slot = plan.slots[i];
         if (slot.type == ksFormatParameter)
             continue;
         copyLiteral(out, format + position, format + slot.start, plan.escapes);
-        const int result = convert(out, slot, plan.slots);
-        if (result < 0)
+        constexpr uint32_t kFromArguments =
+            ksFlagWidthArgument | ksFlagPrecisionArgument | ksFlagBaseArgument;
+        result = (slot.options.flags & kFromArguments)
+                     ? convert(out, slot, resolveFromArguments(slot.options, plan.slots))
+                     : convert(out, slot, slot.options);
+        if (result < 0 || (result = finish(out, slot.start + 1u)) < 0)
             return result;
-        if (out.processed() > INT_MAX)
-            return failTooLong(out, slot.start + 1u);
         position = slot.end;
     }
     copyLiteral(out, format + position, format + length, plan.escapes);
@@ -227,20 +398,16 @@ bool runLone(ksFormatState& out, const char* format, va_list* arguments, int& re
 }
 
 int run(ksFormatState& out, const char* format, va_list* arguments) {
-    int result = 0;
-    if (format[0] == '%' && format[1] != '%' && runLone(out, format, arguments, result))
-        return result;
+    int bare = 0;
+    if (format[0] == '%' && runBare(out, format, arguments, bare))
+        return bare;
     return runPlan(out, format, arguments);
 }
 
 // Both entry points: the limit, the engine, the terminator.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
-    uint64_t limit = size == 0 ? 0 : static_cast<uint64_t>(size) - 1;
-    if (limit > INT_MAX)
-        limit = INT_MAX;
-    if (!buffer)
-        limit = 0;
-    ksFormatState out(buffer, limit);
+    uint64_t limit = size == 0 || !buffer ? 0 : static_cast<uint64_t>(size) - 1;
+    ksFormatState out(buffer, limit < INT_MAX ? limit : INT_MAX);
     const int result = format ? run(out, format, arguments) : 0;
     if (size > 0 && buffer)
         *out.cursor = '\0';

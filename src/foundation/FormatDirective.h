@@ -1,11 +1,9 @@
-// The formatter's directives: what one asks for, the argument slots of a whole format, and the
-// one reader of a directive. A table gives every byte its part in a directive (flag, digit,
-// star, dot, length letter or conversion, with the bits it sets); a second, per length and
-// conversion, how the argument is read and what its length means.
+// The formatter's directives: what one asks for, and the two tables that read it. The first
+// gives every byte its part in a directive (flag, digit, star, dot, length letter or conversion,
+// with the bits it sets); the second, per length and conversion, how the argument is read and
+// what its length means: the 'l', 'll', '%ls' and 64-bit rules all live there.
 #pragma once
 #include <cstdint>
-#include "foundation/FormatErrors.h"
-#include "foundation/FormatErrors.h"
 
 constexpr int kFormatMaxSlots = 64; // also the highest argument number
 
@@ -87,13 +85,6 @@ struct ksFormatSlot {
     ksFormatValue value;
 };
 
-// The directives of a whole format, a directive's parameter slots before its own.
-struct ksFormatPlan {
-    ksFormatSlot slots[kFormatMaxSlots];
-    int count = 0;
-    bool escapes = false; // the literal text holds some "%%"
-};
-
 namespace ksFormatReading {
 
 // What a byte is in a directive.
@@ -165,6 +156,10 @@ inline bool addBits(uint32_t& flags, const Item& item) {
 }
 
 inline LengthClass lengthClass(uint32_t flags) {
+    constexpr uint32_t kLengthLetters =
+        ksFlagShort | ksFlagShortShort | ksFlagLong | ksFlagLongDouble | kLongLongLengths;
+    if (!(flags & kLengthLetters)) // the most frequent by far
+        return kNoLength;
     const bool isShort = (flags & (ksFlagShort | ksFlagShortShort)) != 0;
     if (flags & kLongLongLengths)
         return kLongLong;
@@ -184,202 +179,18 @@ struct ArgumentRule {
 constexpr ksFormatArgument kLongArgument = sizeof(long) == 8 ? ksArgument64 : ksArgumentInt;
 constexpr uint32_t kLongBits = sizeof(long) == 8 ? uint32_t{ksFlag64Bit} : 0u;
 constexpr ArgumentRule kInt{ksArgumentInt, 0}, kDouble{ksArgumentDouble, 0},
-    kPointer{ksArgumentPointer, 0};
+    kPointer{ksArgumentPointer, 0}, kLongInteger{kLongArgument, kLongBits},
+    kInteger64{ksArgument64, ksFlag64Bit}, kCharacter64{ksArgument64, 0},
+    kWideText{ksArgumentPointer, ksFlagWide}, kCount16{ksArgumentPointer, ksFlagCount16},
+    kLongCount{ksArgumentPointer, kLongBits}, kCount64{ksArgumentPointer, ksFlag64Bit};
 
 inline constexpr ArgumentRule kArgumentRules[kLengths][ksFormatTypes] = {
     // integer, floating, character, string, pointer, count, parameter
     {kInt, kDouble, kInt, kPointer, kPointer, kPointer, kInt},
-    {kInt, kDouble, kInt, kPointer, kPointer, {ksArgumentPointer, ksFlagCount16}, kInt},
-    {{kLongArgument, kLongBits},
-     kDouble,
-     kInt,
-     {ksArgumentPointer, ksFlagWide},
-     kPointer,
-     {ksArgumentPointer, kLongBits},
-     kInt},
-    {{kLongArgument, kLongBits},
-     kDouble,
-     kInt,
-     kPointer,
-     kPointer,
-     {ksArgumentPointer, kLongBits},
-     kInt},
-    {{ksArgument64, ksFlag64Bit},
-     kDouble,
-     {ksArgument64, 0},
-     kPointer,
-     kPointer,
-     {ksArgumentPointer, ksFlag64Bit},
-     kInt},
-};
-
-// Whether c is a decimal digit.
-constexpr bool isDigit(char c) {
-    return static_cast<unsigned>(c - '0') <= 9;
-}
-
-// Reads a run of decimal digits, saturating beyond any count an int can report so that huge
-// numbers stay huge.
-inline uint64_t ksFormatReadNumber(const char*& at) {
-    constexpr uint64_t kCeiling = uint64_t{1} << 32;
-    uint64_t value = 0;
-    for (; isDigit(*at); ++at)
-        if ((value = value * 10 + static_cast<uint64_t>(*at - '0')) > kCeiling)
-            value = kCeiling;
-    return value;
-}
-
-// Reads the directives of one format into slots, one at a time.
-class ksFormatDirectiveReader {
-  public:
-    ksFormatDirectiveReader(const char* format, ksFormatSlot* slots, int capacity, int& count)
-        : format_(format), slots_(slots), capacity_(capacity), count_(count) {}
-
-    // Reads the directive whose '%' is at start into the plan's next slots (its parameters,
-    // then its own). Returns the index just past it, or a negative error result.
-    [[gnu::always_inline]] int64_t read(uint64_t start) {
-        if (count_ == capacity_)
-            return ksFormatError(kFormatErrorLimit, start + 1);
-        options_ = {0, 0, 0, -1, 10};
-        number_ = 0;
-        dots_ = 0;
-        const char* at = format_ + start + 1;
-        const Item* item = &kItems.entries[static_cast<unsigned char>(*at)];
-        if (item->kind == kDigit) {
-            // Digits first are the argument number when a '$' follows, else the width.
-            const uint64_t number = ksFormatReadNumber(at);
-            if (*at == '$') {
-                if (number > kFormatMaxSlots)
-                    return ksFormatError(kFormatErrorLimit, position(at + 1));
-                number_ = static_cast<uint8_t>(number);
-                ++at;
-            } else {
-                options_.width = static_cast<int64_t>(number);
-                options_.flags = ksFlagWidth;
-            }
-            item = &kItems.entries[static_cast<unsigned char>(*at)];
-        }
-        for (; item->kind != kConversion; item = &kItems.entries[static_cast<unsigned char>(*at)]) {
-            const int result = readItem(*item, at);
-            if (result < 0)
-                return result;
-        }
-        if (options_.flags & ksFlagMinus) // '-' wins over '0' wherever either stands
-            options_.flags &= ~ksFlagZero;
-        const ArgumentRule rule = kArgumentRules[lengthClass(options_.flags)][item->type];
-        options_.flags |= item->bits | rule.flags;
-        options_.conversion = *at;
-        ksFormatSlot& slot = slots_[count_++];
-        slot = {options_,
-                item->type,
-                rule.argument,
-                number_,
-                static_cast<uint32_t>(start),
-                static_cast<uint32_t>(at + 1 - format_),
-                {}};
-        return at + 1 - format_;
-    }
-
-  private:
-    uint64_t position(const char* at) const { return static_cast<uint64_t>(at - format_); }
-
-    // One item before the conversion, at its first byte: 0, or a negative error result.
-    [[gnu::always_inline]] int readItem(const Item& item, const char*& at) {
-        switch (item.kind) {
-        case kBits:
-            if (!addBits(options_.flags, item))
-                return ksFormatError(kFormatErrorInvalid, position(at + 1));
-            ++at;
-            return 0;
-        case kZero: // the zero flag, and the width run it starts
-            options_.flags |= ksFlagZero;
-            [[fallthrough]];
-        case kDigit:
-            options_.width = static_cast<int64_t>(ksFormatReadNumber(at));
-            options_.flags = (options_.flags | ksFlagWidth) & ~ksFlagWidthArgument;
-            return 0;
-        case kStar:
-            return readStar(ksFlagWidthArgument | ksFlagWidth, options_.width, ++at);
-        case kDot:
-            return readDot(++at);
-        default: // a format ending inside a directive is reported at its end
-            return ksFormatError(kFormatErrorInvalid, position(*at == '\0' ? at : at + 1));
-        }
-    }
-
-    // A precision or a base, at just past its '.'.
-    int readDot(const char*& at) {
-        if (++dots_ == 3)
-            return ksFormatError(kFormatErrorInvalid, position(at));
-        if (dots_ == 1) {
-            if (*at == '.')
-                return 0; // two dots together: no precision, a base follows
-            if (*at == '*')
-                return readStar(ksFlagPrecisionArgument | ksFlagPrecision, options_.precision,
-                                ++at);
-            options_.precision = static_cast<int64_t>(ksFormatReadNumber(at));
-            options_.flags = (options_.flags | ksFlagPrecision) & ~ksFlagPrecisionArgument;
-            return 0;
-        }
-        if (*at == '*') {
-            int64_t slot = 0;
-            const int result = readStar(ksFlagBaseArgument | ksFlagBase, slot, ++at);
-            options_.base = static_cast<int>(slot);
-            return result;
-        }
-        const uint64_t afterDot = position(at);
-        const uint64_t base = ksFormatReadNumber(at);
-        if (base < 2 || base > 36) // no digits to write with
-            return ksFormatError(kFormatErrorInvalid, afterDot);
-        options_.base = static_cast<int>(base);
-        options_.flags = (options_.flags | ksFlagBase) & ~ksFlagBaseArgument;
-        return 0;
-    }
-
-    // A '*' (already read) that takes a width, precision or base from an argument; the field
-    // gets the index of its parameter slot.
-    int readStar(uint32_t flags, int64_t& field, const char*& at) {
-        const uint64_t afterStar = position(at);
-        uint64_t number = 0;
-        if (isDigit(*at)) {
-            const char* probe = at;
-            const uint64_t digits = ksFormatReadNumber(probe);
-            if (*probe == '$' && digits != 0) {
-                number = digits;
-                at = probe + 1;
-            }
-        }
-        // Numbered directives name every argument; unnumbered ones name none.
-        if ((number_ != 0) != (number != 0))
-            return ksFormatError(kFormatErrorInvalid, number ? position(at) : afterStar);
-        if (number > kFormatMaxSlots)
-            return ksFormatError(kFormatErrorLimit, position(at));
-        // The directive's own slot stays free. Without numbers the slots count the arguments,
-        // so a full plan is also the 65th argument.
-        if (count_ + 1 >= capacity_)
-            return ksFormatError(kFormatErrorLimit, afterStar);
-        ksFormatSlot& parameter = slots_[count_];
-        parameter = {{0, '*', 0, -1, 10},
-                     ksFormatParameter,
-                     ksArgumentInt,
-                     static_cast<uint8_t>(number),
-                     static_cast<uint32_t>(afterStar - 1),
-                     0,
-                     {}};
-        field = count_++;
-        options_.flags |= flags;
-        return 0;
-    }
-
-    const char* format_;
-    ksFormatSlot* slots_;
-    int capacity_;
-    int& count_;
-    ksFormatOptions options_ = {};
-    uint8_t number_ = 0; // the directive's argument number, 0 for the next in order
-    int dots_ = 0;
+    {kInt, kDouble, kInt, kPointer, kPointer, kCount16, kInt},
+    {kLongInteger, kDouble, kInt, kWideText, kPointer, kLongCount, kInt},
+    {kLongInteger, kDouble, kInt, kPointer, kPointer, kLongCount, kInt},
+    {kInteger64, kDouble, kCharacter64, kPointer, kPointer, kCount64, kInt},
 };
 
 } // namespace ksFormatReading
-
-using ksFormatReading::ksFormatDirectiveReader;

@@ -28,21 +28,13 @@ struct ksFormatState {
             ++lost;
     }
 
-    // Where count bytes may be built in place, already counted; null when they do not all fit.
-    char* claim(uint64_t count) {
-        if (count > static_cast<uint64_t>(end - cursor))
-            return nullptr;
-        char* at = cursor;
-        cursor += count;
-        return at;
-    }
-
     void write(const char* bytes, uint64_t count) {
         const auto room = static_cast<uint64_t>(end - cursor);
         const uint64_t stored = count < room ? count : room;
         ksCopyShort(cursor, bytes, stored);
         cursor += stored;
-        lost += count - stored;
+        if (stored != count)
+            lost += count - stored;
     }
 
     void fill(char byte, int64_t count) {
@@ -51,8 +43,11 @@ struct ksFormatState {
         uint64_t wanted = static_cast<uint64_t>(count);
         uint64_t room = static_cast<uint64_t>(end - cursor);
         uint64_t stored = wanted < room ? wanted : room;
-        if (stored)
+        if (stored > 8) // a few bytes cost less than the call
             std::memset(cursor, byte, stored);
+        else
+            for (uint64_t i = 0; i < stored; ++i)
+                cursor[i] = byte;
         cursor += stored;
         lost += wanted - stored;
     }

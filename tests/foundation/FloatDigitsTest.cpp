@@ -21,7 +21,7 @@ constexpr int kDigitsCompared = 19;
 std::string describe(const ksFloatDigitString& number) {
     std::string text;
     for (int i = 0; i < number.count; ++i)
-        text += static_cast<char>('0' + number.digits[i]);
+        text += number.digits[i];
     return text + "e" + std::to_string(number.exponent) + "#" + std::to_string(number.count);
 }
 

@@ -1,5 +1,8 @@
 // The whole-format parse: grammar errors with their positions, argument numbering, the
-// 64-slot limit, and the buffer rules for sizes 0 and 1 and for truncation.
+// 64-slot limit, the buffer rules for sizes 0 and 1 and for truncation, and a lone directive.
+#include <climits>
+#include <cmath>
+#include <cstring>
 #include <string>
 #include "FormatTestSupport.h"
 
@@ -135,4 +138,38 @@ TEST(FormatParse, OutputLongerThanAResultCanHoldFails) {
 TEST(FormatParse, NoResultIsMinusOne) {
     for (const char* bad : {"%", "%y", "%1$d%1$d", "%2$d", "%65$d", "%..99i"})
         EXPECT_NE(format(bad, 1, 2).result, -1) << bad;
+}
+
+namespace {
+
+// A format of one directive takes a shorter way than the plan of a whole format: it must write
+// what the same directive writes among text.
+template <class Value> void expectSameAloneAndAmongText(const char* directive, Value value) {
+    const Formatted alone = format(directive, value);
+    const Formatted amongText = format((std::string(directive) + "|").c_str(), value);
+    if (alone.result < 0)
+        EXPECT_EQ(alone, amongText) << directive;
+    else
+        EXPECT_EQ((Formatted{alone.result + 1, alone.text + "|"}), amongText) << directive;
+}
+
+} // namespace
+
+TEST(FormatParse, ALoneDirectiveWritesWhatItWritesAmongText) {
+    for (const char* directive : {"%d", "%5d", "%-5d", "%05d", "%+d", "% d", "%hhd", "%i", "%u",
+                                  "%x", "%08X", "%#o", "%-#6x", "%c", "%3c", "%.3d", "%8.0x"})
+        for (int value : {0, 7, -42, 123456, INT_MIN, 0xE9})
+            if ((value & INT_MAX) != 0 || directive[std::strlen(directive) - 1] != 'c') // no zero
+                expectSameAloneAndAmongText(directive, value);
+    for (const char* directive : {"%lld", "%20lld", "%jx", "%zu", "%-25llo", "%ti"})
+        for (long long value : {0LL, -1LL, LLONG_MIN, 1234567890123LL})
+            expectSameAloneAndAmongText(directive, value);
+    for (const char* directive : {"%s", "%10s", "%-10s", "%hs", "%.3s", "%8.2s", "%.0s"})
+        for (const char* value :
+             {"", "ann", "h\xC3\xA9llo", "bad\xFF", "a long text of some bytes"})
+            expectSameAloneAndAmongText(directive, value);
+    for (const char* directive : {"%e", "%f", "%g", "%G", "%12a", "%-12E", "%012f", "%Lf", "%.3e",
+                                  "%10.2f", "%.17g", "%.0f"})
+        for (double value : {0.0, -1.5, 1e300, 3.14159, -HUGE_VAL})
+            expectSameAloneAndAmongText(directive, value);
 }

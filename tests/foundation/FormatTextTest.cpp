@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 #include "FormatTestSupport.h"
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 const char* const kNullText = nullptr;
@@ -84,6 +88,30 @@ TEST(FormatText, TextIsMeasuredAndCheckedAtEveryAlignment) {
             }
         }
 }
+
+#if __has_include(<sys/mman.h>)
+// Texts read in aligned blocks, several a step, end just before a page that cannot be read: no
+// step may reach into it. (Windows lacks mmap; the blocks are the same there.)
+TEST(FormatText, TextEndingBeforeAnUnreadablePageIsReadWithinItsOwn) {
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void* mapped =
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    char* const end = static_cast<char*>(mapped) + page;
+    ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
+    for (size_t length = 0; length < 300; ++length) {
+        char* text = end - length - 1;
+        std::memset(text, 'x', length);
+        text[length] = '\0';
+        EXPECT_EQ(format("%s", text), ok(std::string(length, 'x'))) << length;
+        if (length == 0)
+            continue;
+        text[length / 2] = '\x80';
+        EXPECT_EQ(format("%s", text).result, -2) << length;
+    }
+    munmap(mapped, 2 * page);
+}
+#endif
 
 TEST(FormatText, MalformedTextAfterTruncationStillFails) {
     EXPECT_EQ(formatSized(3, "abcdef%s", "\x80"), (Formatted{-2, "ab"}));
