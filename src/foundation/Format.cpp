@@ -196,7 +196,13 @@ class DirectiveReader {
     void store(const ksFormatOptions& options, ksFormatType type, ksFormatArgument argumentType,
                uint8_t number, uint32_t start, uint32_t end) {
         ksFormatSlot& slot = plan_.slots[plan_.count++];
-        slot.options = options;
+        // Field by field: the options were just written in parts, and a copy of them whole
+        // would wait for those writes to land (a stall of a dozen cycles per directive).
+        slot.options.flags = options.flags;
+        slot.options.conversion = options.conversion;
+        slot.options.width = options.width;
+        slot.options.precision = options.precision;
+        slot.options.base = options.base;
         slot.type = type;
         slot.argumentType = argumentType;
         slot.argument = number;
