@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include "Opaque.h"
 #include "config/Settings.h"
@@ -62,6 +63,9 @@ LogFolder logs;
 // program names them, and goes once the sink has opened its output. A case that asks for
 // other lines than the last one starts the library again.
 void useFileSink(const std::string& fileLines) {
+    // The threads of a case all ask: the first starts the library, the others find it done.
+    static std::mutex starting;
+    std::lock_guard<std::mutex> hold(starting);
     static std::string current;
     if (fileLines == current)
         return;
