@@ -1,6 +1,7 @@
 // The formatter's conversions but the floating ones: integer, character, string, pointer and
 // count.
 #include "foundation/FormatConvert.h"
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <immintrin.h>
@@ -19,8 +20,12 @@ const char kNil[] = "(nil)";
 void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& options) {
     char bytes[8];
     const int64_t length = ksUtf8Encode(bytes, sizeof bytes, static_cast<uint32_t>(value));
-    ksFormatPadded(out, bytes, length,
-                   {options.flags, options.conversion, options.width + length - 1, -1, 10});
+    if (!(options.flags & ksFlagMinus))
+        out.fill(' ', options.width - 1);
+    for (int64_t i = 0; i < length; ++i)
+        out.put(bytes[i]);
+    if (options.flags & ksFlagMinus)
+        out.fill(' ', options.width - 1);
 }
 
 // The first byte of a text that is zero or above 0x7F, found in aligned blocks: of 32 bytes
@@ -44,52 +49,113 @@ KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const 
         _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256()))));
 }
 
-KS_READS_PAST_END uint64_t firstStop16(const char* text) {
-    const char* block = text - (reinterpret_cast<uintptr_t>(text) & 15);
-    unsigned bits = stops16(block) >> (text - block);
-    for (const char* from = text;; bits = stops16(from = block += 16))
-        if (bits)
-            return static_cast<uint64_t>(from - text + std::countr_zero(bits));
+bool hasAvx2() {
+    static const bool hasIt = __builtin_cpu_supports("avx2");
+    return hasIt;
 }
 
-KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const char* text) {
+// The index of the first stop in text, or at least limit when none comes before it.
+KS_READS_PAST_END uint64_t firstStop16(const char* text, uint64_t limit) {
+    const char* block = text - (reinterpret_cast<uintptr_t>(text) & 15);
+    unsigned bits = stops16(block) >> (text - block);
+    const char* from = text; // where the bits start
+    for (; !bits; bits = stops16(from = block += 16))
+        if (static_cast<uint64_t>(block + 16 - text) >= limit)
+            return limit;
+    return static_cast<uint64_t>(from - text + std::countr_zero(bits));
+}
+
+KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const char* text,
+                                                                       uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
     unsigned bits = stops32(block) >> (text - block);
     const char* from = text; // where the bits start
     // Single blocks up to a boundary of 128 bytes: no step of four then crosses into a page.
-    while (!bits && (reinterpret_cast<uintptr_t>(block += 32) & 127))
+    while (!bits && (reinterpret_cast<uintptr_t>(block += 32) & 127)) {
+        if (static_cast<uint64_t>(block - text) >= limit)
+            return limit;
         bits = stops32(from = block);
+    }
     if (bits)
         return static_cast<uint64_t>(from - text + std::countr_zero(bits));
-    for (;; block += 128) {
+    for (; static_cast<uint64_t>(block - text) < limit; block += 128) {
         const auto* v = reinterpret_cast<const __m256i*>(block);
         const __m256i a = _mm256_load_si256(v), b = _mm256_load_si256(v + 1);
         const __m256i c = _mm256_load_si256(v + 2), d = _mm256_load_si256(v + 3);
         const __m256i least = _mm256_min_epu8(_mm256_min_epu8(a, b), _mm256_min_epu8(c, d));
         const __m256i either = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
-        if (_mm256_movemask_epi8(
+        if (!_mm256_movemask_epi8(
                 _mm256_or_si256(either, _mm256_cmpeq_epi8(least, _mm256_setzero_si256()))))
-            break;
+            continue;
+        while (!(bits = stops32(block)))
+            block += 32;
+        return static_cast<uint64_t>(block - text + std::countr_zero(bits));
     }
-    while (!(bits = stops32(block)))
-        block += 32;
-    return static_cast<uint64_t>(block - text + std::countr_zero(bits));
+    return limit;
+}
+
+// Copies text into to while scanning it, as far as its first stop, at most limit bytes and
+// within room (32 or more); returns how many bytes it copied. Whole blocks are stored, so
+// bytes past the count may change too, inside the room. One pass over the text instead of
+// two makes a long %s cost about its copy alone.
+KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t copyToStop32(char* to, uint64_t room,
+                                                                        const char* text,
+                                                                        uint64_t limit) {
+    const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
+    if (const unsigned bits = stops32(block) >> (text - block)) {
+        const uint64_t count = std::min<uint64_t>(std::countr_zero(bits), limit);
+        ksCopyShort(to, text, count);
+        return count;
+    }
+    // The text reaches the next block, so 32 bytes from its start stay inside that block.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text)));
+    uint64_t at = 32 - static_cast<uint64_t>(text - block);
+    while (at < limit && at + 32 <= room) {
+        const auto* from = reinterpret_cast<const __m256i*>(text + at);
+        auto* into = reinterpret_cast<__m256i*>(to + at);
+        // Four blocks a step from a boundary of 128 bytes, which no step then crosses.
+        if (!(reinterpret_cast<uintptr_t>(from) & 127) && at + 128 <= room) {
+            const __m256i a = _mm256_load_si256(from), b = _mm256_load_si256(from + 1);
+            const __m256i c = _mm256_load_si256(from + 2), d = _mm256_load_si256(from + 3);
+            _mm256_storeu_si256(into, a), _mm256_storeu_si256(into + 1, b);
+            _mm256_storeu_si256(into + 2, c), _mm256_storeu_si256(into + 3, d);
+            const __m256i least = _mm256_min_epu8(_mm256_min_epu8(a, b), _mm256_min_epu8(c, d));
+            const __m256i either = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+            if (!_mm256_movemask_epi8(
+                    _mm256_or_si256(either, _mm256_cmpeq_epi8(least, _mm256_setzero_si256())))) {
+                at += 128;
+                continue;
+            }
+        }
+        const __m256i bytes = _mm256_load_si256(from);
+        _mm256_storeu_si256(into, bytes);
+        if (const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(
+                _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())))))
+            return std::min<uint64_t>(at + std::countr_zero(bits), limit);
+        at += 32;
+    }
+    return std::min<uint64_t>(at, limit);
+}
+
+// The first stop in text at most limit bytes in, or limit when there is none before.
+uint64_t firstStop(const char* text, uint64_t limit) {
+    return hasAvx2() ? firstStop32(text, limit) : firstStop16(text, limit);
 }
 
 // The bytes of narrow text to write under the precision, or -1 when the text is not
-// well-formed within them. A sequence that does not fit the precision ends the text.
-int64_t measureNarrow(const char* text, int64_t precision) {
-    uint64_t available = 0;
-    uint64_t index = 0;
-    bool cutByPrecision = false;
-    if (precision < 0) {
-        static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-        index = hasAvx2 ? firstStop32(text) : firstStop16(text);
-        available = text[index] == '\0' ? index : index + std::strlen(text + index);
-    } else {
-        available = strnlen(text, static_cast<uint64_t>(precision));
-        cutByPrecision = available == static_cast<uint64_t>(precision);
-    }
+// well-formed within them; the first `plain` bytes are known to be below 0x80 and not zero.
+// A sequence that does not fit the precision ends the text.
+int64_t measureNarrow(const char* text, int64_t precision, uint64_t plain) {
+    const uint64_t limit = precision < 0 ? UINT64_MAX : static_cast<uint64_t>(precision);
+    uint64_t index = plain;
+    if (index < limit && static_cast<signed char>(text[index]) > 0)
+        index += firstStop(text + index, limit - index);
+    if (index >= limit || text[index] == '\0')
+        return static_cast<int64_t>(std::min(index, limit));
+    const uint64_t available =
+        index + (precision < 0 ? std::strlen(text + index) : strnlen(text + index, limit - index));
+    const bool cutByPrecision = available == limit;
     while (index < available) {
         uint64_t words[4]; // 32 bytes below 0x80 at a time
         if (available - index >= sizeof words &&
@@ -115,11 +181,24 @@ int64_t measureNarrow(const char* text, int64_t precision) {
     return static_cast<int64_t>(index);
 }
 
+// Text written where nothing pads in front of it is copied while it is scanned, into the
+// room past the cursor, and counted as written only once the whole text proved well-formed.
 int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options) {
-    int64_t length = measureNarrow(text, options.precision);
+    const bool padsFirst = options.width > 0 && !(options.flags & ksFlagMinus);
+    const auto room = static_cast<uint64_t>(out.end - out.cursor);
+    const uint64_t limit =
+        options.precision < 0 ? UINT64_MAX : static_cast<uint64_t>(options.precision);
+    const uint64_t copied =
+        padsFirst || room < 32 || !hasAvx2() ? 0 : copyToStop32(out.cursor, room, text, limit);
+    const int64_t length = measureNarrow(text, options.precision, copied);
     if (length < 0)
         return kFormatMalformedText;
-    ksFormatPadded(out, text, length, options);
+    if (padsFirst)
+        out.fill(' ', options.width - length);
+    out.cursor += copied;
+    out.write(text + copied, static_cast<uint64_t>(length) - copied);
+    if (options.flags & ksFlagMinus)
+        out.fill(' ', options.width - length);
     return 0;
 }
 
@@ -165,18 +244,42 @@ template <class Sink> int64_t walkWide(const wchar_t* text, int64_t precision, S
     return bytes;
 }
 
+// Narrows the leading units of wide text from 1 to 0x7F, at most limit of them, into to;
+// returns how many. Such text, the most frequent, then needs neither a decoder nor a second walk.
+uint64_t narrowPlain(char* to, const wchar_t* text, uint64_t limit) {
+    uint64_t count = 0;
+    for (; count < limit; ++count) {
+        const auto unit = static_cast<uint32_t>(text[count]);
+        if (unit - 1 >= 0x7F)
+            break;
+        to[count] = static_cast<char>(unit);
+    }
+    return count;
+}
+
+// As narrow text, wide text with nothing padding it in front goes into the room at once and
+// counts as written once the rest proved well-formed.
 int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOptions& options) {
-    const int64_t length = walkWide(text, options.precision, [](char) {});
-    if (length < 0)
+    const bool padsFirst = options.width > 0 && !(options.flags & ksFlagMinus);
+    const auto room = padsFirst ? 0 : static_cast<uint64_t>(out.end - out.cursor);
+    const int64_t precision = options.precision;
+    const uint64_t plain = narrowPlain(
+        out.cursor, text, precision < 0 ? room : std::min(room, static_cast<uint64_t>(precision)));
+    text += plain;
+    const int64_t restPrecision = precision < 0 ? -1 : precision - static_cast<int64_t>(plain);
+    const int64_t rest = walkWide(text, restPrecision, [](char) {});
+    if (rest < 0)
         return kFormatMalformedText;
-    if (!(options.flags & ksFlagMinus))
+    const int64_t length = static_cast<int64_t>(plain) + rest;
+    if (padsFirst)
         out.fill(' ', options.width - length);
-    if (static_cast<uint64_t>(length) <= static_cast<uint64_t>(out.end - out.cursor)) {
+    out.cursor += plain;
+    if (static_cast<uint64_t>(rest) <= static_cast<uint64_t>(out.end - out.cursor)) {
         char* to = out.cursor; // all of it fits: no bound to look at for each byte
-        walkWide(text, options.precision, [&to](char byte) { *to++ = byte; });
+        walkWide(text, restPrecision, [&to](char byte) { *to++ = byte; });
         out.cursor = to;
     } else {
-        walkWide(text, options.precision, [&out](char byte) { out.put(byte); });
+        walkWide(text, restPrecision, [&out](char byte) { out.put(byte); });
     }
     if (options.flags & ksFlagMinus)
         out.fill(' ', options.width - length);
@@ -305,14 +408,4 @@ void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue val
         formatPointer(out, value.pointer, options.flags);
     else if (type == ksFormatCount)
         storeCount(out, const_cast<void*>(value.pointer), options.flags);
-}
-
-void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
-                    const ksFormatOptions& options) {
-    const int64_t padding = options.width - length;
-    if (!(options.flags & ksFlagMinus))
-        out.fill(' ', padding);
-    out.write(bytes, static_cast<uint64_t>(length));
-    if (options.flags & ksFlagMinus)
-        out.fill(' ', padding);
 }

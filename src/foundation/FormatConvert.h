@@ -13,10 +13,6 @@ int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOpti
 void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
                         const ksFormatOptions& options);
 
-// Writes bytes padded with spaces to the directive's width, on the left unless '-' is given.
-void ksFormatPadded(ksFormatState& out, const char* bytes, int64_t length,
-                    const ksFormatOptions& options);
-
 // The digit tables: lower case, and upper case for X, E, F, G and A.
 extern const char kFormatDigitsLower[];
 extern const char kFormatDigitsUpper[];

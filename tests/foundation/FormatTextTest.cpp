@@ -113,6 +113,36 @@ TEST(FormatText, TextEndingBeforeAnUnreadablePageIsReadWithinItsOwn) {
 }
 #endif
 
+// Plain text is copied in blocks while it is read: whatever room, precision and padding cut
+// it, the result counts the whole text and the buffer holds exactly what fits.
+TEST(FormatText, LongPlainTextIsCutByRoomAndPrecision) {
+    const std::string text(150, 'x');
+    const std::wstring wide(150, L'x');
+    struct Case {
+        const char* narrow;
+        const char* wideFormat;
+        std::string whole; // what the directive writes with room enough
+    };
+    const Case cases[] = {
+        {"%s", "%ls", text},
+        {"ab%s", "ab%ls", "ab" + text},
+        {"%.40s|", "%.40ls|", std::string(40, 'x') + "|"},
+        {"%.149s", "%.149ls", std::string(149, 'x')},
+        {"%-160s|", "%-160ls|", text + std::string(10, ' ') + "|"},
+        {"%160s", "%160ls", std::string(10, ' ') + text},
+    };
+    for (const Case& c : cases)
+        for (size_t size : {1, 2, 31, 32, 33, 34, 64, 100, 151, 200}) {
+            const std::string stored = c.whole.substr(0, size - 1);
+            const Formatted expected{static_cast<int>(c.whole.size()), stored};
+            EXPECT_EQ(formatSized(size, c.narrow, text.c_str()), expected) << c.narrow << size;
+            EXPECT_EQ(formatSized(size, c.wideFormat, wide.c_str()), expected) << c.narrow << size;
+        }
+    // A malformed byte after a long plain run fails the call however much was copied.
+    EXPECT_EQ(formatSized(64, "ab%s", (text + "\xFF").c_str()), (Formatted{-2, "ab"}));
+    EXPECT_EQ(formatSized(64, "ab%ls", (wide + wchar_t(0xDC00)).c_str()), (Formatted{-2, "ab"}));
+}
+
 TEST(FormatText, MalformedTextAfterTruncationStillFails) {
     EXPECT_EQ(formatSized(3, "abcdef%s", "\x80"), (Formatted{-2, "ab"}));
 }
