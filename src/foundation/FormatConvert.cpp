@@ -28,34 +28,27 @@ void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& o
         out.fill(' ', options.width - 1);
 }
 
-// The first byte of a text that is zero or above 0x7F, found in aligned blocks: of 32 bytes
-// four a step where the processor has AVX2 (the least byte of the four is zero, or their union
-// has the high bit), as fast as the C library's strlen; of 16 bytes elsewhere. An aligned block
-// never crosses into a page the text does not reach, but the last may be read past the
-// terminator, which the sanitizers cannot tell from an overflow.
+// A stop is a byte of narrow text that is zero or above 0x7F: plain text runs between stops.
+// Text is read in aligned blocks, which never cross into a page the text does not reach; the
+// last block may be read past the terminator, which the sanitizers cannot tell from an
+// overflow.
 #define KS_READS_PAST_END __attribute__((no_sanitize("address", "thread")))
 
-// One bit per byte of an aligned block: set where the byte is zero or above 0x7F (its own
-// high bit, or that of its comparison with zero).
+// One bit per byte of an aligned block: set at a stop (the byte's own high bit, or that of its
+// comparison with zero).
 KS_READS_PAST_END inline unsigned stops16(const char* block) {
     const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
     return static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()))));
 }
 
-KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const char* block) {
-    const __m256i bytes = _mm256_load_si256(reinterpret_cast<const __m256i*>(block));
+KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const __m256i bytes) {
     return static_cast<unsigned>(_mm256_movemask_epi8(
         _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256()))));
 }
 
-bool hasAvx2() {
-    static const bool hasIt = __builtin_cpu_supports("avx2");
-    return hasIt;
-}
-
 // The index of the first stop in text, or at least limit when none comes before it.
-KS_READS_PAST_END uint64_t firstStop16(const char* text, uint64_t limit) {
+KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 15);
     unsigned bits = stops16(block) >> (text - block);
     const char* from = text; // where the bits start
@@ -65,44 +58,20 @@ KS_READS_PAST_END uint64_t firstStop16(const char* text, uint64_t limit) {
     return static_cast<uint64_t>(from - text + std::countr_zero(bits));
 }
 
-KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t firstStop32(const char* text,
-                                                                       uint64_t limit) {
-    const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
-    unsigned bits = stops32(block) >> (text - block);
-    const char* from = text; // where the bits start
-    // Single blocks up to a boundary of 128 bytes: no step of four then crosses into a page.
-    while (!bits && (reinterpret_cast<uintptr_t>(block += 32) & 127)) {
-        if (static_cast<uint64_t>(block - text) >= limit)
-            return limit;
-        bits = stops32(from = block);
-    }
-    if (bits)
-        return static_cast<uint64_t>(from - text + std::countr_zero(bits));
-    for (; static_cast<uint64_t>(block - text) < limit; block += 128) {
-        const auto* v = reinterpret_cast<const __m256i*>(block);
-        const __m256i a = _mm256_load_si256(v), b = _mm256_load_si256(v + 1);
-        const __m256i c = _mm256_load_si256(v + 2), d = _mm256_load_si256(v + 3);
-        const __m256i least = _mm256_min_epu8(_mm256_min_epu8(a, b), _mm256_min_epu8(c, d));
-        const __m256i either = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
-        if (!_mm256_movemask_epi8(
-                _mm256_or_si256(either, _mm256_cmpeq_epi8(least, _mm256_setzero_si256()))))
-            continue;
-        while (!(bits = stops32(block)))
-            block += 32;
-        return static_cast<uint64_t>(block - text + std::countr_zero(bits));
-    }
-    return limit;
+bool hasAvx2() {
+    static const bool hasIt = __builtin_cpu_supports("avx2");
+    return hasIt;
 }
 
 // Copies text into to while scanning it, as far as its first stop, at most limit bytes and
 // within room (32 or more); returns how many bytes it copied. Whole blocks are stored, so
 // bytes past the count may change too, inside the room. One pass over the text instead of
 // two makes a long %s cost about its copy alone.
-KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t copyToStop32(char* to, uint64_t room,
-                                                                        const char* text,
-                                                                        uint64_t limit) {
+KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t
+copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
-    if (const unsigned bits = stops32(block) >> (text - block)) {
+    if (const unsigned bits =
+            stops32(_mm256_load_si256(reinterpret_cast<const __m256i*>(block))) >> (text - block)) {
         const uint64_t count = std::min<uint64_t>(std::countr_zero(bits), limit);
         ksCopyShort(to, text, count);
         return count;
@@ -114,7 +83,8 @@ KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t copyToStop32(char* to
     while (at < limit && at + 32 <= room) {
         const auto* from = reinterpret_cast<const __m256i*>(text + at);
         auto* into = reinterpret_cast<__m256i*>(to + at);
-        // Four blocks a step from a boundary of 128 bytes, which no step then crosses.
+        // Four blocks a step from a boundary of 128 bytes, which no step then crosses: a stop
+        // among them is the least byte being zero or their union having the high bit.
         if (!(reinterpret_cast<uintptr_t>(from) & 127) && at + 128 <= room) {
             const __m256i a = _mm256_load_si256(from), b = _mm256_load_si256(from + 1);
             const __m256i c = _mm256_load_si256(from + 2), d = _mm256_load_si256(from + 3);
@@ -130,55 +100,32 @@ KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t copyToStop32(char* to
         }
         const __m256i bytes = _mm256_load_si256(from);
         _mm256_storeu_si256(into, bytes);
-        if (const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(
-                _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())))))
+        if (const unsigned bits = stops32(bytes))
             return std::min<uint64_t>(at + std::countr_zero(bits), limit);
         at += 32;
     }
     return std::min<uint64_t>(at, limit);
 }
 
-// The first stop in text at most limit bytes in, or limit when there is none before.
-uint64_t firstStop(const char* text, uint64_t limit) {
-    return hasAvx2() ? firstStop32(text, limit) : firstStop16(text, limit);
-}
-
 // The bytes of narrow text to write under the precision, or -1 when the text is not
-// well-formed within them; the first `plain` bytes are known to be below 0x80 and not zero.
-// A sequence that does not fit the precision ends the text.
-int64_t measureNarrow(const char* text, int64_t precision, uint64_t plain) {
+// well-formed within them; its first `index` bytes are known to be plain. A sequence that
+// does not fit the precision ends the text; one the terminator cuts is malformed.
+int64_t measureNarrow(const char* text, int64_t precision, uint64_t index) {
     const uint64_t limit = precision < 0 ? UINT64_MAX : static_cast<uint64_t>(precision);
-    uint64_t index = plain;
-    if (index < limit && static_cast<signed char>(text[index]) > 0)
-        index += firstStop(text + index, limit - index);
-    if (index >= limit || text[index] == '\0')
-        return static_cast<int64_t>(std::min(index, limit));
-    const uint64_t available =
-        index + (precision < 0 ? std::strlen(text + index) : strnlen(text + index, limit - index));
-    const bool cutByPrecision = available == limit;
-    while (index < available) {
-        uint64_t words[4]; // 32 bytes below 0x80 at a time
-        if (available - index >= sizeof words &&
-            (std::memcpy(words, text + index, sizeof words),
-             !((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080u))) {
-            index += sizeof words;
-            continue;
-        }
-        if (static_cast<unsigned char>(text[index]) < 0x80) {
-            ++index;
-            continue;
-        }
-        // When the text ends here the decoder must see its terminator to call a cut
-        // sequence malformed; when the precision ends it, a cut sequence merely stops.
-        uint64_t room = available - index + (cutByPrecision ? 0 : 1);
-        int64_t length = ksUtf8Decode(text + index, room, nullptr);
-        if (length == -2 && cutByPrecision)
-            break;
+    for (;;) {
+        if (index<limit&& static_cast<signed char>(text[index])> 0)
+            index += firstStop(text + index, limit - index);
+        if (index >= limit || text[index] == '\0')
+            return static_cast<int64_t>(std::min(index, limit));
+        // A sequence is at most 8 bytes: a shorter room is the precision's.
+        const uint64_t room = std::min<uint64_t>(limit - index, 8);
+        const int64_t length = ksUtf8Decode(text + index, room, nullptr);
+        if (length == -2 && room == limit - index)
+            return static_cast<int64_t>(index);
         if (length <= 0)
             return -1;
         index += static_cast<uint64_t>(length);
     }
-    return static_cast<int64_t>(index);
 }
 
 // Text written where nothing pads in front of it is copied while it is scanned, into the
@@ -189,7 +136,7 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     const uint64_t limit =
         options.precision < 0 ? UINT64_MAX : static_cast<uint64_t>(options.precision);
     const uint64_t copied =
-        padsFirst || room < 32 || !hasAvx2() ? 0 : copyToStop32(out.cursor, room, text, limit);
+        padsFirst || room < 32 || !hasAvx2() ? 0 : copyToStop(out.cursor, room, text, limit);
     const int64_t length = measureNarrow(text, options.precision, copied);
     if (length < 0)
         return kFormatMalformedText;
@@ -274,13 +221,7 @@ int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOpti
     if (padsFirst)
         out.fill(' ', options.width - length);
     out.cursor += plain;
-    if (static_cast<uint64_t>(rest) <= static_cast<uint64_t>(out.end - out.cursor)) {
-        char* to = out.cursor; // all of it fits: no bound to look at for each byte
-        walkWide(text, restPrecision, [&to](char byte) { *to++ = byte; });
-        out.cursor = to;
-    } else {
-        walkWide(text, restPrecision, [&out](char byte) { out.put(byte); });
-    }
+    walkWide(text, restPrecision, [&out](char byte) { out.put(byte); });
     if (options.flags & ksFlagMinus)
         out.fill(' ', options.width - length);
     return 0;
