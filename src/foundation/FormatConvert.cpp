@@ -47,6 +47,10 @@ KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const 
         _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256()))));
 }
 
+constexpr bool isPlain(char byte) {
+    return static_cast<unsigned char>(byte) - 1u < 0x7Fu;
+}
+
 // The index of the first stop in text, or at least limit when none comes before it.
 KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 15);
@@ -113,7 +117,7 @@ copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
 int64_t measureNarrow(const char* text, int64_t precision, uint64_t index) {
     const uint64_t limit = precision < 0 ? UINT64_MAX : static_cast<uint64_t>(precision);
     for (;;) {
-        if (index<limit&& static_cast<signed char>(text[index])> 0)
+        if (index < limit && isPlain(text[index]))
             index += firstStop(text + index, limit - index);
         if (index >= limit || text[index] == '\0')
             return static_cast<int64_t>(std::min(index, limit));
