@@ -62,11 +62,6 @@ KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
     return static_cast<uint64_t>(from - text + std::countr_zero(bits));
 }
 
-bool hasAvx2() {
-    static const bool hasIt = __builtin_cpu_supports("avx2");
-    return hasIt;
-}
-
 // Copies text into to while scanning it, as far as its first stop, at most limit bytes and
 // within room (32 or more); returns how many bytes it copied. Whole blocks are stored, so
 // bytes past the count may change too, inside the room. One pass over the text instead of
@@ -139,8 +134,9 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     const auto room = static_cast<uint64_t>(out.end - out.cursor);
     const uint64_t limit =
         options.precision < 0 ? UINT64_MAX : static_cast<uint64_t>(options.precision);
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
     const uint64_t copied =
-        padsFirst || room < 32 || !hasAvx2() ? 0 : copyToStop(out.cursor, room, text, limit);
+        padsFirst || room < 32 || !hasAvx2 ? 0 : copyToStop(out.cursor, room, text, limit);
     const int64_t length = measureNarrow(text, options.precision, copied);
     if (length < 0)
         return kFormatMalformedText;
