@@ -137,7 +137,10 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     static const bool hasAvx2 = __builtin_cpu_supports("avx2");
     const uint64_t copied =
         padsFirst || room < 32 || !hasAvx2 ? 0 : copyToStop(out.cursor, room, text, limit);
-    const int64_t length = measureNarrow(text, options.precision, copied);
+    // Copied up to its terminator or its precision: nothing more to check.
+    const int64_t length = (copied == limit || (copied > 0 && text[copied] == '\0'))
+                               ? static_cast<int64_t>(copied)
+                               : measureNarrow(text, options.precision, copied);
     if (length < 0)
         return kFormatMalformedText;
     if (padsFirst)
