@@ -29,12 +29,11 @@ class FloatWriter {
                                 options_);
             return;
         }
-        if (std::signbit(value))
-            sign_ = '-';
-        else if (options_.flags & ksFlagPlus)
-            sign_ = '+';
-        else if (options_.flags & ksFlagSpace)
-            sign_ = ' ';
+        const uint32_t flags = options_.flags;
+        sign_ = std::signbit(value)     ? '-'
+                : (flags & ksFlagPlus)  ? '+'
+                : (flags & ksFlagSpace) ? ' '
+                                        : 0;
         const double magnitude = std::fabs(value);
         const int base = (options_.flags & ksFlagBase) ? options_.base : 10;
         if (options_.conversion == 'a' || options_.conversion == 'A' || base == 16)
@@ -72,7 +71,7 @@ class FloatWriter {
         if (exponentForm)
             writeMantissaAndPower(nullptr, 0, fraction, base);
         else
-            writeFixedForm(fraction);
+            writeNumber(std::max<int64_t>(leading_, 0), 0, fraction, {}, {});
     }
 
     // Rounds the magnitude; its digits are letters above 9 in the upper case when asked.
@@ -88,34 +87,15 @@ class FloatWriter {
                     table_[std::strchr(kFormatDigitsLower, number_.digits[i]) - kFormatDigitsLower];
     }
 
-    // The digit characters at the powers from high down to low, zeros where none was made.
+    // The digit characters at the powers from high down to low, zeros where none was made
+    // (above the leading digit, or past the last one made).
     void writeDigits(int64_t high, int64_t low) {
-        if (high < low)
-            return;
-        const int64_t last = leading_ - low; // digit index of low
-        int64_t index = leading_ - high;
-        if (index < 0) {
-            const int64_t zeros = std::min(-index, last - index + 1);
-            out_.fill('0', zeros);
-            index += zeros;
-        }
-        if (index <= last && index < count_) {
-            const int64_t end = std::min<int64_t>(last + 1, count_);
-            out_.write(number_.digits + index, static_cast<uint64_t>(end - index));
-            index = end;
-        }
-        out_.fill('0', last - index + 1);
-    }
-
-    void writeFixedForm(int64_t fraction) {
-        const int64_t integerLength = leading_ >= 0 ? leading_ + 1 : 1;
-        const bool point = fraction > 0 || alternative();
-        beginNumber(integerLength + (point ? 1 : 0) + fraction, nullptr, 0);
-        writeDigits(integerLength - 1, 0);
-        if (point)
-            out_.put('.');
-        writeDigits(-1, -fraction);
-        endNumber();
+        const int64_t first = leading_ - high, last = leading_ - low; // digit indexes
+        out_.fill('0', std::min(-first, last - first + 1));
+        const int64_t from = std::max<int64_t>(first, 0), to = std::min<int64_t>(last + 1, count_);
+        if (to > from)
+            out_.write(number_.digits + from, static_cast<uint64_t>(to - from));
+        out_.fill('0', last + 1 - std::max(first, to));
     }
 
     // One leading digit, the point and fraction digits, then the letter, the sign and the
@@ -134,14 +114,7 @@ class FloatWriter {
             *--at = '0';
         *--at = power < 0 ? '-' : '+';
         *--at = hexadecimal ? (upper ? 'P' : 'p') : (upper ? 'E' : 'e');
-        const bool point = fraction > 0 || alternative();
-        beginNumber(1 + (point ? 1 : 0) + fraction + (end - at), prefix, prefixLength);
-        writeDigits(leading_, leading_);
-        if (point)
-            out_.put('.');
-        writeDigits(leading_ - 1, leading_ - fraction);
-        out_.write(at, static_cast<uint64_t>(end - at));
-        endNumber();
+        writeNumber(leading_, leading_, fraction, {prefix, prefixLength}, {at, end - at});
     }
 
     void writeHexadecimal(double magnitude) {
@@ -156,29 +129,40 @@ class FloatWriter {
         writeMantissaAndPower(prefix, 2, fraction, 16);
     }
 
-    // Padding, sign, prefix and zero fill before a number body of the given length.
-    void beginNumber(int64_t body, const char* prefix, int prefixLength) {
-        padding_ = options_.width - (sign_ ? 1 : 0) - prefixLength - body;
-        const bool zeroFill = (options_.flags & ksFlagZero) && !(options_.flags & ksFlagMinus);
-        if (!zeroFill && !(options_.flags & ksFlagMinus))
-            out_.fill(' ', padding_);
+    struct Piece {
+        const char* bytes;
+        int64_t length;
+    };
+
+    // The digits from the power high down to the power unit, the point when there is a
+    // fraction (or '#' asks for it), the fraction's digits, then the suffix (an exponent
+    // form's power); the sign and prefix before them, all padded to the width.
+    void writeNumber(int64_t high, int64_t unit, int64_t fraction, Piece prefix, Piece suffix) {
+        const bool point = fraction > 0 || alternative();
+        const int64_t body = high - unit + 1 + (point ? 1 : 0) + fraction + suffix.length;
+        const int64_t padding = options_.width - (sign_ ? 1 : 0) - prefix.length - body;
+        const bool leftAdjust = (options_.flags & ksFlagMinus) != 0;
+        const bool zeroFill = (options_.flags & ksFlagZero) && !leftAdjust;
+        if (!zeroFill && !leftAdjust)
+            out_.fill(' ', padding);
         if (sign_)
             out_.put(sign_);
-        out_.write(prefix, static_cast<uint64_t>(prefixLength));
+        out_.write(prefix.bytes, static_cast<uint64_t>(prefix.length));
         if (zeroFill)
-            out_.fill('0', padding_);
-    }
-
-    void endNumber() {
-        if (options_.flags & ksFlagMinus)
-            out_.fill(' ', padding_);
+            out_.fill('0', padding);
+        writeDigits(high, unit);
+        if (point)
+            out_.put('.');
+        writeDigits(unit - 1, unit - fraction);
+        out_.write(suffix.bytes, static_cast<uint64_t>(suffix.length));
+        if (leftAdjust)
+            out_.fill(' ', padding);
     }
 
     ksFormatState& out_;
     const ksFormatOptions& options_;
     const char* table_;
     char sign_ = 0;
-    int64_t padding_ = 0;
     int64_t leading_ = 0; // power of the base of the first digit
     int64_t count_ = 0;
     ksFloatDigitString number_;
