@@ -136,10 +136,9 @@ bool roundUp(uint8_t* values, int count, int base) {
     int last = count - 1;
     while (last >= 0 && values[last] == base - 1)
         values[last--] = 0;
-    if (last < 0)
-        return false;
-    ++values[last];
-    return true;
+    if (last >= 0)
+        ++values[last];
+    return last >= 0;
 }
 
 // 10^q as a 128-bit mantissa with its top bit set and a binary exponent:
@@ -268,7 +267,7 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
         // close enough for every binary exponent of a double.
         const int leading = ((exponent + 63) * 78913) >> 18;
         q = maxDigits - 1 - leading;
-        const uint64_t ceiling = kPowersOfTen64.values[maxDigits];
+        const uint64_t ceiling = kPowersOfTen64[maxDigits];
         if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
         if (integer >= ceiling) { // the leading power was one more: one digit fewer
@@ -294,9 +293,7 @@ bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& n
 
 void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent) {
     const PowersOfTen::Entry& entry = kPowersOfTen[q];
-    high = entry.high;
-    low = entry.low;
-    exponent = entry.exponent;
+    high = entry.high, low = entry.low, exponent = entry.exponent;
 }
 
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {

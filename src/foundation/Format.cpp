@@ -403,18 +403,13 @@ bool runBare(ksFormatState& out, const char* format, va_list* arguments, int& re
     return finish(out, static_cast<uint64_t>(length));
 }
 
-int run(ksFormatState& out, const char* format, va_list* arguments) {
-    int bare = 0;
-    if (format[0] == '%' && runBare(out, format, arguments, bare))
-        return bare;
-    return runPlan(out, format, arguments);
-}
-
 // Both entry points: the limit, the engine, the terminator.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
     uint64_t limit = size == 0 || !buffer ? 0 : static_cast<uint64_t>(size) - 1;
     ksFormatState out(buffer, limit < INT_MAX ? limit : INT_MAX);
-    const int result = format ? run(out, format, arguments) : 0;
+    int result = 0;
+    if (format && !(format[0] == '%' && runBare(out, format, arguments, result)))
+        result = runPlan(out, format, arguments);
     if (size > 0 && buffer)
         *out.cursor = '\0';
     return result;

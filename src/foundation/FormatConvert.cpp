@@ -106,11 +106,10 @@ copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     return std::min<uint64_t>(at, limit);
 }
 
-// The bytes of narrow text to write under the precision, or -1 when the text is not
+// The bytes of narrow text to write within limit (the precision), or -1 when the text is not
 // well-formed within them; its first `index` bytes are known to be plain. A sequence that
 // does not fit the precision ends the text; one the terminator cuts is malformed.
-int64_t measureNarrow(const char* text, int64_t precision, uint64_t index) {
-    const uint64_t limit = precision < 0 ? UINT64_MAX : static_cast<uint64_t>(precision);
+int64_t measureNarrow(const char* text, uint64_t limit, uint64_t index) {
     for (;;) {
         if (index < limit && isPlain(text[index]))
             index += firstStop(text + index, limit - index);
@@ -140,7 +139,7 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     // Copied up to its terminator or its precision: nothing more to check.
     const int64_t length = (copied == limit || (copied > 0 && text[copied] == '\0'))
                                ? static_cast<int64_t>(copied)
-                               : measureNarrow(text, options.precision, copied);
+                               : measureNarrow(text, limit, copied);
     if (length < 0)
         return kFormatMalformedText;
     if (padsFirst)
@@ -233,27 +232,19 @@ int formatWideString(ksFormatState& out, const wchar_t* text, const ksFormatOpti
 // A non-null pointer: "0x" and 16 digits, as "%#018llx" writes them; a space flag takes the
 // place of one zero. Width, precision and other flags are ignored.
 void formatPointer(ksFormatState& out, const void* pointer, uint32_t flags) {
-    if (!pointer) {
-        out.write(kNil, 5);
-        return;
-    }
+    if (!pointer)
+        return out.write(kNil, 5);
     constexpr uint32_t kHexadecimal = ksFlagAlternative | ksFlagZero | ksFlag64Bit | ksFlagUnsigned;
     ksFormatWriteInteger(out, static_cast<int64_t>(reinterpret_cast<uintptr_t>(pointer)),
                          {kHexadecimal | (flags & ksFlagSpace), 'x', 18, -1, 16});
 }
 
 // Stores the bytes stored so far through the pointer: as 64, 16 or 32 bits as the length says.
+// Both targets are little-endian, so the narrower counts are the low bytes of the wide one.
 void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
-    const auto store = [target](auto value) { std::memcpy(target, &value, sizeof value); };
     const uint64_t count = out.committed();
-    if (!target)
-        return;
-    if (flags & ksFlag64Bit)
-        store(static_cast<int64_t>(count));
-    else if (flags & ksFlagCount16)
-        store(static_cast<int16_t>(count));
-    else
-        store(static_cast<int32_t>(count));
+    if (target)
+        std::memcpy(target, &count, (flags & ksFlag64Bit) ? 8 : (flags & ksFlagCount16) ? 2 : 4);
 }
 
 // Sign, prefix, digits and padding of every integer but the plain decimal ones.
@@ -280,12 +271,9 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
             *--prefix = '0';
         }
     }
-    if (negative)
-        *--prefix = '-';
-    else if ((flags & ksFlagPlus) && !(flags & ksFlagUnsigned))
-        *--prefix = '+';
-    else if (flags & ksFlagSpace)
-        *--prefix = ' ';
+    const bool plus = (flags & ksFlagPlus) && !(flags & ksFlagUnsigned);
+    if (const char sign = negative ? '-' : plus ? '+' : (flags & ksFlagSpace) ? ' ' : 0)
+        *--prefix = sign;
     const int64_t prefixLength = digits - prefix;
 
     int64_t zeros = options.precision - digitCount;

@@ -1,18 +1,17 @@
 // The digits of a 64-bit value, shared by the integer and the floating conversions.
 #pragma once
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 // 10^0 to 10^19.
-struct ksPowersOfTen64 {
-    uint64_t values[20] = {1};
-    constexpr ksPowersOfTen64() {
-        for (int i = 1; i < 20; ++i)
-            values[i] = values[i - 1] * 10;
-    }
-};
-inline constexpr ksPowersOfTen64 kPowersOfTen64{};
+inline constexpr auto kPowersOfTen64 = [] {
+    std::array<uint64_t, 20> values{1};
+    for (size_t i = 1; i < values.size(); ++i)
+        values[i] = values[i - 1] * 10;
+    return values;
+}();
 
 // The number of decimal digits of value (one for zero). A value of b bits has about
 // b * log10(2) digits: 1233 / 4096 is log10(2) rounded up, and the guess is at most one short.
@@ -21,7 +20,7 @@ inline constexpr ksPowersOfTen64 kPowersOfTen64{};
 inline int ksDecimalLength(uint64_t value) {
     value |= 1;
     const int guess = std::bit_width(value) * 1233 >> 12;
-    return guess + (value >= kPowersOfTen64.values[guess] ? 1 : 0);
+    return guess + (value >= kPowersOfTen64[guess] ? 1 : 0);
 }
 
 // Writes the decimal digits of value ending just before end, two at a time from the last;
