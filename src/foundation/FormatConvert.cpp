@@ -158,11 +158,8 @@ int64_t decodeWide(const wchar_t* text, uint32_t* point) {
         int64_t used = ksUtf16Decode(reinterpret_cast<const ksWideUnit*>(text), 2, point);
         return used > 0 ? used : -1;
     } else {
-        uint32_t value = static_cast<uint32_t>(text[0]);
-        if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            return -1;
-        *point = value;
-        return 1;
+        const uint32_t value = *point = static_cast<uint32_t>(text[0]);
+        return value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) ? -1 : 1;
     }
 }
 

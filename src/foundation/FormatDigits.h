@@ -49,9 +49,8 @@ inline char* ksFormatDigits(char* end, uint64_t value, int base, const char* tab
     char* p = end;
     if ((base & (base - 1)) == 0) {
         const int shift = std::countr_zero(static_cast<unsigned>(base));
-        const uint64_t mask = static_cast<uint64_t>(base - 1);
         do {
-            *--p = table[value & mask];
+            *--p = table[value & static_cast<uint64_t>(base - 1)];
             value >>= shift;
         } while (value);
         return p;

@@ -51,12 +51,11 @@ class FloatWriter {
         bool exponentForm = (options_.flags & ksFlagExponent) != 0;
         if (general && precision == 0)
             precision = 1;
-        if (exponentForm || general) {
+        const int64_t lowest = std::min<int64_t>(precision, kFloatPositionLimit);
+        if (exponentForm || general)
             round(magnitude, base, general ? precision : precision + 1, INT_MIN);
-        } else {
-            const int lowest = static_cast<int>(std::min<int64_t>(precision, kFloatPositionLimit));
-            round(magnitude, base, kFloatDigitsMax, -lowest);
-        }
+        else
+            round(magnitude, base, kFloatDigitsMax, -static_cast<int>(lowest));
         if (general) {
             // The form follows the exponent after rounding.
             exponentForm = leading_ < -4 || leading_ >= precision;
