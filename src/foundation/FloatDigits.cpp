@@ -172,24 +172,19 @@ class PowersOfTen {
     static constexpr int kBigWords = BigNumber::kWords; // 10^348 * 2^129 < 2^1312
     static constexpr int kScaleBits = kBigWords * 32 - 1;
 
-    // The 32 bits of number from bit `from` on (zeros below bit 0).
-    static constexpr uint64_t bitsFrom(const uint32_t* number, int from) {
-        uint64_t bits = 0;
-        for (int i = 31; i >= 0; --i) {
-            const int bit = from + i;
-            bits = bits << 1 | (bit >= 0 ? (number[bit / 32] >> (bit % 32)) & 1 : 0);
-        }
-        return bits;
-    }
-    // Keeps the leading 128 bits of number times 2^scale.
+    // Keeps the leading 128 bits of number times 2^scale: four 32-bit windows of the number
+    // shifted so that its highest one is the top bit (words below the first read as zeros).
     constexpr void store(int q, const uint32_t* number, int scale) {
-        int length = kBigWords * 32;
-        while (!((number[(length - 1) / 32] >> ((length - 1) % 32)) & 1))
-            --length;
+        int top = kBigWords - 1;
+        while (number[top] == 0)
+            --top;
+        const int shift = std::countl_zero(number[top]);
+        const auto word = [number](int i) { return i >= 0 ? uint64_t{number[i]} : 0; };
+        const auto window = [&](int i) { return (word(i) << 32 | word(i - 1)) << shift >> 32; };
         Entry& entry = entries_[q - kMin];
-        entry.high = bitsFrom(number, length - 32) << 32 | bitsFrom(number, length - 64);
-        entry.low = bitsFrom(number, length - 96) << 32 | bitsFrom(number, length - 128);
-        entry.exponent = length - 128 + scale;
+        entry.high = window(top) << 32 | window(top - 1);
+        entry.low = window(top - 2) << 32 | window(top - 3);
+        entry.exponent = 32 * (top + 1) - shift - 128 + scale;
     }
 
     Entry entries_[kMax - kMin + 1] = {};

@@ -170,13 +170,11 @@ class DirectiveReader {
     [[gnu::noinline]] int64_t readStar(uint8_t directiveNumber, const char*& at) {
         const uint64_t afterStar = position(at);
         uint64_t number = 0;
-        if (isDigit(*at)) {
-            const char* probe = at;
-            const uint64_t digits = readNumber(probe);
-            if (*probe == '$' && digits != 0) {
-                number = digits;
-                at = probe + 1;
-            }
+        const char* probe = at;
+        const uint64_t digits = readNumber(probe); // 0 without digits
+        if (*probe == '$' && digits != 0) {
+            number = digits;
+            at = probe + 1;
         }
         // Numbered directives name every argument; unnumbered ones name none.
         if ((directiveNumber != 0) != (number != 0))

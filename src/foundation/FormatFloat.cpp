@@ -29,11 +29,12 @@ class FloatWriter {
                                 options_);
             return;
         }
-        const uint32_t flags = options_.flags;
-        sign_ = std::signbit(value)     ? '-'
-                : (flags & ksFlagPlus)  ? '+'
-                : (flags & ksFlagSpace) ? ' '
-                                        : 0;
+        if (std::signbit(value))
+            sign_ = '-';
+        else if (options_.flags & ksFlagPlus)
+            sign_ = '+';
+        else if (options_.flags & ksFlagSpace)
+            sign_ = ' ';
         const double magnitude = std::fabs(value);
         const int base = (options_.flags & ksFlagBase) ? options_.base : 10;
         if (options_.conversion == 'a' || options_.conversion == 'A' || base == 16)
@@ -51,11 +52,12 @@ class FloatWriter {
         bool exponentForm = (options_.flags & ksFlagExponent) != 0;
         if (general && precision == 0)
             precision = 1;
-        const int64_t lowest = std::min<int64_t>(precision, kFloatPositionLimit);
-        if (exponentForm || general)
+        if (exponentForm || general) {
             round(magnitude, base, general ? precision : precision + 1, INT_MIN);
-        else
-            round(magnitude, base, kFloatDigitsMax, -static_cast<int>(lowest));
+        } else {
+            const int lowest = static_cast<int>(std::min<int64_t>(precision, kFloatPositionLimit));
+            round(magnitude, base, kFloatDigitsMax, -lowest);
+        }
         if (general) {
             // The form follows the exponent after rounding.
             exponentForm = leading_ < -4 || leading_ >= precision;
@@ -70,7 +72,7 @@ class FloatWriter {
         if (exponentForm)
             writeMantissaAndPower(nullptr, 0, fraction, base);
         else
-            writeNumber(std::max<int64_t>(leading_, 0), 0, fraction, {}, {});
+            writeFixedForm(fraction);
     }
 
     // Rounds the magnitude; its digits are letters above 9 in the upper case when asked.
@@ -90,11 +92,23 @@ class FloatWriter {
     // (above the leading digit, or past the last one made).
     void writeDigits(int64_t high, int64_t low) {
         const int64_t first = leading_ - high, last = leading_ - low; // digit indexes
-        out_.fill('0', std::min(-first, last - first + 1));
+        if (first < 0)
+            out_.fill('0', std::min(-first, last - first + 1));
         const int64_t from = std::max<int64_t>(first, 0), to = std::min<int64_t>(last + 1, count_);
         if (to > from)
             out_.write(number_.digits + from, static_cast<uint64_t>(to - from));
         out_.fill('0', last + 1 - std::max(first, to));
+    }
+
+    void writeFixedForm(int64_t fraction) {
+        const int64_t integerLength = leading_ >= 0 ? leading_ + 1 : 1;
+        const bool point = fraction > 0 || alternative();
+        beginNumber(integerLength + (point ? 1 : 0) + fraction, nullptr, 0);
+        writeDigits(integerLength - 1, 0);
+        if (point)
+            out_.put('.');
+        writeDigits(-1, -fraction);
+        endNumber();
     }
 
     // One leading digit, the point and fraction digits, then the letter, the sign and the
@@ -113,7 +127,14 @@ class FloatWriter {
             *--at = '0';
         *--at = power < 0 ? '-' : '+';
         *--at = hexadecimal ? (upper ? 'P' : 'p') : (upper ? 'E' : 'e');
-        writeNumber(leading_, leading_, fraction, {prefix, prefixLength}, {at, end - at});
+        const bool point = fraction > 0 || alternative();
+        beginNumber(1 + (point ? 1 : 0) + fraction + (end - at), prefix, prefixLength);
+        writeDigits(leading_, leading_);
+        if (point)
+            out_.put('.');
+        writeDigits(leading_ - 1, leading_ - fraction);
+        out_.write(at, static_cast<uint64_t>(end - at));
+        endNumber();
     }
 
     void writeHexadecimal(double magnitude) {
@@ -128,40 +149,26 @@ class FloatWriter {
         writeMantissaAndPower(prefix, 2, fraction, 16);
     }
 
-    struct Piece {
-        const char* bytes;
-        int64_t length;
-    };
-
-    // The digits from the power high down to the power unit, the point when there is a
-    // fraction (or '#' asks for it), the fraction's digits, then the suffix (an exponent
-    // form's power); the sign and prefix before them, all padded to the width.
-    void writeNumber(int64_t high, int64_t unit, int64_t fraction, Piece prefix, Piece suffix) {
-        const bool point = fraction > 0 || alternative();
-        const int64_t body = high - unit + 1 + (point ? 1 : 0) + fraction + suffix.length;
-        const int64_t padding = options_.width - (sign_ ? 1 : 0) - prefix.length - body;
-        const bool leftAdjust = (options_.flags & ksFlagMinus) != 0;
-        const bool zeroFill = (options_.flags & ksFlagZero) && !leftAdjust;
-        if (!zeroFill && !leftAdjust)
-            out_.fill(' ', padding);
+    // Padding, sign, prefix and zero fill before a number body of the given length.
+    void beginNumber(int64_t body, const char* prefix, int prefixLength) {
+        padding_ = options_.width - (sign_ ? 1 : 0) - prefixLength - body;
+        const bool zeroFill = (options_.flags & ksFlagZero) && !(options_.flags & ksFlagMinus);
+        if (!zeroFill && !(options_.flags & ksFlagMinus))
+            out_.fill(' ', padding_);
         if (sign_)
             out_.put(sign_);
-        out_.write(prefix.bytes, static_cast<uint64_t>(prefix.length));
+        out_.write(prefix, static_cast<uint64_t>(prefixLength));
         if (zeroFill)
-            out_.fill('0', padding);
-        writeDigits(high, unit);
-        if (point)
-            out_.put('.');
-        writeDigits(unit - 1, unit - fraction);
-        out_.write(suffix.bytes, static_cast<uint64_t>(suffix.length));
-        if (leftAdjust)
-            out_.fill(' ', padding);
+            out_.fill('0', padding_);
     }
+
+    void endNumber() { out_.fill(' ', (options_.flags & ksFlagMinus) ? padding_ : 0); }
 
     ksFormatState& out_;
     const ksFormatOptions& options_;
     const char* table_;
     char sign_ = 0;
+    int64_t padding_ = 0;
     int64_t leading_ = 0; // power of the base of the first digit
     int64_t count_ = 0;
     ksFloatDigitString number_;

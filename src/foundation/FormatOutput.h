@@ -2,8 +2,7 @@
 // emitted, stored or not.
 //
 // Bytes reach the buffer in order and only while it has room; whatever does not fit is still
-// counted, so the total is the length of the complete text. Writing in runs rather than byte
-// by byte gives the same bytes and counts, only faster.
+// counted, so the total is the length of the complete text.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -40,9 +39,9 @@ struct ksFormatState {
     void fill(char byte, int64_t count) {
         if (count <= 0)
             return;
-        uint64_t wanted = static_cast<uint64_t>(count);
-        uint64_t room = static_cast<uint64_t>(end - cursor);
-        uint64_t stored = wanted < room ? wanted : room;
+        const auto wanted = static_cast<uint64_t>(count),
+                   room = static_cast<uint64_t>(end - cursor);
+        const uint64_t stored = wanted < room ? wanted : room;
         if (stored > 8) // a few bytes cost less than the call
             std::memset(cursor, byte, stored);
         else
