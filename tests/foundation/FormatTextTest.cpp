@@ -32,6 +32,7 @@ TEST(FormatText, NullStringPrintsNilWithoutPadding) {
     EXPECT_EQ(format("[%s][%10s][%-10s][%.3s]", kNullText, kNullText, kNullText, kNullText),
               ok("[(nil)][(nil)][(nil)][(ni]"));
     EXPECT_EQ(format("[%ls][%10ls]", kNullWide, kNullWide), ok("[(nil)][(nil)]"));
+    EXPECT_EQ(format("%s", kNullText), ok("(nil)"));
 }
 
 TEST(FormatText, Utf8IsWrittenWholeAndPrecisionNeverSplitsASequence) {
@@ -295,6 +296,18 @@ TEST(FormatText, CountStoresTheCommittedBytes) {
     EXPECT_EQ(count, 0);
     // A null target stores nothing.
     EXPECT_EQ(format("ab%n", static_cast<int*>(nullptr)), ok("ab"));
+    // Each length stores its own width and nothing beside it.
+    struct {
+        short count, after;
+    } narrow = {-1, -1};
+    struct {
+        int count, after;
+    } plain = {-1, -1};
+    EXPECT_EQ(format("abcd%hn|%n", &narrow.count, &plain.count), ok("abcd|"));
+    EXPECT_EQ(narrow.count, 4);
+    EXPECT_EQ(narrow.after, -1);
+    EXPECT_EQ(plain.count, 5);
+    EXPECT_EQ(plain.after, -1);
 }
 
 TEST(FormatText, CountWithLongStoresAPlatformLong) {
