@@ -1,7 +1,6 @@
-// Exact digits of a double, rounded half up. Base 10 scales the value by a 128-bit power of
-// ten, whatever its exponent, whenever the digits fit 64 bits; the rest (more digits, other
-// bases, and the rare rounding that the scaled value leaves in doubt) goes the exact way, with
-// numbers of up to 1280 bits on the stack.
+// Exact digits of a double, rounded half up: in base 10 by one multiplication by a 128-bit power
+// of ten whatever the exponent, when the result fits 64 bits; the rest (other bases, more digits,
+// a rounding the product leaves in doubt) by numbers of up to 1280 bits on the stack.
 #include "foundation/FloatDigits.h"
 #include <algorithm>
 #include <bit>
@@ -61,9 +60,8 @@ struct BigNumber {
     }
 };
 
-// Up to limit significant digits of the exact value, none below the power lowest: their values
-// into digits, leading digit first. Returns how many; exponent gets the power of the first
-// (unset when there is none).
+// Up to limit significant digits of the exact value, none below the power lowest, as values into
+// digits, leading first; returns how many, exponent the power of the first (unset without one).
 int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, int& exponent) {
     int binary = 0;
     const uint64_t mantissa = decompose(value, binary);
@@ -229,51 +227,36 @@ bool scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
     return true;
 }
 
-// Base 10 for every exponent by one or two multiplications: significant digits (up to
-// kSignificantDecimalMax, lowest unbounded) or a cut at a number of decimals (maxDigits not
-// binding), as long as the digits fit 64 bits. False for what it does not take.
-bool roundDecimal(double value, int maxDigits, int lowest, ksFloatDigitString& number) {
+// Base 10 significant digits (up to kSignificantDecimalMax) for every exponent by one or two
+// multiplications, as long as they fit 64 bits. False for what it does not take.
+bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
     int exponent = 0;
     uint64_t mantissa = decompose(value, exponent);
     number.count = 0;
     number.exponent = 0;
     if (mantissa == 0)
         return true;
+    if (maxDigits > kSignificantDecimalMax)
+        return false;
     const int zeros = std::countl_zero(mantissa);
     mantissa <<= zeros;
     exponent -= zeros;
-
-    const bool fixed = lowest > -kFloatPositionLimit;
-    int q = 0;
+    // The value lies in [2^(exponent + 63), 2^(exponent + 64)): its leading power of ten is
+    // floor((exponent + 63) * log10(2)) or one more. 78913 / 2^18 is log10(2) to 2^-24, close
+    // enough for every binary exponent of a double.
+    int q = maxDigits - 1 - (((exponent + 63) * 78913) >> 18);
+    const uint64_t ceiling = kPowersOfTen64[maxDigits];
     uint64_t integer = 0;
-    if (fixed) {
-        if (maxDigits < 20 || lowest > 0 || -lowest > PowersOfTen::kMax)
-            return false;
-        q = -lowest;
+    if (!scaleAndRound(mantissa, exponent, q, integer))
+        return false;
+    if (integer >= ceiling) { // the leading power was one more: one digit fewer
+        --q;
         if (!scaleAndRound(mantissa, exponent, q, integer))
             return false;
-        if (integer == 0)
-            return true;
-    } else {
-        if (maxDigits > kSignificantDecimalMax)
-            return false;
-        // The value lies in [2^(exponent + 63), 2^(exponent + 64)): its leading power of ten is
-        // floor((exponent + 63) * log10(2)) or one more. 78913 / 2^18 is log10(2) to 2^-24,
-        // close enough for every binary exponent of a double.
-        const int leading = ((exponent + 63) * 78913) >> 18;
-        q = maxDigits - 1 - leading;
-        const uint64_t ceiling = kPowersOfTen64[maxDigits];
-        if (!scaleAndRound(mantissa, exponent, q, integer))
-            return false;
-        if (integer >= ceiling) { // the leading power was one more: one digit fewer
-            --q;
-            if (!scaleAndRound(mantissa, exponent, q, integer))
-                return false;
-        }
-        if (integer == ceiling) { // rounding carried into a new leading digit
-            integer /= 10;
-            --q;
-        }
+    }
+    if (integer == ceiling) { // rounding carried into a new leading digit
+        integer /= 10;
+        --q;
     }
     const int length = ksDecimalLength(integer);
     ksWriteDecimal(number.digits + length, integer);
@@ -291,8 +274,17 @@ void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent) {
     high = entry.high, low = entry.low, exponent = entry.exponent;
 }
 
+bool ksFloatScale(double value, int decimals, uint64_t& scaled) {
+    int exponent = 0;
+    const uint64_t mantissa = decompose(value, exponent);
+    const int zeros = std::countl_zero(mantissa | 1);
+    scaled = 0;
+    return decimals >= 0 && decimals <= PowersOfTen::kMax && value < 0x1p64 &&
+           (mantissa == 0 || scaleAndRound(mantissa << zeros, exponent - zeros, decimals, scaled));
+}
+
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {
-    if (base != 10 || !roundDecimal(value, maxDigits, lowest, number))
+    if (base != 10 || lowest > -kFloatPositionLimit || !roundDecimal(value, maxDigits, number))
         ksFloatRoundGeneral(value, base, maxDigits, lowest, number);
 }
 

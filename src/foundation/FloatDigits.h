@@ -1,9 +1,8 @@
-// The digits of a double in any base from 2 to 36, exact and rounded half up.
-//
-// The digits are those of the binary value itself, so a double prints the same digits on every
-// platform, to any precision. Rounding looks at the exact rest: at least half a unit of the last
-// kept digit rounds up, so a value exactly half-way goes away from zero. Odd bases never end: their
-// digits are cut after kFloatDigitsMax significant digits. No heap allocation.
+// The digits of a double in any base from 2 to 36, exact and rounded half up. The digits are those
+// of the binary value itself, so a double prints the same digits on every platform, to any
+// precision. Rounding looks at the exact rest: at least half a unit of the last kept digit rounds
+// up, so a value exactly half-way goes away from zero. Odd bases never end: their digits are cut
+// after kFloatDigitsMax significant digits. No heap allocation.
 #pragma once
 #include <cstdint>
 
@@ -25,6 +24,8 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
 // that base 10 takes whenever the digits fit 64 bits; the two must agree.
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number);
+// value * 10^decimals rounded half up; false when that does not fit 64 bits or is in doubt.
+bool ksFloatScale(double value, int decimals, uint64_t& scaled);
 
 // The power of ten by which base 10 scales: 10^q = (high * 2^64 + low) * 2^exponent, cut below
 // by less than one unit of low; for q from -348 to 347.

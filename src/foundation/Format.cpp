@@ -238,9 +238,8 @@ int64_t readPlan(const char* format, Plan& plan) {
     }
 }
 
-// Every argument from 1 to the highest must be named exactly once (a slot without a number
-// takes the next in order, counted apart from the numbered ones); reads them afresh in the order
-// of their numbers.
+// Every argument from 1 to the highest must be named exactly once (a slot without a number takes
+// the next in order, apart from numbered ones); reads them afresh in the order of their numbers.
 int fetchNumbered(Plan& plan, va_list* arguments) {
     uint8_t slotOf[kFormatMaxSlots + 1];
     uint64_t seen = 0;

@@ -1,9 +1,7 @@
-// The system's printf: bounded formatting into a caller's buffer.
-//
-// At most size - 1 bytes are stored and, when size is above 0, a terminator follows.
-// The result is the length of the complete output (a result >= size means the text was
-// cut); a malformed format gives -(code + 256 * position), text that is not well-formed
-// UTF-8 gives -2 (FormatErrors.h). No heap allocation on any path.
+// The system's printf: bounded formatting into a caller's buffer. At most size - 1 bytes are
+// stored, and a terminator follows when size is above 0. The result is the complete output's
+// length (size or more: the text was cut); a malformed format gives -(code + 256 * position),
+// text that is not well-formed UTF-8 gives -2 (FormatErrors.h). No heap allocation on any path.
 #pragma once
 #include <cstdarg>
 #include <cstddef>

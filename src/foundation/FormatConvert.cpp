@@ -29,9 +29,8 @@ void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& o
 }
 
 // A stop is a byte of narrow text that is zero or above 0x7F: plain text runs between stops.
-// Text is read in aligned blocks, which never cross into a page the text does not reach; the
-// last block may be read past the terminator, which the sanitizers cannot tell from an
-// overflow.
+// Text is read in aligned blocks, which never cross into a page it does not reach; the last may
+// be read past the terminator, which the sanitizers cannot tell from an overflow.
 #define KS_READS_PAST_END __attribute__((no_sanitize("address", "thread")))
 
 // One bit per byte of an aligned block: set at a stop (the byte's own high bit, or that of its
@@ -62,10 +61,9 @@ KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
     return static_cast<uint64_t>(from - text + std::countr_zero(bits));
 }
 
-// Copies text into to while scanning it, as far as its first stop, at most limit bytes and
-// within room (32 or more); returns how many bytes it copied. Whole blocks are stored, so
-// bytes past the count may change too, inside the room. One pass over the text instead of
-// two makes a long %s cost about its copy alone.
+// Copies text into to while scanning it, up to its first stop, at most limit bytes and within
+// room (32 or more); returns how many it copied. Whole blocks are stored, so bytes past the count
+// may change inside the room. One pass instead of two makes a long %s cost about its copy alone.
 KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t
 copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);

@@ -15,8 +15,7 @@ inline constexpr auto kPowersOfTen64 = [] {
 
 // The number of decimal digits of value (one for zero). A value of b bits has about
 // b * log10(2) digits: 1233 / 4096 is log10(2) rounded up, and the guess is at most one short.
-// Setting the low bit makes zero count as one digit and never moves a value across a power of
-// ten.
+// The low bit set makes zero one digit and never moves a value across a power of ten.
 inline int ksDecimalLength(uint64_t value) {
     value |= 1;
     const int guess = std::bit_width(value) * 1233 >> 12;

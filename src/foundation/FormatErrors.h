@@ -1,6 +1,5 @@
-// The formatter's failures. A malformed format returns -(code + 256 * position), reported
-// before anything is written; a string argument that is not well-formed text ends the call
-// with kFormatMalformedText.
+// The formatter's failures. A malformed format returns -(code + 256 * position) before anything
+// is written; a text argument that is not well-formed ends the call with kFormatMalformedText.
 #pragma once
 #include <climits>
 #include <cstdint>

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include "foundation/FloatDigits.h"
 #include "foundation/FormatConvert.h"
 #include "foundation/FormatDigits.h"
 
 namespace {
 
-constexpr int64_t kDefaultPrecision = 6;
-constexpr int64_t kHexDefaultPrecision = 24;
+constexpr int64_t kDefaultPrecision = 6, kHexDefaultPrecision = 24;
 
 class FloatWriter {
   public:
@@ -20,21 +18,17 @@ class FloatWriter {
           table_((options.flags & ksFlagUpper) ? kFormatDigitsUpper : kFormatDigitsLower) {}
 
     void write(double value) {
+        static const char* const kWords[2][3] = {{"nan", "-inf", "inf"}, {"NAN", "-INF", "INF"}};
         if (!std::isfinite(value)) { // a word, written like text: padded, cut by a precision
-            const bool upper = (options_.flags & ksFlagUpper) != 0;
-            ksFormatWriteString(out_,
-                                std::isnan(value) ? (upper ? "NAN" : "nan")
-                                : value < 0       ? (upper ? "-INF" : "-inf")
-                                                  : (upper ? "INF" : "inf"),
-                                options_);
+            const int word = std::isnan(value) ? 0 : value < 0 ? 1 : 2;
+            ksFormatWriteString(out_, kWords[(options_.flags & ksFlagUpper) != 0][word], options_);
             return;
         }
-        if (std::signbit(value))
-            sign_ = '-';
-        else if (options_.flags & ksFlagPlus)
-            sign_ = '+';
-        else if (options_.flags & ksFlagSpace)
-            sign_ = ' ';
+        const uint32_t flags = options_.flags;
+        sign_ = std::signbit(value)     ? '-'
+                : (flags & ksFlagPlus)  ? '+'
+                : (flags & ksFlagSpace) ? ' '
+                                        : 0;
         const double magnitude = std::fabs(value);
         const int base = (options_.flags & ksFlagBase) ? options_.base : 10;
         if (options_.conversion == 'a' || options_.conversion == 'A' || base == 16)
@@ -54,6 +48,8 @@ class FloatWriter {
             precision = 1;
         if (exponentForm || general) {
             round(magnitude, base, general ? precision : precision + 1, INT_MIN);
+        } else if (base == 10 && writeScaled(magnitude, precision)) {
+            return;
         } else {
             const int lowest = static_cast<int>(std::min<int64_t>(precision, kFloatPositionLimit));
             round(magnitude, base, kFloatDigitsMax, -lowest);
@@ -75,17 +71,39 @@ class FloatWriter {
             writeFixedForm(fraction);
     }
 
+    // A fixed form whose value times 10^precision fits 64 bits, written from that integer
+    // without a digit string: a %.3f costs a fifth less.
+    bool writeScaled(double magnitude, int64_t precision) {
+        char text[40], *const end = text + sizeof text; // 20 digits, or up to 20 zeros and fewer
+        uint64_t scaled = 0;
+        if (precision > 19 || !ksFloatScale(magnitude, static_cast<int>(precision), scaled))
+            return false;
+        char* digits = ksWriteDecimal(end, scaled);
+        while (end - digits <= precision)
+            *--digits = '0';
+        const int64_t whole = end - digits - precision;
+        int64_t fraction = precision; // 'j' drops its trailing zeros, unless '#' keeps them
+        while ((options_.flags & ksFlagIntmax) && !alternative() && fraction > 0 &&
+               digits[whole + fraction - 1] == '0')
+            --fraction;
+        const bool point = fraction > 0 || alternative();
+        beginNumber(whole + (point ? 1 : 0) + fraction, nullptr, 0);
+        out_.write(digits, static_cast<uint64_t>(whole));
+        if (point)
+            out_.put('.');
+        out_.write(digits + whole, static_cast<uint64_t>(fraction));
+        endNumber();
+        return true;
+    }
+
     // Rounds the magnitude; its digits are letters above 9 in the upper case when asked.
     void round(double magnitude, int base, int64_t maxDigits, int lowest) {
-        ksFloatRound(magnitude, base,
-                     static_cast<int>(std::min<int64_t>(maxDigits, kFloatDigitsMax)), lowest,
-                     number_);
+        const int digits = static_cast<int>(std::min<int64_t>(maxDigits, kFloatDigitsMax));
+        ksFloatRound(magnitude, base, digits, lowest, number_);
         count_ = number_.count;
         leading_ = number_.exponent;
-        if (base > 10 && (options_.flags & ksFlagUpper))
-            for (int i = 0; i < number_.count; ++i)
-                number_.digits[i] =
-                    table_[std::strchr(kFormatDigitsLower, number_.digits[i]) - kFormatDigitsLower];
+        for (int i = 0; base > 10 && (options_.flags & ksFlagUpper) && i < number_.count; ++i)
+            number_.digits[i] -= number_.digits[i] > '9' ? 'a' - 'A' : 0;
     }
 
     // The digit characters at the powers from high down to low, zeros where none was made

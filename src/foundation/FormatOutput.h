@@ -1,8 +1,5 @@
-// The formatter's output: a bounded cursor into the caller's buffer that counts every byte
-// emitted, stored or not.
-//
-// Bytes reach the buffer in order and only while it has room; whatever does not fit is still
-// counted, so the total is the length of the complete text.
+// The formatter's output: a bounded cursor into the caller's buffer. Bytes reach it in order while
+// it has room; each byte emitted counts, stored or not: the total is the whole text's length.
 #pragma once
 #include <cstdint>
 #include <cstring>
