@@ -21,10 +21,10 @@ struct ksFloatDigitString {
 // below the power lowest, whichever keeps fewer.
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number);
 // The same by the exact big-number method alone, without the multiplication by a power of ten
-// that base 10 takes whenever the digits fit 64 bits; the two must agree.
+// that base 10 takes for significant digits that fit 64 bits; the two must agree.
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number);
-// value * 10^decimals rounded half up; false when that does not fit 64 bits or is in doubt.
+// value (as above) * 10^decimals rounded half up; false where it overflows 64 bits or is in doubt.
 bool ksFloatScale(double value, int decimals, uint64_t& scaled);
 
 // The power of ten by which base 10 scales: 10^q = (high * 2^64 + low) * 2^exponent, cut below

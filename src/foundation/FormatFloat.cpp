@@ -74,7 +74,7 @@ class FloatWriter {
     // A fixed form whose value times 10^precision fits 64 bits, written from that integer
     // without a digit string: a %.3f costs a fifth less.
     bool writeScaled(double magnitude, int64_t precision) {
-        char text[40], *const end = text + sizeof text; // 20 digits, or up to 20 zeros and fewer
+        char text[24], *const end = text + sizeof text; // 20 digits, zeros in front included
         uint64_t scaled = 0;
         if (precision > 19 || !ksFloatScale(magnitude, static_cast<int>(precision), scaled))
             return false;
