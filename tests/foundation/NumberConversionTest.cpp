@@ -8,39 +8,46 @@
 
 namespace {
 
-struct Parsed32 {
-    uint32_t value;
+// What one call of a parser gives: the value, the status and the end's offset from the text.
+template <class T> struct Parsed {
+    T value;
     int32_t status;
-    ptrdiff_t end; // offset of the end pointer from the text
+    ptrdiff_t end;
+    bool operator==(const Parsed&) const = default;
 };
 
-Parsed32 parseUInt32(const char* text, int base) {
+template <class T> void PrintTo(const Parsed<T>& parsed, std::ostream* out) {
+    *out << "{" << parsed.value << ", " << parsed.status << ", " << parsed.end << "}";
+}
+
+template <class T> struct ParseCase {
+    const char* text;
+    int base;
+    Parsed<T> expected;
+};
+
+template <class T, class Parse>
+void expectParses(Parse parse, std::initializer_list<ParseCase<T>> cases) {
+    for (const ParseCase<T>& c : cases)
+        EXPECT_EQ(parse(c.text, c.base), c.expected)
+            << (c.text ? c.text : "null") << ", base " << c.base;
+}
+
+Parsed<uint32_t> parseUInt32(const char* text, int base) {
     const char* end = nullptr;
     int32_t status = 12345;
     uint32_t value = ksParseUInt32(text, &end, base, &status);
     return {value, status, end - text};
 }
 
-struct ParsedSigned {
-    int32_t value;
-    int32_t status;
-    ptrdiff_t end;
-};
-
-ParsedSigned parseInt32(const char* text, int base) {
+Parsed<int32_t> parseInt32(const char* text, int base) {
     const char* end = nullptr;
     int32_t status = 12345;
     int32_t value = ksParseInt32(text, &end, base, &status);
     return {value, status, end - text};
 }
 
-struct Parsed64 {
-    uint64_t value;
-    int32_t status;
-    ptrdiff_t end;
-};
-
-Parsed64 parseUInt64(const char* text, int base) {
+Parsed<uint64_t> parseUInt64(const char* text, int base) {
     const char* end = nullptr;
     int32_t status = 12345;
     uint64_t value = 12345;
@@ -85,53 +92,48 @@ TEST(CharacterClasses, MatchTheirDefinitions) {
     }
 }
 
-TEST(ParseUInt32, AutomaticBase) {
-    Parsed32 r = parseUInt32("0x1f", 0);
-    EXPECT_EQ(r.value, 31u);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.end, 4);
-    r = parseUInt32("017", 0);
-    EXPECT_EQ(r.value, 15u);
-    EXPECT_EQ(r.end, 3);
-    r = parseUInt32("0x", 0); // no hexadecimal digit: the 0 is an octal number
-    EXPECT_EQ(r.value, 0u);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.end, 1);
-    r = parseUInt32("08", 0);
-    EXPECT_EQ(r.value, 0u);
-    EXPECT_EQ(r.end, 1);
-    r = parseUInt32("0XfF", 0);
-    EXPECT_EQ(r.value, 255u);
-    r = parseUInt32("129", 0);
-    EXPECT_EQ(r.value, 129u);
-}
-
-TEST(ParseUInt32, WhiteSpacePlusAndPrefixes) {
-    Parsed32 r = parseUInt32(" \t\n\v\f\r+42z", 10);
-    EXPECT_EQ(r.value, 42u);
-    EXPECT_EQ(r.end, 9);
-    r = parseUInt32("0x10", 16);
-    EXPECT_EQ(r.value, 16u);
-    r = parseUInt32("0xg", 16); // no hexadecimal digit after the prefix: just the 0
-    EXPECT_EQ(r.value, 0u);
-    EXPECT_EQ(r.end, 1);
-    r = parseUInt32("0x10", 10);
-    EXPECT_EQ(r.value, 0u);
-    EXPECT_EQ(r.end, 1);
-    r = parseUInt32("zZ", 36);
-    EXPECT_EQ(r.value, 35u * 36 + 35);
-    r = parseUInt32("1012", 2);
-    EXPECT_EQ(r.value, 5u);
-    EXPECT_EQ(r.end, 3);
-}
-
-TEST(ParseUInt32, NoNumberPutsTheEndAtTheStart) {
-    for (const char* text : {"", "   ", "+", "++1", "-1", "+ 1", " x", "\xB2"}) {
-        Parsed32 r = parseUInt32(text, 10);
-        EXPECT_EQ(r.status, ksNumberMissing) << text;
-        EXPECT_EQ(r.value, 0u) << text;
-        EXPECT_EQ(r.end, 0) << text;
-    }
+TEST(ParseUInt32, ValuesStatusesAndEnds) {
+    constexpr uint32_t kMax = 0xFFFFFFFF;
+    expectParses<uint32_t>(
+        parseUInt32,
+        {
+            // Base 0 reads a prefix; "0x" without a hexadecimal digit, and "08", are an octal 0.
+            {"0x1f", 0, {31, ksNumberOk, 4}},
+            {"017", 0, {15, ksNumberOk, 3}},
+            {"0x", 0, {0, ksNumberOk, 1}},
+            {"08", 0, {0, ksNumberOk, 1}},
+            {"0XfF", 0, {255, ksNumberOk, 4}},
+            {"129", 0, {129, ksNumberOk, 3}},
+            // White space and a plus sign in front; the prefix only in base 16.
+            {" \t\n\v\f\r+42z", 10, {42, ksNumberOk, 9}},
+            {"0x10", 16, {16, ksNumberOk, 4}},
+            {"0xg", 16, {0, ksNumberOk, 1}},
+            {"0x10", 10, {0, ksNumberOk, 1}},
+            {"zZ", 36, {35 * 36 + 35, ksNumberOk, 2}},
+            {"1012", 2, {5, ksNumberOk, 3}},
+            // No number: the end stays at the start.
+            {"", 10, {0, ksNumberMissing, 0}},
+            {"   ", 10, {0, ksNumberMissing, 0}},
+            {"+", 10, {0, ksNumberMissing, 0}},
+            {"++1", 10, {0, ksNumberMissing, 0}},
+            {"-1", 10, {0, ksNumberMissing, 0}},
+            {"+ 1", 10, {0, ksNumberMissing, 0}},
+            {" x", 10, {0, ksNumberMissing, 0}},
+            {"\xB2", 10, {0, ksNumberMissing, 0}},
+            {"11", 1, {0, ksNumberMissing, 0}},
+            {"11", 37, {0, ksNumberMissing, 0}},
+            {"11", -1, {0, ksNumberMissing, 0}},
+            {"11", -16, {0, ksNumberMissing, 0}},
+            {"11", 100, {0, ksNumberMissing, 0}},
+            {"11", INT32_MIN, {0, ksNumberMissing, 0}},
+            // Overflow reads to the end of the digits; wrapping below the limit still counts.
+            {"4294967295", 10, {kMax, ksNumberOk, 10}},
+            {"4294967296x", 10, {kMax, ksNumberOverflow, 10}},
+            {"99999999999999999999999", 10, {kMax, ksNumberOverflow, 23}},
+            {"100000000000000000000000000000000", 2, {kMax, ksNumberOverflow, 33}},
+            {"ffffffff", 16, {kMax, ksNumberOk, 8}},
+            {"100000000", 16, {kMax, ksNumberOverflow, 9}},
+        });
     const char* end = reinterpret_cast<const char*>(1);
     int32_t status = 0;
     EXPECT_EQ(ksParseUInt32(nullptr, &end, 10, &status), 0u);
@@ -140,80 +142,32 @@ TEST(ParseUInt32, NoNumberPutsTheEndAtTheStart) {
     EXPECT_EQ(ksParseUInt32("7", nullptr, 10, nullptr), 7u) << "outputs are optional";
 }
 
-TEST(ParseUInt32, BasesOutsideTwoToThirtySix) {
-    for (int base : {1, 37, -1, -16, 100, INT32_MIN}) {
-        Parsed32 r = parseUInt32("11", base);
-        EXPECT_EQ(r.status, ksNumberMissing) << base;
-        EXPECT_EQ(r.value, 0u) << base;
-        EXPECT_EQ(r.end, 0) << base;
-    }
-}
-
-TEST(ParseUInt32, OverflowReadsToTheEndOfTheDigits) {
-    Parsed32 r = parseUInt32("4294967295", 10);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.value, 0xFFFFFFFFu);
-    r = parseUInt32("4294967296x", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.value, 0xFFFFFFFFu);
-    EXPECT_EQ(r.end, 10);
-    r = parseUInt32("99999999999999999999999", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.end, 23);
-    // Wrapping back below the limit still counts as overflow.
-    r = parseUInt32("100000000000000000000000000000000", 2);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    r = parseUInt32("ffffffff", 16);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.value, 0xFFFFFFFFu);
-    r = parseUInt32("100000000", 16);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-}
-
-TEST(ParseInt32, SignsAndLimits) {
-    ParsedSigned r = parseInt32("-2147483648", 10);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.value, INT32_MIN);
-    EXPECT_EQ(r.end, 11);
-    r = parseInt32("  -0x10", 16);
-    EXPECT_EQ(r.value, -16);
-    r = parseInt32("-017", 0);
-    EXPECT_EQ(r.value, -15);
-    r = parseInt32("+2147483647", 10);
-    EXPECT_EQ(r.value, INT32_MAX);
-    EXPECT_EQ(r.status, ksNumberOk);
-}
-
-TEST(ParseInt32, OutOfRangeValues) {
-    ParsedSigned r = parseInt32("2147483648", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.value, INT32_MAX);
-    EXPECT_EQ(r.end, 10);
-    r = parseInt32("-2147483649", 10);
-    EXPECT_EQ(r.status, ksNumberUnderflow);
-    EXPECT_EQ(r.value, INT32_MIN);
-    r = parseInt32("-4294967295", 10);
-    EXPECT_EQ(r.status, ksNumberUnderflow);
-    r = parseInt32("-4294967296", 10); // the magnitude itself overflows
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.value, INT32_MIN);
-    EXPECT_EQ(r.end, 11);
-    r = parseInt32("4294967296", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.value, INT32_MAX);
-}
-
-TEST(ParseInt32, MinusCountsOnlyBeforeALetterOrDigit) {
-    for (const char* text : std::initializer_list<const char*>{"-", "- 5", "-+5", "--5", "+-5", "", nullptr}) {
-        ParsedSigned r = parseInt32(text, 10);
-        EXPECT_EQ(r.status, ksNumberMissing) << (text ? text : "null");
-        EXPECT_EQ(r.value, 0) << (text ? text : "null");
-        EXPECT_EQ(r.end, 0) << (text ? text : "null");
-    }
-    ParsedSigned r = parseInt32("-z", 10); // a sign, but no digit after it
-    EXPECT_EQ(r.status, ksNumberMissing);
-    EXPECT_EQ(r.end, 0);
-    EXPECT_EQ(parseInt32("5", 37).status, ksNumberMissing);
+TEST(ParseInt32, SignsLimitsAndMissingNumbers) {
+    expectParses<int32_t>(
+        parseInt32,
+        {
+            {"-2147483648", 10, {INT32_MIN, ksNumberOk, 11}},
+            {"  -0x10", 16, {-16, ksNumberOk, 7}},
+            {"-017", 0, {-15, ksNumberOk, 4}},
+            {"+2147483647", 10, {INT32_MAX, ksNumberOk, 11}},
+            {"2147483648", 10, {INT32_MAX, ksNumberOverflow, 10}},
+            {"-2147483649", 10, {INT32_MIN, ksNumberUnderflow, 11}},
+            {"-4294967295", 10, {INT32_MIN, ksNumberUnderflow, 11}},
+            {"-4294967296",
+             10,
+             {INT32_MIN, ksNumberOverflow, 11}}, // the magnitude itself overflows
+            {"4294967296", 10, {INT32_MAX, ksNumberOverflow, 10}},
+            // A minus counts only right before a letter or digit; a digit must follow it.
+            {"-", 10, {0, ksNumberMissing, 0}},
+            {"- 5", 10, {0, ksNumberMissing, 0}},
+            {"-+5", 10, {0, ksNumberMissing, 0}},
+            {"--5", 10, {0, ksNumberMissing, 0}},
+            {"+-5", 10, {0, ksNumberMissing, 0}},
+            {"", 10, {0, ksNumberMissing, 0}},
+            {nullptr, 10, {0, ksNumberMissing, 0}},
+            {"-z", 10, {0, ksNumberMissing, 0}},
+            {"5", 37, {0, ksNumberMissing, 0}},
+        });
 }
 
 TEST(ToUInt32, WholeTextStatuses) {
@@ -252,48 +206,28 @@ TEST(ToInt32Dec, WholeTextStatuses) {
 }
 
 TEST(ParseUInt64, ValuesEndsAndTrailingText) {
-    Parsed64 r = parseUInt64("18446744073709551615", 10);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.value, UINT64_MAX);
-    EXPECT_EQ(r.end, 20);
-    r = parseUInt64(" +0xFFFFFFFFFFFFFFFF", 16);
-    EXPECT_EQ(r.status, ksNumberOk);
-    EXPECT_EQ(r.value, UINT64_MAX);
-    r = parseUInt64("0x1f", 0);
-    EXPECT_EQ(r.value, 31u);
-    r = parseUInt64("0777", 0);
-    EXPECT_EQ(r.value, 511u);
-    r = parseUInt64("123 ", 10); // trailing text gives the offset, as the whole-text forms do
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.value, 123u);
-    EXPECT_EQ(r.end, 3);
-}
-
-TEST(ParseUInt64, OverflowStopsAtTheOffendingDigit) {
-    Parsed64 r = parseUInt64("18446744073709551616", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.value, UINT64_MAX);
-    EXPECT_EQ(r.end, 19);
-    r = parseUInt64("184467440737095516150", 10);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.end, 20);
-    r = parseUInt64("0x10000000000000000", 16);
-    EXPECT_EQ(r.status, ksNumberOverflow);
-    EXPECT_EQ(r.end, 18);
-}
-
-TEST(ParseUInt64, NoNumber) {
-    for (const char* text : {"", " ", "+", "x1", "-1"}) {
-        Parsed64 r = parseUInt64(text, 10);
-        EXPECT_EQ(r.status, ksNumberMissing) << text;
-        EXPECT_EQ(r.value, 0u) << text;
-        EXPECT_EQ(r.end, 0) << text;
-    }
-    for (int base : {1, 37, -2}) {
-        Parsed64 r = parseUInt64("10", base);
-        EXPECT_EQ(r.status, ksNumberMissing) << base;
-        EXPECT_EQ(r.value, 0u) << base;
-    }
+    expectParses<uint64_t>(
+        parseUInt64,
+        {
+            {"18446744073709551615", 10, {UINT64_MAX, ksNumberOk, 20}},
+            {" +0xFFFFFFFFFFFFFFFF", 16, {UINT64_MAX, ksNumberOk, 20}},
+            {"0x1f", 0, {31, ksNumberOk, 4}},
+            {"0777", 0, {511, ksNumberOk, 4}},
+            {"123 ", 10, {123, 3, 3}}, // trailing text gives its offset, as the whole-text forms do
+            // Overflow stops at the offending digit.
+            {"18446744073709551616", 10, {UINT64_MAX, ksNumberOverflow, 19}},
+            {"184467440737095516150", 10, {UINT64_MAX, ksNumberOverflow, 20}},
+            {"0x10000000000000000", 16, {UINT64_MAX, ksNumberOverflow, 18}},
+            {"", 10, {0, ksNumberMissing, 0}},
+            {" ", 10, {0, ksNumberMissing, 0}},
+            {"+", 10, {0, ksNumberMissing, 0}},
+            {"x1", 10, {0, ksNumberMissing, 0}},
+            {"-1", 10, {0, ksNumberMissing, 0}},
+            {"10", 1, {0, ksNumberMissing, 0}},
+            {"10", 37, {0, ksNumberMissing, 0}},
+            {"10", -2, {0, ksNumberMissing, 0}},
+            {nullptr, 10, {0, ksNumberMissing, 0}},
+        });
     int32_t status = 0;
     uint64_t value = 9;
     ksParseUInt64(nullptr, nullptr, 10, &status, &value);
