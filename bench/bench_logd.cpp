@@ -9,6 +9,9 @@
 //   cut.
 // - daemon_paced_*: a steady rate; the zero-loss search finds the highest rate with
 //   nothing lost and the lost share at twice that rate.
+//   Beside the sink at 1M/s and in the search: finished lines, each with one send on a
+//   non-blocking socket set up as the sink's, a refused line lost: the floor of any sink
+//   that never waits for the collector.
 // - collector_8_connections: kslogd alone, fed by eight connections as fast as they go.
 // - refused_with_daemon: a debug record refused while the daemon sink is live.
 //
@@ -18,10 +21,13 @@
 #include <spdlog/spdlog.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -161,20 +167,29 @@ class Pacer {
     Clock::time_point next_;
 };
 
+// What the paced cases drive: a way to connect once, a record, and where its records land.
+struct Producer {
+    void (*connect)();
+    void (*write)();
+    const std::string& application;
+};
+
 void writeKsLogRecord() {
     static const char* user = "ann";
     user = opaque(user);
     KSLOG_INFO(module, "user %s id=%d took %.3f ms\n", user, 42, 1.25);
 }
 
-template <int rate> void pacedKsLog(benchmark::State& state) {
-    connectKsLog();
+const Producer ksLogProducer{connectKsLog, writeKsLogRecord, ksLogApplication};
+
+void paced(benchmark::State& state, double rate, const Producer& producer) {
+    producer.connect();
     Pacer pacer(rate);
     for (auto _ : state) {
         pacer.wait();
-        writeKsLogRecord();
+        producer.write();
     }
-    report(state, ksLogApplication);
+    report(state, producer.application);
 }
 
 // A rate offered for a quarter of a second: the rate reached and the share lost.
@@ -184,7 +199,7 @@ struct Trial {
     double lostShare = 0;
 };
 
-Trial pacedTrial(double rate) {
+Trial pacedTrial(double rate, const Producer& producer) {
     constexpr auto duration = std::chrono::milliseconds(250);
     Pacer pacer(rate);
     Clock::time_point start = Clock::now();
@@ -193,11 +208,11 @@ Trial pacedTrial(double rate) {
     do {
         for (int i = 0; i < 64; ++i, ++sent) {
             pacer.wait();
-            writeKsLogRecord();
+            producer.write();
         }
     } while (Clock::now() < stop);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    Trial trial{rate, sent / seconds, lostShare(ksLogApplication, sent)};
+    Trial trial{rate, sent / seconds, lostShare(producer.application, sent)};
     if (std::getenv("KSLOG_BENCH_TRIALS")) // to see how the search went
         std::fprintf(stderr, "trial: offered %.0f achieved %.0f lost share %g\n", trial.offered,
                      trial.achieved, trial.lostShare);
@@ -208,14 +223,14 @@ Trial pacedTrial(double rate) {
 // The zero-loss rate is the highest rate reached with nothing lost: on a busy machine the
 // producer may reach less than it offers, and what it reached is what the sink carried.
 // Then twice that rate is offered, to see what it loses.
-void zeroLossSearchKsLog(benchmark::State& state) {
-    connectKsLog();
+void zeroLossSearch(benchmark::State& state, const Producer& producer) {
+    producer.connect();
     for (auto _ : state) {
         double clean = 0;   // highest offered rate with nothing lost
         double reached = 0; // highest rate reached with nothing lost
         double failed = 0;  // lowest offered rate that lost records
         auto tryRate = [&](double rate) {
-            Trial trial = pacedTrial(rate);
+            Trial trial = pacedTrial(rate, producer);
             if (trial.lostShare > 0) {
                 failed = rate;
                 return;
@@ -227,7 +242,7 @@ void zeroLossSearchKsLog(benchmark::State& state) {
             tryRate(rate);
         for (int step = 0; step < 4 && failed > 0; ++step)
             tryRate((clean + failed) / 2);
-        Trial doubled = pacedTrial(2 * std::max(reached, 62500.0));
+        Trial doubled = pacedTrial(2 * std::max(reached, 62500.0), producer);
         state.counters["zero_loss_rate"] = reached;
         state.counters["double_rate_reached"] = doubled.achieved;
         state.counters["lost_share_at_double"] = doubled.lostShare;
@@ -258,6 +273,29 @@ class LoadConnection {
     void setSendBuffer(int bytes) {
         setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
     }
+    void setNonBlocking() { fcntl(socket_, F_SETFL, fcntl(socket_, F_GETFL) | O_NONBLOCK); }
+    // One send that the socket may refuse (false: nothing went) or take in part, in which
+    // case the rest follows as soon as there is room: a refused line is lost, none is cut.
+    bool trySend(const char* bytes, size_t count) {
+        ssize_t sent = send(socket_, bytes, count, MSG_NOSIGNAL);
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return false;
+        for (;;) {
+            if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                std::perror("bench: send to the collector");
+                std::exit(1);
+            }
+            if (sent > 0) {
+                bytes += sent;
+                count -= static_cast<size_t>(sent);
+            }
+            if (count == 0)
+                return true;
+            pollfd writable{socket_, POLLOUT, 0};
+            poll(&writable, 1, -1);
+            sent = send(socket_, bytes, count, MSG_NOSIGNAL);
+        }
+    }
     void sendAll(const char* bytes, size_t count) {
         while (count > 0) {
             ssize_t sent = send(socket_, bytes, count, MSG_NOSIGNAL);
@@ -284,7 +322,7 @@ std::string loadChunk(size_t lines) {
 
 // The floor of the daemon sink's way: each finished line with one send of its own.
 void streamBareSends(benchmark::State& state) {
-    static LoadConnection& connection = [] () -> LoadConnection& {
+    static LoadConnection& connection = []() -> LoadConnection& {
         static LoadConnection made(-1, bareApplication);
         made.setSendBuffer(102400);
         return made;
@@ -295,6 +333,35 @@ void streamBareSends(benchmark::State& state) {
         connection.sendAll(opaque(line), sizeof line - 1);
     report(state, bareApplication);
 }
+
+// The floor of a sink that never waits: each finished line with one send on a non-blocking
+// socket set up as the daemon sink's. A line the socket refuses is lost, as the sink's
+// record would be; the collector's count of what arrived tells the lost share.
+const std::string nonBlockingApplication = "nonblocking";
+
+LoadConnection& nonBlockingConnection() {
+    static LoadConnection& connection = []() -> LoadConnection& {
+        static LoadConnection made(-2, nonBlockingApplication);
+        made.setSendBuffer(102400);
+        made.setNonBlocking();
+        return made;
+    }();
+    return connection;
+}
+
+void connectNonBlocking() {
+    nonBlockingConnection();
+    for (int i = 0; i < 1000 && collector().bytes(nonBlockingApplication) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    collector().forget(nonBlockingApplication);
+}
+
+void sendNonBlocking() {
+    static const char line[] = "I 12:00:00:000|00001a2c|0000001000 user ann id=42 took 1.250 ms\n";
+    nonBlockingConnection().trySend(opaque(line), sizeof line - 1);
+}
+
+const Producer nonBlockingProducer{connectNonBlocking, sendNonBlocking, nonBlockingApplication};
 
 // kslogd alone: eight connections send their lines at once, and the time runs until the
 // collector has written every byte of them.
@@ -361,10 +428,26 @@ void refusedSpdlog(benchmark::State& state) {
 BENCHMARK(streamKsLog)->Name("daemon_stream/ksLog")->UseRealTime();
 BENCHMARK(streamBareSends)->Name("daemon_stream/send")->UseRealTime();
 BENCHMARK(streamSpdlog)->Name("daemon_stream/spdlog")->UseRealTime();
-BENCHMARK(pacedKsLog<250000>)->Name("daemon_paced_250k/ksLog")->UseRealTime();
-BENCHMARK(pacedKsLog<500000>)->Name("daemon_paced_500k/ksLog")->UseRealTime();
-BENCHMARK(pacedKsLog<1000000>)->Name("daemon_paced_1M/ksLog")->UseRealTime();
-BENCHMARK(zeroLossSearchKsLog)->Name("daemon_zero_loss/ksLog")->Iterations(1)->UseRealTime();
+BENCHMARK_CAPTURE(paced, ksLog_250k, 250000.0, ksLogProducer)
+    ->Name("daemon_paced_250k/ksLog")
+    ->UseRealTime();
+BENCHMARK_CAPTURE(paced, ksLog_500k, 500000.0, ksLogProducer)
+    ->Name("daemon_paced_500k/ksLog")
+    ->UseRealTime();
+BENCHMARK_CAPTURE(paced, ksLog_1M, 1000000.0, ksLogProducer)
+    ->Name("daemon_paced_1M/ksLog")
+    ->UseRealTime();
+BENCHMARK_CAPTURE(paced, send_1M, 1000000.0, nonBlockingProducer)
+    ->Name("daemon_paced_1M/send")
+    ->UseRealTime();
+BENCHMARK_CAPTURE(zeroLossSearch, ksLog, ksLogProducer)
+    ->Name("daemon_zero_loss/ksLog")
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(zeroLossSearch, send, nonBlockingProducer)
+    ->Name("daemon_zero_loss/send")
+    ->Iterations(1)
+    ->UseRealTime();
 BENCHMARK(collectorLoad)->Name("collector_8_connections/kslogd")->UseManualTime();
 BENCHMARK(refusedKsLog)->Name("refused_with_daemon/ksLog");
 BENCHMARK(refusedSpdlog)->Name("refused_with_daemon/spdlog");
