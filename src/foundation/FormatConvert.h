@@ -1,10 +1,17 @@
 // The formatter's conversions: one directive's value written with its resolved options.
 #pragma once
+#include "foundation/FormatDigits.h"
 #include "foundation/FormatDirective.h"
 #include "foundation/FormatOutput.h"
 
 // d, i, u, o, x and X.
 void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptions& options);
+// The everyday %d, %u or %lld: the digits, after a '-' when negative.
+inline void ksFormatWriteDecimal(ksFormatState& out, uint64_t magnitude, bool negative) {
+    char text[24], *const digits = ksWriteDecimal(text + sizeof text, magnitude);
+    digits[-1] = '-';
+    out.write(digits - negative, static_cast<uint64_t>(text + sizeof text - digits + negative));
+}
 // e, f, g and a in their letter cases, in base 10, in a base item's base, and in base 16.
 void ksFormatWriteFloating(ksFormatState& out, double value, const ksFormatOptions& options);
 // s and ls: 0, or kFormatMalformedText when the text is not well-formed.

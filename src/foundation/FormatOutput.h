@@ -29,8 +29,7 @@ struct ksFormatState {
         const uint64_t stored = count < room ? count : room;
         ksCopyShort(cursor, bytes, stored);
         cursor += stored;
-        if (stored != count)
-            lost += count - stored;
+        lost += count - stored;
     }
 
     void fill(char byte, int64_t count) {

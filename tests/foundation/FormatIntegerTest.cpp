@@ -1,4 +1,5 @@
 // Integer conversions: d, i, u, o, x, X with flags, width, precision, lengths and base items.
+#include <algorithm>
 #include <cstdint>
 #include <cctype>
 #include <climits>
@@ -96,7 +97,7 @@ TEST(FormatInteger, LargeWidthsArePaddedCompletely) {
 }
 
 // Every decimal length from 1 to 20 digits and its neighbours, signed and not, whole and cut
-// short at every buffer size.
+// short at every buffer size (a lone %lld takes a route of its own).
 TEST(FormatInteger, EveryDecimalLengthAndItsNeighbours) {
     uint64_t power = 1;
     for (int digits = 1; digits <= 20; ++digits, power *= 10) {
@@ -111,10 +112,16 @@ TEST(FormatInteger, EveryDecimalLengthAndItsNeighbours) {
                 EXPECT_EQ(format("%u|%d", static_cast<unsigned>(value), static_cast<int>(value)),
                           ok(text + "|" + std::to_string(static_cast<int>(value))));
             }
-            for (size_t size = 0; size <= text.size(); ++size)
-                EXPECT_EQ(formatSized(size, "%llu", value),
-                          (Formatted{static_cast<int>(text.size()),
-                                     text.substr(0, size ? size - 1 : 0)}));
+            const auto asLongLong = static_cast<long long>(value & INT64_MAX);
+            const std::string signedText = std::to_string(-asLongLong);
+            for (size_t size = 0; size <= signedText.size(); ++size) {
+                const auto cut = [&](const std::string& whole) {
+                    return Formatted{static_cast<int>(whole.size()),
+                                     whole.substr(0, std::min(whole.size(), size ? size - 1 : 0))};
+                };
+                EXPECT_EQ(formatSized(size, "%llu", value), cut(text));
+                EXPECT_EQ(formatSized(size, "%lld", -asLongLong), cut(signedText));
+            }
         }
     }
 }
