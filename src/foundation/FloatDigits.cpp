@@ -232,8 +232,7 @@ bool scaleAndRound(uint64_t mantissa, int exponent, int q, uint64_t& integer) {
 bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
     int exponent = 0;
     uint64_t mantissa = decompose(value, exponent);
-    number.count = 0;
-    number.exponent = 0;
+    number.count = number.exponent = 0;
     if (mantissa == 0)
         return true;
     if (maxDigits > kSignificantDecimalMax)
@@ -249,15 +248,11 @@ bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
     uint64_t integer = 0;
     if (!scaleAndRound(mantissa, exponent, q, integer))
         return false;
-    if (integer >= ceiling) { // the leading power was one more: one digit fewer
-        --q;
-        if (!scaleAndRound(mantissa, exponent, q, integer))
-            return false;
-    }
-    if (integer == ceiling) { // rounding carried into a new leading digit
-        integer /= 10;
-        --q;
-    }
+    // Where the leading power was one more, one digit fewer.
+    if (integer >= ceiling && !scaleAndRound(mantissa, exponent, --q, integer))
+        return false;
+    if (integer == ceiling) // rounding carried into a new leading digit
+        integer /= 10, --q;
     const int length = ksDecimalLength(integer);
     ksWriteDecimal(number.digits + length, integer);
     number.exponent = length - 1 - q;

@@ -164,9 +164,9 @@ TEST(FormatParse, ALoneDirectiveWritesWhatItWritesAmongText) {
     for (const char* directive : {"%lld", "%20lld", "%jx", "%zu", "%-25llo", "%ti"})
         for (long long value : {0LL, -1LL, LLONG_MIN, 1234567890123LL})
             expectSameAloneAndAmongText(directive, value);
-    for (const char* directive : {"%s", "%10s", "%-10s", "%hs", "%.3s", "%8.2s", "%.0s"})
-        for (const char* value :
-             {"", "ann", "h\xC3\xA9llo", "bad\xFF", "a long text of some bytes"})
+    for (const char* directive : {"%s", "%10s", "%-10s", "%hs", "%.3s", "%8.2s", "%.0s", "%.30s"})
+        for (const char* value : {"", "ann", "h\xC3\xA9llo", "bad\xFF", "a long text of some bytes",
+                                  static_cast<const char*>(nullptr)})
             expectSameAloneAndAmongText(directive, value);
     for (const char* directive : {"%e", "%f", "%g", "%G", "%12a", "%-12E", "%012f", "%Lf", "%.3e",
                                   "%10.2f", "%.17g", "%.0f"})
