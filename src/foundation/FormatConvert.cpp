@@ -297,12 +297,10 @@ void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptio
     // The low 32 bits unless the length reads 64; signed for d and i.
     const bool full = (flags & ksFlag64Bit) != 0;
     uint64_t magnitude = full ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
-    bool negative = false;
-    if (!(flags & ksFlagUnsigned)) {
-        const int64_t number = full ? value : static_cast<int32_t>(value);
-        negative = number < 0;
-        magnitude = negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
-    }
+    const int64_t number = full ? value : static_cast<int32_t>(value);
+    const bool negative = !(flags & ksFlagUnsigned) && number < 0;
+    if (negative)
+        magnitude = 0 - static_cast<uint64_t>(number);
     constexpr uint32_t kLayout =
         ksFlagSpace | ksFlagPlus | ksFlagMinus | ksFlagAlternative | ksFlagZero | ksFlagPrecision;
     if (base != 10 || (flags & kLayout) || options.width != 0)

@@ -25,10 +25,8 @@ class FloatWriter {
             return;
         }
         const uint32_t flags = options_.flags;
-        sign_ = std::signbit(value)     ? '-'
-                : (flags & ksFlagPlus)  ? '+'
-                : (flags & ksFlagSpace) ? ' '
-                                        : 0;
+        const char sign = (flags & ksFlagPlus) ? '+' : (flags & ksFlagSpace) ? ' ' : 0;
+        sign_ = std::signbit(value) ? '-' : sign;
         const double magnitude = std::fabs(value);
         const int base = (options_.flags & ksFlagBase) ? options_.base : 10;
         if (options_.conversion == 'a' || options_.conversion == 'A' || base == 16)
@@ -100,8 +98,7 @@ class FloatWriter {
     void round(double magnitude, int base, int64_t maxDigits, int lowest) {
         const int digits = static_cast<int>(std::min<int64_t>(maxDigits, kFloatDigitsMax));
         ksFloatRound(magnitude, base, digits, lowest, number_);
-        count_ = number_.count;
-        leading_ = number_.exponent;
+        count_ = number_.count, leading_ = number_.exponent;
         for (int i = 0; base > 10 && (options_.flags & ksFlagUpper) && i < number_.count; ++i)
             number_.digits[i] -= number_.digits[i] > '9' ? 'a' - 'A' : 0;
     }

@@ -153,6 +153,9 @@ TEST(FormatInteger, ZeroPaddedHexadecimalAtEveryWidth) {
     }
     EXPECT_EQ(format("%08x|%x", 0x1beefu, 0xfedcba98u), ok("0001beef|fedcba98"));
     EXPECT_EQ(formatSized(5, "%08x", 0xbeefu), (Formatted{8, "0000"}));
+    for (size_t size = 0; size <= 9; ++size) // a lone %x takes a route of its own
+        EXPECT_EQ(formatSized(size, "%x", 0xfedcba98u),
+                  (Formatted{8, std::string("fedcba98").substr(0, size ? size - 1 : 0)}));
 }
 
 // Padded decimals on both sides of the widest padding built in place, and cut short.
