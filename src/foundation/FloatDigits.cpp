@@ -252,10 +252,10 @@ bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
         return false;
     if (integer == ceiling) // rounding carried into a new leading digit
         integer /= 10, --q;
-    const int length = ksDecimalLength(integer);
-    ksWriteDecimal(number.digits + length, integer);
-    number.exponent = length - 1 - q;
-    number.count = length;
+    // Scaled to lie from 10^(maxDigits - 1) up, the integer has maxDigits digits.
+    ksWriteDecimal(number.digits + maxDigits, integer);
+    number.exponent = maxDigits - 1 - q;
+    number.count = maxDigits;
     while (number.digits[number.count - 1] == '0')
         --number.count;
     return true;
@@ -271,10 +271,16 @@ void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent) {
 bool ksFloatScale(double value, int decimals, uint64_t& scaled) {
     int exponent = 0;
     const uint64_t mantissa = decompose(value, exponent);
-    const int zeros = std::countl_zero(mantissa | 1);
-    scaled = 0;
-    return decimals >= 0 && decimals <= PowersOfTen::kMax && value < 0x1p64 &&
-           (mantissa == 0 || scaleAndRound(mantissa << zeros, exponent - zeros, decimals, scaled));
+    // mantissa * 10^decimals (below 2^117) is exact in 128 bits, its point shift bits from the
+    // end; the first bit below the point is set when the rest is half a unit or more. From 2^64
+    // on nothing fits; from 127 bits below the point on, nothing is left of it.
+    if (decimals < 0 || decimals > 19 || exponent > 11)
+        return false;
+    const uint128 product = static_cast<uint128>(mantissa) * kPowersOfTen64[decimals];
+    const int shift = exponent < 0 ? std::min(-exponent, 127) : 0;
+    const uint128 whole = product << std::max(exponent, 0) >> shift;
+    scaled = static_cast<uint64_t>(whole) + (shift > 0 ? (product >> (shift - 1)) & 1 : 0);
+    return whole < UINT64_MAX;
 }
 
 void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigitString& number) {

@@ -24,7 +24,7 @@ void ksFloatRound(double value, int base, int maxDigits, int lowest, ksFloatDigi
 // that base 10 takes for significant digits that fit 64 bits; the two must agree.
 void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
                          ksFloatDigitString& number);
-// value (as above) * 10^decimals rounded half up; false where it overflows 64 bits or is in doubt.
+// value (as above) * 10^decimals rounded half up, for 0 to 19 decimals; false where it overflows.
 bool ksFloatScale(double value, int decimals, uint64_t& scaled);
 
 // The power of ten by which base 10 scales: 10^q = (high * 2^64 + low) * 2^exponent, cut below

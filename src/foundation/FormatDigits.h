@@ -13,15 +13,6 @@ inline constexpr auto kPowersOfTen64 = [] {
     return values;
 }();
 
-// The number of decimal digits of value (one for zero). A value of b bits has about
-// b * log10(2) digits: 1233 / 4096 is log10(2) rounded up, and the guess is at most one short.
-// The low bit set makes zero one digit and never moves a value across a power of ten.
-inline int ksDecimalLength(uint64_t value) {
-    value |= 1;
-    const int guess = std::bit_width(value) * 1233 >> 12;
-    return guess + (value >= kPowersOfTen64[guess] ? 1 : 0);
-}
-
 // Writes the decimal digits of value ending just before end, two at a time from the last;
 // returns where they start.
 inline char* ksWriteDecimal(char* end, uint64_t value) {

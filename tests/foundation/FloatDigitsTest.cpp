@@ -76,6 +76,7 @@ TEST(FloatDigits, ShortcutKnownResults) {
     EXPECT_EQ(fast(1200.0, 2), "12e3#2");   // trailing zeros are not digits
     EXPECT_EQ(fast(0.995, 2), "99e-1#2");   // the binary value is a little below half-way
     EXPECT_EQ(fast(0x1p64, 0), "declined"); // does not fit 64 bits
+    EXPECT_EQ(fast(1.5, 20), "declined");   // nor does 10^20
     EXPECT_EQ(significant(12345.6789, 4), "1235e4#4");
     EXPECT_EQ(significant(0.0, 4), "e0#0");
     EXPECT_EQ(significant(2.5, 1), "3e0#1");    // exactly half-way goes up
@@ -90,7 +91,7 @@ TEST(FloatDigits, ShortcutAgreesAtItsEdges) {
     expectAgreement(0x1.fffffffffffffp63);
     expectAgreement(0x1.fffffffffffffp64);
     expectAgreement(18446744073709549568.0 + 0.5); // rounds to a double below 2^64
-    // Fractions: a shift of 127 bits is taken, 128 is zero without arithmetic.
+    // Fractions: a shift of 127 bits is taken, and longer ones leave nothing.
     expectAgreement(0x1p-127);
     expectAgreement(0x1.fffffffffffffp-75);
     expectAgreement(0x1p-128);
