@@ -64,7 +64,9 @@ void yieldThread() {
 namespace {
 
 // gettid() is a system call; every record asks for the id, so each thread keeps its own.
-thread_local uint32_t cachedThreadId = 0;
+// Initial-exec: the id lies at a fixed offset from the thread pointer, where the default
+// model for a shared library called the dynamic loader at each of a record's five reads.
+thread_local uint32_t cachedThreadId [[gnu::tls_model("initial-exec")]] = 0;
 
 void forgetThreadIdInChild() {
     cachedThreadId = 0;
