@@ -102,8 +102,7 @@ int exactDigits(double value, int base, int limit, int lowest, uint8_t* digits, 
         for (int i = 0; i < chunk && count < limit && position >= lowest; ++i, --position) {
             if (count == 0 && spread[i] == 0)
                 continue;
-            if (count == 0)
-                exponent = position;
+            exponent = count == 0 ? position : exponent;
             digits[count++] = spread[i];
         }
     }
@@ -237,8 +236,7 @@ bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
     if (maxDigits > kSignificantDecimalMax)
         return false;
     const int zeros = std::countl_zero(mantissa);
-    mantissa <<= zeros;
-    exponent -= zeros;
+    mantissa <<= zeros, exponent -= zeros;
     // The value lies in [2^(exponent + 63), 2^(exponent + 64)): its leading power of ten is
     // floor((exponent + 63) * log10(2)) or one more. 78913 / 2^18 is log10(2) to 2^-24, close
     // enough for every binary exponent of a double.
@@ -254,8 +252,7 @@ bool roundDecimal(double value, int maxDigits, ksFloatDigitString& number) {
         integer /= 10, --q;
     // Scaled to lie from 10^(maxDigits - 1) up, the integer has maxDigits digits.
     ksWriteDecimal(number.digits + maxDigits, integer);
-    number.exponent = maxDigits - 1 - q;
-    number.count = maxDigits;
+    number.exponent = maxDigits - 1 - q, number.count = maxDigits;
     while (number.digits[number.count - 1] == '0')
         --number.count;
     return true;

@@ -27,6 +27,5 @@ void ksFloatRoundGeneral(double value, int base, int maxDigits, int lowest,
 // value (as above) * 10^decimals rounded half up, for 0 to 19 decimals; false where it overflows.
 bool ksFloatScale(double value, int decimals, uint64_t& scaled);
 
-// The power of ten by which base 10 scales: 10^q = (high * 2^64 + low) * 2^exponent, cut below
-// by less than one unit of low; for q from -348 to 347.
+// 10^q = (high * 2^64 + low) * 2^exponent, cut below by under a unit of low; q from -348 to 347.
 void ksFloatPowerOfTen(int q, uint64_t& high, uint64_t& low, int& exponent);

@@ -62,8 +62,8 @@ KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
 }
 
 // Copies text into to while scanning it, up to its first stop, at most limit bytes and within
-// room (32 or more); returns how many it copied. Whole blocks are stored, so bytes past the count
-// may change inside the room. One pass instead of two makes a long %s cost about its copy alone.
+// room (32 or more); returns how many. Whole blocks are stored: bytes past those may change. One
+// pass costs about the copy, up to twice that where to lies just past text modulo 4 KB.
 KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t
 copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
@@ -129,8 +129,7 @@ int64_t measureNarrow(const char* text, uint64_t limit, uint64_t index) {
 int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options) {
     const bool padsFirst = options.width > 0 && !(options.flags & ksFlagMinus);
     const auto room = static_cast<uint64_t>(out.end - out.cursor);
-    const uint64_t limit =
-        options.precision < 0 ? UINT64_MAX : static_cast<uint64_t>(options.precision);
+    const auto limit = static_cast<uint64_t>(options.precision); // none (-1): the largest
     static const bool hasAvx2 = __builtin_cpu_supports("avx2");
     const uint64_t copied =
         padsFirst || room < 32 || !hasAvx2 ? 0 : copyToStop(out.cursor, room, text, limit);
@@ -143,7 +142,8 @@ int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptio
     if (padsFirst)
         out.fill(' ', options.width - length);
     out.cursor += copied;
-    out.write(text + copied, static_cast<uint64_t>(length) - copied);
+    if (static_cast<uint64_t>(length) > copied)
+        out.write(text + copied, static_cast<uint64_t>(length) - copied);
     if (options.flags & ksFlagMinus)
         out.fill(' ', options.width - length);
     return 0;
@@ -247,8 +247,7 @@ void storeCount(const ksFormatState& out, void* target, uint32_t flags) {
                                           int base, const ksFormatOptions& options) {
     const uint32_t flags = options.flags;
     // Sign and prefix ("0x", "0b" or "0") go right before the digits, which end the buffer.
-    char buffer[4 + 64]; // the longest digits: 64 in base 2
-    char* const end = buffer + sizeof buffer;
+    char buffer[4 + 64], *const end = buffer + sizeof buffer; // digits: at most 64, in base 2
     char* digits = end;
     const bool alternative = (flags & ksFlagAlternative) != 0;
     if (magnitude != 0 || options.precision != 0)
@@ -316,6 +315,10 @@ int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOpti
     if (options.flags & ksFlagWide)
         return formatWideString(out, static_cast<const wchar_t*>(text), options);
     return formatNarrowString(out, static_cast<const char*>(text), options);
+}
+
+[[gnu::flatten]] int ksFormatWriteText(ksFormatState& out, const char* text) {
+    return formatNarrowString(out, text ? text : kNil, {0, 's', 0, -1, 10});
 }
 
 void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,

@@ -14,8 +14,9 @@ inline void ksFormatWriteDecimal(ksFormatState& out, uint64_t magnitude, bool ne
 }
 // e, f, g and a in their letter cases, in base 10, in a base item's base, and in base 16.
 void ksFormatWriteFloating(ksFormatState& out, double value, const ksFormatOptions& options);
-// s and ls: 0, or kFormatMalformedText when the text is not well-formed.
+// s and ls, and a lone %s: 0, or kFormatMalformedText when the text is not well-formed.
 int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options);
+int ksFormatWriteText(ksFormatState& out, const char* text);
 // c, p and n.
 void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
                         const ksFormatOptions& options);

@@ -39,15 +39,13 @@ inline char* ksFormatDigits(char* end, uint64_t value, int base, const char* tab
     char* p = end;
     if ((base & (base - 1)) == 0) {
         const int shift = std::countr_zero(static_cast<unsigned>(base));
-        do {
+        do
             *--p = table[value & static_cast<uint64_t>(base - 1)];
-            value >>= shift;
-        } while (value);
+        while (value >>= shift);
         return p;
     }
-    do {
+    do
         *--p = table[value % static_cast<uint64_t>(base)];
-        value /= static_cast<uint64_t>(base);
-    } while (value);
+    while (value /= static_cast<uint64_t>(base));
     return p;
 }

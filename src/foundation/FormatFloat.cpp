@@ -39,11 +39,10 @@ class FloatWriter {
     bool alternative() const { return (options_.flags & ksFlagAlternative) != 0; }
 
     void writeInBase(double magnitude, int base) {
-        int64_t precision = options_.precision < 0 ? kDefaultPrecision : options_.precision;
         const bool general = (options_.flags & ksFlagGeneral) != 0;
+        int64_t precision = options_.precision < 0 ? kDefaultPrecision : options_.precision;
+        precision = std::max<int64_t>(precision, general ? 1 : 0); // 'g' keeps a digit
         bool exponentForm = (options_.flags & ksFlagExponent) != 0;
-        if (general && precision == 0)
-            precision = 1;
         if (exponentForm || general) {
             round(magnitude, base, general ? precision : precision + 1, INT_MIN);
         } else if (base == 10 && writeScaled(magnitude, precision)) {
