@@ -9,8 +9,7 @@
 constexpr int kFloatDigitsMax = 1100;        // enough for every terminating expansion of a double
 constexpr int kFloatPositionLimit = 1 << 20; // far below any double's last digit
 
-// Significant digits ('0' to '9', then 'a' to 'z'), leading digit first; those after count are
-// zeros.
+// Significant digits ('0' to '9', then 'a' to 'z'), leading first; those after count are zeros.
 struct ksFloatDigitString {
     char digits[kFloatDigitsMax];
     int count;    // without trailing zeros; 0 for zero

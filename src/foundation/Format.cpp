@@ -27,8 +27,7 @@ constexpr bool isDigit(char c) {
     return static_cast<unsigned>(c - '0') <= 9;
 }
 
-// Reads a run of decimal digits, saturating beyond any count an int can report so that huge
-// numbers stay huge.
+// Reads a run of decimal digits, saturating above any count an int can report: huge stays huge.
 uint64_t readNumber(const char*& at) {
     constexpr uint64_t kCeiling = uint64_t{1} << 32;
     uint64_t value = 0;
@@ -210,8 +209,7 @@ class DirectiveReader {
     Plan& plan_;
 };
 
-// Reads every directive of the format into the plan. Returns the format's length, or a
-// negative error result.
+// Reads every directive of the format into the plan: the format's length, or a negative error.
 int64_t readPlan(const char* format, Plan& plan) {
     const char* at = format;
     for (;;) {
@@ -277,8 +275,7 @@ int checkBases(const Plan& plan) {
     return 0;
 }
 
-// Width, precision and base of a directive with some of them from arguments, read from their
-// slots.
+// Width, precision and base of a directive with some of them from arguments, read from slots.
 ksFormatOptions resolveFromArguments(const ksFormatOptions& given, const ksFormatSlot* slots) {
     ksFormatOptions options = given;
     if (options.flags & ksFlagWidthArgument) {

@@ -1,5 +1,4 @@
-// The formatter's conversions but the floating ones: integer, character, string, pointer and
-// count.
+// The formatter's conversions but the floating ones: integer, character, string, pointer, count.
 #include "foundation/FormatConvert.h"
 #include <algorithm>
 #include <bit>
@@ -33,8 +32,7 @@ void formatCharacter(ksFormatState& out, int64_t value, const ksFormatOptions& o
 // be read past the terminator, which the sanitizers cannot tell from an overflow.
 #define KS_READS_PAST_END __attribute__((no_sanitize("address", "thread")))
 
-// One bit per byte of an aligned block: set at a stop (the byte's own high bit, or that of its
-// comparison with zero).
+// One bit per byte of an aligned block, set at a stop: its high bit, or that of its test for zero.
 KS_READS_PAST_END inline unsigned stops16(const char* block) {
     const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
     return static_cast<unsigned>(
@@ -44,10 +42,6 @@ KS_READS_PAST_END inline unsigned stops16(const char* block) {
 KS_READS_PAST_END __attribute__((target("avx2"))) inline unsigned stops32(const __m256i bytes) {
     return static_cast<unsigned>(_mm256_movemask_epi8(
         _mm256_or_si256(bytes, _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256()))));
-}
-
-constexpr bool isPlain(char byte) {
-    return static_cast<unsigned char>(byte) - 1u < 0x7Fu;
 }
 
 // The index of the first stop in text, or at least limit when none comes before it.
@@ -62,8 +56,10 @@ KS_READS_PAST_END uint64_t firstStop(const char* text, uint64_t limit) {
 }
 
 // Copies text into to while scanning it, up to its first stop, at most limit bytes and within
-// room (32 or more); returns how many. Whole blocks are stored: bytes past those may change. One
-// pass costs about the copy, up to twice that where to lies just past text modulo 4 KB.
+// room (32 or more); returns how many. Whole blocks are stored: bytes past those may change.
+// Most stores align to the buffer, as memcpy's do: an unaligned one costs two, and one across a
+// page or seen to overlap a later load modulo 4 KB far more. Their loads, unaligned, stop short
+// of a page the text is not known to reach.
 KS_READS_PAST_END __attribute__((target("avx2"))) uint64_t
 copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     const char* block = text - (reinterpret_cast<uintptr_t>(text) & 31);
@@ -77,31 +73,42 @@ copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text)));
     uint64_t at = 32 - static_cast<uint64_t>(text - block);
-    while (at < limit && at + 32 <= room) {
-        const auto* from = reinterpret_cast<const __m256i*>(text + at);
-        auto* into = reinterpret_cast<__m256i*>(to + at);
-        // Four blocks a step from a boundary of 128 bytes, which no step then crosses: a stop
-        // among them is the least byte being zero or their union having the high bit.
-        if (!(reinterpret_cast<uintptr_t>(from) & 127) && at + 128 <= room) {
-            const __m256i a = _mm256_load_si256(from), b = _mm256_load_si256(from + 1);
-            const __m256i c = _mm256_load_si256(from + 2), d = _mm256_load_si256(from + 3);
-            _mm256_storeu_si256(into, a), _mm256_storeu_si256(into + 1, b);
-            _mm256_storeu_si256(into + 2, c), _mm256_storeu_si256(into + 3, d);
+    // Most texts end in a few blocks more, read aligned to the text (one, if stores cross a page).
+    uint64_t blocks = (reinterpret_cast<uintptr_t>(to) & 4095) > 4096 - 160 ? 1 : 3;
+    for (;;) {
+        for (; blocks > 0; --blocks, at += 32) {
+            if (at >= limit || at + 32 > room)
+                return std::min(at, limit);
+            const __m256i bytes = _mm256_load_si256(reinterpret_cast<const __m256i*>(text + at));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at), bytes);
+            if (const unsigned bits = stops32(bytes))
+                return std::min<uint64_t>(at + std::countr_zero(bits), limit);
+        }
+        // The text reaches the page text + at is in, where its bytes before at are.
+        const uint64_t page = at + 4096 - (reinterpret_cast<uintptr_t>(text + at) & 4095);
+        for (at -= reinterpret_cast<uintptr_t>(to + at) & 31; at + 128 <= page; at += 128) {
+            if (at >= limit || at + 128 > room)
+                return std::min(at, limit);
+            const auto* source = reinterpret_cast<const __m256i*>(text + at);
+            auto* into = reinterpret_cast<__m256i*>(to + at);
+            const __m256i a = _mm256_loadu_si256(source), b = _mm256_loadu_si256(source + 1);
+            const __m256i c = _mm256_loadu_si256(source + 2), d = _mm256_loadu_si256(source + 3);
+            _mm256_store_si256(into, a), _mm256_store_si256(into + 1, b);
+            _mm256_store_si256(into + 2, c), _mm256_store_si256(into + 3, d);
+            // A stop among them is the least byte being zero or their union having the high bit.
             const __m256i least = _mm256_min_epu8(_mm256_min_epu8(a, b), _mm256_min_epu8(c, d));
             const __m256i either = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
-            if (!_mm256_movemask_epi8(
+            if (_mm256_movemask_epi8(
                     _mm256_or_si256(either, _mm256_cmpeq_epi8(least, _mm256_setzero_si256())))) {
-                at += 128;
-                continue;
+                const uint64_t low = stops32(a) | uint64_t{stops32(b)} << 32;
+                const uint64_t high = stops32(c) | uint64_t{stops32(d)} << 32;
+                return std::min(at + (low ? std::countr_zero(low) : 64 + std::countr_zero(high)),
+                                limit);
             }
         }
-        const __m256i bytes = _mm256_load_si256(from);
-        _mm256_storeu_si256(into, bytes);
-        if (const unsigned bits = stops32(bytes))
-            return std::min<uint64_t>(at + std::countr_zero(bits), limit);
-        at += 32;
+        at -= reinterpret_cast<uintptr_t>(text + at) & 31; // blocks again, into the next page
+        blocks = (page - at) / 32;
     }
-    return std::min<uint64_t>(at, limit);
 }
 
 // The bytes of narrow text to write within limit (the precision), or -1 when the text is not
@@ -109,7 +116,7 @@ copyToStop(char* to, uint64_t room, const char* text, uint64_t limit) {
 // does not fit the precision ends the text; one the terminator cuts is malformed.
 int64_t measureNarrow(const char* text, uint64_t limit, uint64_t index) {
     for (;;) {
-        if (index < limit && isPlain(text[index]))
+        if (index < limit && static_cast<unsigned char>(text[index]) - 1u < 0x7Fu) // plain
             index += firstStop(text + index, limit - index);
         if (index >= limit || text[index] == '\0')
             return static_cast<int64_t>(std::min(index, limit));
@@ -192,12 +199,8 @@ template <class Sink> int64_t walkWide(const wchar_t* text, int64_t precision, S
 // returns how many. Such text, the most frequent, then needs neither a decoder nor a second walk.
 uint64_t narrowPlain(char* to, const wchar_t* text, uint64_t limit) {
     uint64_t count = 0;
-    for (; count < limit; ++count) {
-        const auto unit = static_cast<uint32_t>(text[count]);
-        if (unit - 1 >= 0x7F)
-            break;
-        to[count] = static_cast<char>(unit);
-    }
+    for (; count < limit && static_cast<uint32_t>(text[count]) - 1 < 0x7F; ++count)
+        to[count] = static_cast<char>(text[count]);
     return count;
 }
 

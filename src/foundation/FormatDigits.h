@@ -13,8 +13,7 @@ inline constexpr auto kPowersOfTen64 = [] {
     return values;
 }();
 
-// Writes the decimal digits of value ending just before end, two at a time from the last;
-// returns where they start.
+// Writes value's decimal digits just before end, two at a time from the last; returns their start.
 inline char* ksWriteDecimal(char* end, uint64_t value) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"

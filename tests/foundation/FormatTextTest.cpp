@@ -1,4 +1,5 @@
 // Text conversions (s, ls, c), pointers, counts and literal text.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -91,26 +92,37 @@ TEST(FormatText, TextIsMeasuredAndCheckedAtEveryAlignment) {
 }
 
 #if __has_include(<sys/mman.h>)
-// Texts read in aligned blocks, several a step, end just before a page that cannot be read: no
-// step may reach into it. (Windows lacks mmap; the blocks are the same there.)
+// Texts end just before a page that cannot be read, some of them reaching from the page before:
+// no read may reach into it, wherever the buffer lies against its blocks and its own page's end,
+// and nothing is stored past the buffer's size. (Windows lacks mmap; the blocks are the same.)
 TEST(FormatText, TextEndingBeforeAnUnreadablePageIsReadWithinItsOwn) {
     const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    void* mapped =
-        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    auto* mapped = static_cast<char*>(
+        mmap(nullptr, 5 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(mapped, MAP_FAILED);
-    char* const end = static_cast<char*>(mapped) + page;
+    char* const end = mapped + 2 * page;
     ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
-    for (size_t length = 0; length < 300; ++length) {
+    char* const output = end + page; // two pages more
+    for (size_t length = 0; length < 2 * page - 1; length += length < 700 ? 1 : 97) {
         char* text = end - length - 1;
         std::memset(text, 'x', length);
         text[length] = '\0';
-        EXPECT_EQ(format("%s", text), ok(std::string(length, 'x'))) << length;
+        for (const size_t offset : {size_t{0}, size_t{1}, size_t{31}, size_t{33}, page - 100}) {
+            const size_t room = 2 * page - offset - 1;
+            for (const size_t size : {std::min(length + 1, room), room}) { // tight, and ample
+                std::memset(output, '#', 2 * page);
+                char* buffer = output + offset;
+                ASSERT_EQ(ksFormatBuffer(buffer, size, "%s", text), static_cast<int>(length));
+                ASSERT_EQ(std::string(buffer), std::string(text, std::min(length, size - 1)));
+                ASSERT_EQ(buffer[size], '#') << length << " " << offset;
+            }
+        }
         if (length == 0)
             continue;
         text[length / 2] = '\x80';
         EXPECT_EQ(format("%s", text).result, -2) << length;
     }
-    munmap(mapped, 2 * page);
+    munmap(mapped, 5 * page);
 }
 #endif
 
