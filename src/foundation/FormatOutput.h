@@ -6,13 +6,13 @@
 #include "foundation/CopyShort.h"
 
 struct ksFormatState {
-    char* begin = nullptr;  // first byte of the caller's buffer
     char* cursor = nullptr; // next byte to store
     char* end = nullptr;    // one past the last byte that may be stored
+    char* begin = nullptr;  // first byte of the caller's buffer
     uint64_t lost = 0;      // bytes emitted past the end
 
     ksFormatState(char* buffer, uint64_t limit)
-        : begin(buffer), cursor(buffer), end(buffer + limit) {}
+        : cursor(buffer), end(buffer + limit), begin(buffer) {}
 
     uint64_t committed() const { return static_cast<uint64_t>(cursor - begin); }
     uint64_t processed() const { return committed() + lost; }
