@@ -131,15 +131,15 @@ int64_t measureNarrow(const char* text, uint64_t limit, uint64_t index) {
     }
 }
 
-// Text written where nothing pads in front of it is copied while it is scanned, into the
-// room past the cursor, and counted as written only once the whole text proved well-formed.
-int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options) {
+// Text written where nothing pads in front of it is copied while it is scanned (a lone %s was
+// before the state), into the room past the cursor; it counts once the whole proved well-formed.
+int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options,
+                       uint64_t copied) {
     const bool padsFirst = options.width > 0 && !(options.flags & ksFlagMinus);
     const auto room = static_cast<uint64_t>(out.end - out.cursor);
     const auto limit = static_cast<uint64_t>(options.precision); // none (-1): the largest
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    const uint64_t copied =
-        padsFirst || room < 32 || !hasAvx2 ? 0 : copyToStop(out.cursor, room, text, limit);
+    if (copied == 0 && !padsFirst)
+        copied = ksFormatCopyText(out.cursor, room, text, limit);
     // Copied up to its terminator or its precision: nothing more to check.
     const int64_t length = (copied == limit || (copied > 0 && text[copied] == '\0'))
                                ? static_cast<int64_t>(copied)
@@ -310,18 +310,19 @@ void ksFormatWriteInteger(ksFormatState& out, int64_t value, const ksFormatOptio
     ksFormatWriteDecimal(out, magnitude, negative); // a third of the layout's instructions
 }
 
-int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options) {
+int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options,
+                        uint64_t copied) {
     if (!text) { // "(nil)", unpadded, cut by a precision
         out.write(kNil, options.precision >= 0 && options.precision < 5 ? options.precision : 5);
         return 0;
     }
     if (options.flags & ksFlagWide)
         return formatWideString(out, static_cast<const wchar_t*>(text), options);
-    return formatNarrowString(out, static_cast<const char*>(text), options);
+    return formatNarrowString(out, static_cast<const char*>(text), options, copied);
 }
 
-[[gnu::flatten]] int ksFormatWriteText(ksFormatState& out, const char* text) {
-    return formatNarrowString(out, text ? text : kNil, {0, 's', 0, -1, 10});
+uint64_t ksFormatCopyText(char* to, uint64_t room, const char* text, uint64_t limit) {
+    return room >= 32 && __builtin_cpu_supports("avx2") ? copyToStop(to, room, text, limit) : 0;
 }
 
 void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,

@@ -14,9 +14,11 @@ inline void ksFormatWriteDecimal(ksFormatState& out, uint64_t magnitude, bool ne
 }
 // e, f, g and a in their letter cases, in base 10, in a base item's base, and in base 16.
 void ksFormatWriteFloating(ksFormatState& out, double value, const ksFormatOptions& options);
-// s and ls, and a lone %s: 0, or kFormatMalformedText when the text is not well-formed.
-int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options);
-int ksFormatWriteText(ksFormatState& out, const char* text);
+// s and ls: 0, or kFormatMalformedText when not well-formed; `copied` bytes may be stored already.
+int ksFormatWriteString(ksFormatState& out, const void* text, const ksFormatOptions& options,
+                        uint64_t copied = 0);
+// Copies text into room past to while scanning it, up to a stop or limit: how many, perhaps none.
+uint64_t ksFormatCopyText(char* to, uint64_t room, const char* text, uint64_t limit);
 // c, p and n.
 void ksFormatWriteOther(ksFormatState& out, ksFormatType type, ksFormatValue value,
                         const ksFormatOptions& options);

@@ -19,12 +19,7 @@ enum ksFormatType : uint8_t {
 };
 
 // How an argument is read from the argument list.
-enum ksFormatArgument : uint8_t {
-    ksArgumentInt,
-    ksArgument64,
-    ksArgumentDouble,
-    ksArgumentPointer
-};
+enum ksFormatArgument : uint8_t { ksArgumentInt, ksArgument64, ksArgumentReal, ksArgumentPointer };
 
 enum ksFormatFlag : uint32_t {
     ksFlagSpace = 1u << 0,
@@ -178,7 +173,7 @@ struct ArgumentRule {
 // %n stores 16 bits with 'h' alone. A '*' parameter is always an int.
 constexpr ksFormatArgument kLongArgument = sizeof(long) == 8 ? ksArgument64 : ksArgumentInt;
 constexpr uint32_t kLongBits = sizeof(long) == 8 ? uint32_t{ksFlag64Bit} : 0u;
-constexpr ArgumentRule kInt{ksArgumentInt, 0}, kDouble{ksArgumentDouble, 0},
+constexpr ArgumentRule kInt{ksArgumentInt, 0}, kDouble{ksArgumentReal, 0},
     kPointer{ksArgumentPointer, 0}, kLongInteger{kLongArgument, kLongBits},
     kInteger64{ksArgument64, ksFlag64Bit}, kCharacter64{ksArgument64, 0},
     kWideText{ksArgumentPointer, ksFlagWide}, kCount16{ksArgumentPointer, ksFlagCount16},

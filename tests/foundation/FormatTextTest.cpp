@@ -153,6 +153,7 @@ TEST(FormatText, LongPlainTextIsCutByRoomAndPrecision) {
         }
     // A malformed byte after a long plain run fails the call however much was copied.
     EXPECT_EQ(formatSized(64, "ab%s", (text + "\xFF").c_str()), (Formatted{-2, "ab"}));
+    EXPECT_EQ(formatSized(64, "%s", (text + "\xFF").c_str()), (Formatted{-2, ""}));
     EXPECT_EQ(formatSized(64, "ab%ls", (wide + wchar_t(0xDC00)).c_str()), (Formatted{-2, "ab"}));
 }
 
