@@ -412,15 +412,15 @@ int runBare(ksFormatState& out, const char* format, va_list* arguments) {
     return finish(out, 1);
 }
 
-// Both entry points: the limit, the engine, the terminator; no state for a lone %s copied whole.
+// Both entry points: the limit, the engine, the terminator; a lone %s copied whole returns at once.
 int formatInto(char* buffer, size_t size, const char* format, va_list* arguments) {
     const uint64_t limit = size == 0 || !buffer ? 0 : std::min<uint64_t>(size - 1, INT_MAX);
+    ksFormatState out(buffer, limit);
     const bool loneText = format && format[0] == '%' && format[1] == 's' && format[2] == '\0';
     const char* text = loneText ? va_arg(*arguments, const char*) : nullptr;
     const uint64_t copied = text ? ksFormatCopyText(buffer, limit, text, ~uint64_t{0}) : 0;
     if (copied > 0 && text[copied] == '\0')
         return buffer[copied] = '\0', static_cast<int>(copied);
-    ksFormatState out(buffer, limit);
     const int result = loneText ? finish(out, 1, ksFormatWriteString(out, text, kLoneText, copied))
                        : format ? runFormat(out, format, arguments)
                                 : 0;
