@@ -131,8 +131,8 @@ int64_t measureNarrow(const char* text, uint64_t limit, uint64_t index) {
     }
 }
 
-// Text written where nothing pads in front of it is copied while it is scanned (a lone %s was
-// before the state), into the room past the cursor; it counts once the whole proved well-formed.
+// Text written where nothing pads in front of it is copied while it is scanned (a lone %s may have
+// been already), into the room past the cursor; it counts once the whole proved well-formed.
 int formatNarrowString(ksFormatState& out, const char* text, const ksFormatOptions& options,
                        uint64_t copied) {
     const bool padsFirst = options.width > 0 && !(options.flags & ksFlagMinus);
