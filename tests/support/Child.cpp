@@ -60,7 +60,9 @@ void setEnvironmentVariable(const std::string& name, const char* value) {
     setVariable(name, value ? &text : nullptr);
 }
 
-const std::string& testProgramPath() { return programPath(); }
+const std::string& testProgramPath() {
+    return programPath();
+}
 
 bool registerChild(const char* name, ChildBody body) {
     children()[name] = body;
@@ -78,11 +80,10 @@ int runRegisteredChild(const char* name) {
 
 namespace {
 
-ChildResult runCommand(const std::string& command) {
-    std::fflush(nullptr);
-    ChildResult result;
-    // Starting the shell fails now and then under wine while the other test programs
-    // start theirs: a few more tries tell that from a child that cannot run.
+// Starting the shell, or the shell starting the program, fails now and then under wine while
+// the other test programs start theirs (cmd.exe then ends with 9009): the child never ran, so
+// a few more tries tell that from a child that cannot run.
+FILE* openCommand(const std::string& command) {
     FILE* pipe = nullptr;
     for (int attempt = 0; attempt < 5 && !pipe; ++attempt) {
         if (attempt > 0)
@@ -94,20 +95,36 @@ ChildResult runCommand(const std::string& command) {
         pipe = popen(command.c_str(), "r");
 #endif
     }
-    if (!pipe)
-        return result;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        result.output.append(chunk, got);
+    return pipe;
+}
+
+ChildResult runCommand(const std::string& command) {
+    ChildResult result;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
+        std::fflush(nullptr);
+        FILE* pipe = openCommand(command);
+        if (!pipe)
+            return result;
+        result.output.clear();
+        char chunk[4096];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            result.output.append(chunk, got);
 #ifdef _WIN32
-    // The child's standard output is in text mode: compare in "\n" terms.
-    for (size_t at; (at = result.output.find("\r\n")) != std::string::npos;)
-        result.output.erase(at, 1);
-    result.exitCode = exitCodeOf(_pclose(pipe));
+        // The child's standard output is in text mode: compare in "\n" terms.
+        for (size_t at; (at = result.output.find("\r\n")) != std::string::npos;)
+            result.output.erase(at, 1);
+        const int status = _pclose(pipe);
+        result.exitCode = exitCodeOf(status);
+        if (status != 9009)
+            break;
 #else
-    result.exitCode = exitCodeOf(pclose(pipe));
+        result.exitCode = exitCodeOf(pclose(pipe));
+        break;
 #endif
+    }
     return result;
 }
 
